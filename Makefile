@@ -1,0 +1,46 @@
+# The two commands of the README: `make run` and `make test`. Each installs
+# what is missing, configures and builds first.
+BUILD ?= build
+SANITIZE_BUILD ?= build-sanitize
+FUZZ_BUILD ?= build-fuzz
+CMAKE_FLAGS ?= -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+JOBS ?= 2
+
+.PHONY: all setup configure build run test sanitize fuzz screenshot install clean
+
+all: build
+
+setup:
+	@./scripts/setup.sh
+
+$(BUILD)/build.ninja: | setup
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+
+configure: setup $(BUILD)/build.ninja
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@./scripts/run.sh $(BUILD)
+
+test: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+sanitize: setup
+	cmake -S . -B $(SANITIZE_BUILD) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DKESTREL_SANITIZE=ON
+	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
+	cd $(SANITIZE_BUILD) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 \
+		UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
+
+fuzz:
+	@./scripts/setup.sh clang libclang-rt-14-dev
+	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(CMAKE_FLAGS) -DKESTREL_FUZZ=ON -DKESTREL_BUILD_TESTS=OFF
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	./scripts/fuzz.sh $(FUZZ_BUILD)
+
+install: build
+	cmake --install $(BUILD)
+
+clean:
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD)
