@@ -1,0 +1,718 @@
+#include "appdelegate.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <sys/stat.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QIcon>
+#include <QImage>
+#include <QKeySequence>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStyle>
+#include <QToolButton>
+
+#include "decimaltext.h"
+#include "diagnosticlog.h"
+#include "filerevealer.h"
+#include "fileprobe.h"
+#include "imagedropview.h"
+#include "json.h"
+#include "progresssheet.h"
+#include "rangeslider.h"
+#include "timetext.h"
+#include "trimcommand.h"
+#include "trimparameters.h"
+#include "ui_mainwindow.h"
+
+namespace {
+
+const QString supportEmail = QStringLiteral(KESTREL_SUPPORT_EMAIL);
+const QString leftKnob = QStringLiteral("left");
+const QString rightKnob = QStringLiteral("right");
+
+// A poster extraction is one seek and one frame; anything slower than this
+// is a tool that hangs, and the window must not stay frozen for good.
+constexpr int posterExtractionTimeoutMs = 30000;
+
+QString withAllowedSuffix(const QString &path, const QString &type)
+{
+    if (type.isEmpty() || QFileInfo(path).suffix().compare(type, Qt::CaseInsensitive) == 0)
+        return path;
+    return path + QLatin1Char('.') + type;
+}
+
+// The path with its folder resolved through links and `..` steps, for a
+// file that need not exist yet.
+QString resolvedPath(const QString &path)
+{
+    const QFileInfo info(path);
+    const QString canonical = info.canonicalFilePath();
+    if (!canonical.isEmpty())
+        return canonical;
+    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
+    const QString base = folder.isEmpty() ? QDir::cleanPath(info.absolutePath()) : folder;
+    return QDir(base).filePath(info.fileName());
+}
+
+bool sameInode(const QString &first, const QString &second)
+{
+    struct stat a {};
+    struct stat b {};
+    if (::stat(QFile::encodeName(first).constData(), &a) != 0
+        || ::stat(QFile::encodeName(second).constData(), &b) != 0)
+        return false;
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+QIcon themeIcon(const QString &name, QStyle::StandardPixmap fallback)
+{
+    return QIcon::fromTheme(name, QApplication::style()->standardIcon(fallback));
+}
+
+} // namespace
+
+const QList<double> AppDelegate::presetSecondsDurationArray = {
+    10, 15, 30, 45, 60, 120, 300, 600, 900, 1800, 2700, 3600};
+
+const QStringList AppDelegate::presetDurationTitles = {
+    QStringLiteral("10 sec"), QStringLiteral("15 sec"), QStringLiteral("30 sec"),
+    QStringLiteral("45 sec"), QStringLiteral("1 min"),  QStringLiteral("2 min"),
+    QStringLiteral("5 min"),  QStringLiteral("10 min"), QStringLiteral("15 min"),
+    QStringLiteral("30 min"), QStringLiteral("45 min"), QStringLiteral("1 hr")};
+
+AppDelegate::AppDelegate(const QString &resourceFolder, const QString &temporaryBaseFolder,
+                         QObject *parent)
+    : QObject(parent)
+    , m_tools(resourceFolder)
+    , m_temporaryDirectory(temporaryBaseFolder)
+    , m_posterFrameFilePath(m_temporaryDirectory.isValid()
+                                ? m_temporaryDirectory.path() + QStringLiteral("Poster/out.jpg")
+                                : QString())
+    , m_window(std::make_unique<QMainWindow>())
+    , m_ui(std::make_unique<Ui::MainWindow>())
+{
+    m_ui->setupUi(m_window.get());
+    progressWindow = new ProgressSheet(m_window.get());
+
+    myRangeSlider = m_ui->myRangeSlider;
+    posterView = m_ui->posterView;
+    trimVideoBTN = m_ui->trimVideoBTN;
+    progressTitle = progressWindow->title();
+    progressBar = progressWindow->bar();
+    progressCancel = progressWindow->cancelButton();
+    startTimeTF = m_ui->startTimeTF;
+    endTimeTF = m_ui->endTimeTF;
+    outputDurationTF = m_ui->outputDurationTF;
+    inputDurationTF = m_ui->inputDurationTF;
+    leftSecondDownBTN = m_ui->leftSecondDownBTN;
+    leftFrameDownBTN = m_ui->leftFrameDownBTN;
+    leftFrameUpBTN = m_ui->leftFrameUpBTN;
+    leftSecondUpBTN = m_ui->leftSecondUpBTN;
+    rightSecondDownBTN = m_ui->rightSecondDownBTN;
+    rightFrameDownBTN = m_ui->rightFrameDownBTN;
+    rightFrameUpBTN = m_ui->rightFrameUpBTN;
+    rightSecondUpBTN = m_ui->rightSecondUpBTN;
+    forceEncodeCBX = m_ui->forceEncodeCBX;
+    presetDurationPOPUP = m_ui->presetDurationPOPUP;
+
+    m_ui->openMenuBTN->setShortcut(QKeySequence::Open);
+    m_ui->saveMenuBTN->setShortcut(QKeySequence::Save);
+    m_ui->quitMenuBTN->setShortcut(QKeySequence::Quit);
+    m_ui->helpBTN->setShortcut(QKeySequence::HelpContents);
+    m_ui->openToolBarBTN->setIcon(themeIcon(QStringLiteral("document-open"), QStyle::SP_DialogOpenButton));
+    m_ui->trimVideoBTN->setIcon(themeIcon(QStringLiteral("edit-cut"), QStyle::SP_DialogSaveButton));
+    m_ui->helpBTN->setIcon(themeIcon(QStringLiteral("help-about"), QStyle::SP_DialogHelpButton));
+    posterView->setPlaceholderText(tr("Drop a video here, or choose File \u2192 Open\u2026"));
+
+    m_window->installEventFilter(this);
+    connectActions();
+}
+
+AppDelegate::~AppDelegate()
+{
+    // The encoder run stops its process and removes its partial output.
+    delete m_globalProcess.data();
+}
+
+QMainWindow *AppDelegate::window() const
+{
+    return m_window.get();
+}
+
+bool AppDelegate::isTrimming() const
+{
+    return m_globalProcess && m_globalProcess->isRunning();
+}
+
+void AppDelegate::connectActions()
+{
+    connect(m_ui->openMenuBTN, &QAction::triggered, this, &AppDelegate::openMenuBTNClicked);
+    connect(m_ui->openToolBarBTN, &QAction::triggered, this, &AppDelegate::openToolBarBTNClicked);
+    connect(m_ui->saveMenuBTN, &QAction::triggered, this, &AppDelegate::saveMenuBTNClicked);
+    connect(trimVideoBTN, &QAction::triggered, this, &AppDelegate::trimVideoBTNClicked);
+    connect(m_ui->helpBTN, &QAction::triggered, this, &AppDelegate::helpBTNClickedWithSender);
+    connect(m_ui->quitMenuBTN, &QAction::triggered, m_window.get(), &QWidget::close);
+
+    connect(leftSecondDownBTN, &QToolButton::clicked, this, &AppDelegate::leftSecondDownBTNClicked);
+    connect(leftFrameDownBTN, &QToolButton::clicked, this, &AppDelegate::leftFrameDownBTNClicked);
+    connect(leftFrameUpBTN, &QToolButton::clicked, this, &AppDelegate::leftFrameUpBTNClicked);
+    connect(leftSecondUpBTN, &QToolButton::clicked, this, &AppDelegate::leftSecondUpBTNClicked);
+    connect(rightSecondDownBTN, &QToolButton::clicked, this, &AppDelegate::rightSecondDownBTNClicked);
+    connect(rightFrameDownBTN, &QToolButton::clicked, this, &AppDelegate::rightFrameDownBTNClicked);
+    connect(rightFrameUpBTN, &QToolButton::clicked, this, &AppDelegate::rightFrameUpBTNClicked);
+    connect(rightSecondUpBTN, &QToolButton::clicked, this, &AppDelegate::rightSecondUpBTNClicked);
+    // Only the user's choice counts; filling the pop-up must not move the selection.
+    connect(presetDurationPOPUP, &QComboBox::activated, this, &AppDelegate::presetDurationPOPUPChanged);
+    connect(progressWindow, &ProgressSheet::cancelRequested,
+            this, &AppDelegate::closeBTNInsideProgressWindowClicked);
+}
+
+// Launch and shutdown ------------------------------------------------------
+
+void AppDelegate::applicationDidFinishLaunching()
+{
+    connect(posterView, &ImageDropView::fileAddedByDragAndDrop,
+            this, &AppDelegate::fileAddedByDragAndDropWithNotification);
+    disableEditingControls();
+    connect(myRangeSlider, &RangeSlider::onControlChanged, this, &AppDelegate::rangeSliderChanged);
+}
+
+void AppDelegate::applicationWillTerminate()
+{
+    if (m_globalProcess)
+        delete m_globalProcess.data();
+    clearTemporaryDirectory();
+}
+
+// Control states -----------------------------------------------------------
+
+void AppDelegate::setNudgeButtonsEnabled(bool enabled)
+{
+    for (QToolButton *button : {leftSecondDownBTN, leftFrameDownBTN, leftFrameUpBTN, leftSecondUpBTN,
+                                rightSecondDownBTN, rightFrameDownBTN, rightFrameUpBTN, rightSecondUpBTN})
+        button->setEnabled(enabled);
+}
+
+void AppDelegate::disableEditingControls()
+{
+    trimVideoBTN->setEnabled(false);
+    m_isProcessCancelledByUser = false;
+    myRangeSlider->setAllowClicksOnBarToMoveSliders(false);
+    myRangeSlider->setEnabled(false);
+    forceEncodeCBX->setEnabled(false);
+    forceEncodeCBX->setChecked(false);
+    presetDurationPOPUP->setEnabled(false);
+    setNudgeButtonsEnabled(false);
+    clearTemporaryDirectory();
+}
+
+void AppDelegate::enableEditingControls()
+{
+    trimVideoBTN->setEnabled(true);
+    m_isProcessCancelledByUser = false;
+    myRangeSlider->setEnabled(true);
+    forceEncodeCBX->setEnabled(true);
+    forceEncodeCBX->setChecked(false);
+    presetDurationPOPUP->setEnabled(true);
+    setNudgeButtonsEnabled(true);
+    clearTemporaryDirectory();
+    if (m_temporaryDirectory.isValid())
+        QDir(m_temporaryDirectory.path()).mkdir(QStringLiteral("Poster"));
+}
+
+void AppDelegate::clearTemporaryDirectory()
+{
+    m_temporaryDirectory.clear();
+}
+
+// Alerts -------------------------------------------------------------------
+
+QMessageBox *AppDelegate::showAlert(int icon, const QString &message, const QString &informative)
+{
+    auto *alert = new QMessageBox(static_cast<QMessageBox::Icon>(icon), QApplication::applicationDisplayName(),
+                                  message, QMessageBox::Ok, m_window.get());
+    alert->setInformativeText(informative);
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->setWindowModality(Qt::WindowModal);
+    alert->open();
+    emit alertShown(alert);
+    return alert;
+}
+
+void AppDelegate::helpBTNClickedWithSender()
+{
+    showAlert(QMessageBox::NoIcon, QStringLiteral("Questions?"), supportEmail);
+}
+
+// Opening ------------------------------------------------------------------
+
+void AppDelegate::openMenuBTNClicked()
+{
+    showOpenPanel();
+}
+
+void AppDelegate::openToolBarBTNClicked()
+{
+    showOpenPanel();
+}
+
+void AppDelegate::fileAddedByDragAndDropWithNotification(const QVariantMap &userInfo)
+{
+    openVideo(userInfo.value(ImageDropView::userInfoKey).toUrl());
+}
+
+void AppDelegate::showOpenPanel()
+{
+    auto *panel = new QFileDialog(m_window.get(), tr("Open Video"));
+    panel->setAttribute(Qt::WA_DeleteOnClose);
+    panel->setFileMode(QFileDialog::ExistingFile);
+    panel->setWindowModality(Qt::WindowModal);
+    connect(panel, &QFileDialog::urlSelected, this, [this](const QUrl &url) {
+        if (!url.isEmpty())
+            openVideo(url);
+    });
+    panel->open();
+}
+
+void AppDelegate::openVideo(const QUrl &url)
+{
+    disableEditingControls();
+    const QString path = url.toLocalFile();
+    m_globalFP = FileProbe::create(path, m_tools);
+
+    if (QFileInfo(path).suffix().toLower() == QLatin1String("vob")) {
+        showAlert(QMessageBox::NoIcon, QStringLiteral("Kestrel cannot open .VOB files."),
+                  QStringLiteral("Questions? : ") + supportEmail);
+        return;
+    }
+    if (!isAcceptable(*m_globalFP)) {
+        showAlert(QMessageBox::NoIcon,
+                  QStringLiteral("Seems to be an unsupported file.\nDoes the video play in a video player?"),
+                  QStringLiteral("Please try opening some other file or contact : ") + supportEmail);
+        return;
+    }
+
+    readFrameRate(*m_globalFP);
+    enableEditingControls();
+    fillPresetDurationPopup();
+
+    // A new selection with the same fractions as the old one calls nothing
+    // back, which would leave the previous video's times and poster in view.
+    const int callbacksBefore = m_selectionCallbacks;
+    selectCentredPresetRange();
+    if (m_selectionCallbacks == callbacksBefore)
+        refreshForSelection();
+}
+
+bool AppDelegate::isAcceptable(const FileProbe &probe) const
+{
+    const std::optional<qint64> width = probe.videoWidth();
+    return probe.isValidMediaFile() && !probe.hasErrors() && !probe.isEncrypted()
+        && probe.hasVideoTrack() && (!width || *width != 0);
+}
+
+void AppDelegate::readFrameRate(const FileProbe &probe)
+{
+    for (const QVariantMap &track : probe.tracksInfo()) {
+        if (track.value(QStringLiteral("trackType")).toString() != QLatin1String("Video"))
+            continue;
+        const JSON rate = JSON::fromObject(track.value(QStringLiteral("trackDictionary")))
+                              [QStringLiteral("r_frame_rate")];
+        if (!rate.exists())
+            continue;
+        // Only a rate of two positive numbers counts; anything else would
+        // make the frame step meaningless.
+        const QStringList pieces = rate.stringValue().split(QLatin1Char('/'));
+        if (pieces.size() != 2)
+            continue;
+        bool numeratorOk = false;
+        bool denominatorOk = false;
+        const double numerator = QLocale::c().toDouble(pieces.at(0), &numeratorOk);
+        const double denominator = QLocale::c().toDouble(pieces.at(1), &denominatorOk);
+        const double value = numerator / denominator;
+        if (numeratorOk && denominatorOk && numerator > 0 && denominator > 0 && std::isfinite(value)
+            && value > 0)
+            m_fps = value;
+    }
+}
+
+void AppDelegate::fillPresetDurationPopup()
+{
+    presetDurationPOPUP->clear();
+    const double duration = inputDuration();
+    const auto shorter = std::count_if(presetSecondsDurationArray.cbegin(), presetSecondsDurationArray.cend(),
+                                       [duration](double preset) { return preset < duration; });
+    presetDurationPOPUP->addItems(presetDurationTitles.first(shorter));
+    presetDurationPOPUP->setCurrentIndex(static_cast<int>(shorter) - 1);
+}
+
+void AppDelegate::selectCentredPresetRange()
+{
+    const double duration = inputDuration();
+    const int index = presetDurationPOPUP->currentIndex();
+    // No preset is shorter than the input: the whole input is the selection.
+    if (index < 0) {
+        myRangeSlider->setEnd(1.0);
+        myRangeSlider->setStart(0.0);
+        return;
+    }
+    const double preset = presetSecondsDurationArray.at(index);
+    myRangeSlider->setEnd((preset + (duration - preset) * 0.5) / duration);
+    myRangeSlider->setStart(((duration - preset) * 0.5) / duration);
+}
+
+// Selection ----------------------------------------------------------------
+
+double AppDelegate::inputDuration() const
+{
+    return m_globalFP ? m_globalFP->duration() : 0.0;
+}
+
+double AppDelegate::startSeconds() const
+{
+    return myRangeSlider->start() * inputDuration();
+}
+
+double AppDelegate::endSeconds() const
+{
+    return myRangeSlider->end() * inputDuration();
+}
+
+void AppDelegate::rangeSliderChanged(RangeSlider *slider)
+{
+    ++m_selectionCallbacks;
+    DiagnosticLog::print(QStringLiteral("Big slider start:") + decimalText(slider->start())
+                         + QStringLiteral(" end:") + decimalText(slider->end()));
+    DiagnosticLog::print(slider->currentSliderDragging() == DraggedSlider::start ? leftKnob : rightKnob);
+    refreshForSelection();
+}
+
+void AppDelegate::refreshForSelection()
+{
+    updateTimeFields();
+    const QString knob = myRangeSlider->currentSliderDragging() == DraggedSlider::start ? leftKnob : rightKnob;
+    extractPosterFrame(knob, m_posterFrameFilePath);
+}
+
+void AppDelegate::updateTimeFields()
+{
+    const double start = startSeconds();
+    const double end = endSeconds();
+    inputDurationTF->setText(QStringLiteral("Input Duration: ") + timeTextFromSeconds(inputDuration()));
+    startTimeTF->setText(QStringLiteral("Start Time: ") + timeTextFromSeconds(start));
+    endTimeTF->setText(QStringLiteral("End Time: ") + timeTextFromSeconds(end));
+    outputDurationTF->setText(QStringLiteral("Output Duration: ") + timeTextFromSeconds(end - start));
+}
+
+void AppDelegate::extractPosterFrame(const QString &knob, const QString &outputPath)
+{
+    if (!m_globalFP || outputPath.isEmpty())
+        return;
+    const double time = knob == leftKnob ? startSeconds() : knob == rightKnob ? endSeconds() : 0.0;
+    const QString creator = m_tools.pathForResource(ToolLocator::creator);
+    if (creator.isEmpty())
+        return;
+
+    QProcess encoder;
+    encoder.setProgram(creator);
+    encoder.setArguments({QStringLiteral("-v"), QStringLiteral("quiet"), QStringLiteral("-ss"),
+                          decimalText(time), QStringLiteral("-i"), m_globalFP->fileFullPath().value_or(QString()),
+                          QStringLiteral("-vf"), QStringLiteral("scale=-1:480,setsar=1:1"),
+                          QStringLiteral("-frames:v"), QStringLiteral("1"), QStringLiteral("-y"), outputPath});
+    encoder.setProcessChannelMode(QProcess::ForwardedChannels);
+    encoder.start();
+    // The encoder must not wait for keystrokes from us.
+    encoder.closeWriteChannel();
+    if (encoder.waitForStarted() && !encoder.waitForFinished(posterExtractionTimeoutMs)) {
+        encoder.kill();
+        encoder.waitForFinished();
+    }
+    posterView->setImage(QImage(outputPath));
+}
+
+// An input without a known duration has no scale to move a knob on.
+void AppDelegate::moveStart(double seconds)
+{
+    if (inputDuration() > 0)
+        myRangeSlider->setStart(seconds / inputDuration());
+}
+
+void AppDelegate::moveEnd(double seconds)
+{
+    if (inputDuration() > 0)
+        myRangeSlider->setEnd(seconds / inputDuration());
+}
+
+void AppDelegate::leftSecondDownBTNClicked()
+{
+    moveStart(std::max(0.0, startSeconds() - 1.0));
+}
+
+void AppDelegate::leftFrameDownBTNClicked()
+{
+    moveStart(std::max(0.0, startSeconds() + (-1.0 / m_fps)));
+}
+
+void AppDelegate::leftFrameUpBTNClicked()
+{
+    moveStart(std::min(inputDuration(), startSeconds() + 1.0 / m_fps));
+}
+
+void AppDelegate::leftSecondUpBTNClicked()
+{
+    moveStart(std::min(inputDuration(), startSeconds() + 1.0));
+}
+
+void AppDelegate::rightSecondDownBTNClicked()
+{
+    moveEnd(std::max(0.0, endSeconds() - 1.0));
+}
+
+void AppDelegate::rightFrameDownBTNClicked()
+{
+    moveEnd(std::max(0.0, endSeconds() + (-1.0 / m_fps)));
+}
+
+void AppDelegate::rightFrameUpBTNClicked()
+{
+    moveEnd(std::min(inputDuration(), endSeconds() + 1.0 / m_fps));
+}
+
+void AppDelegate::rightSecondUpBTNClicked()
+{
+    moveEnd(std::min(inputDuration(), endSeconds() + 1.0));
+}
+
+void AppDelegate::presetDurationPOPUPChanged(int index)
+{
+    if (index < 0 || index >= presetSecondsDurationArray.size())
+        return;
+    const double preset = presetSecondsDurationArray.at(index);
+    const double start = startSeconds();
+    moveStart(start);
+    moveEnd(std::min(inputDuration(), start + preset));
+}
+
+// Trimming -----------------------------------------------------------------
+
+void AppDelegate::saveMenuBTNClicked()
+{
+    trimVideoBTNClicked();
+}
+
+void AppDelegate::trimVideoBTNClicked()
+{
+    showSavePanel();
+}
+
+void AppDelegate::showSavePanel()
+{
+    // Only an accepted video can be trimmed: the Save menu item stays
+    // enabled while nothing, or a rejected file, is open.
+    if (!m_globalFP || !m_globalFP->fileFullURL() || !trimVideoBTN->isEnabled() || isTrimming())
+        return;
+    if (!(endSeconds() - startSeconds() > 0)) {
+        showAlert(QMessageBox::Warning, tr("The selection is empty."),
+                  tr("Move the end of the selection after its start, then trim again."));
+        return;
+    }
+
+    const QString inputPath = m_globalFP->fileFullPath().value_or(QString());
+    const QString type = forceEncodeCBX->isChecked() ? QStringLiteral("mp4") : QFileInfo(inputPath).suffix();
+    auto *panel = new QFileDialog(m_window.get(), tr("Save Trimmed Video"));
+    panel->setAttribute(Qt::WA_DeleteOnClose);
+    panel->setAcceptMode(QFileDialog::AcceptSave);
+    panel->setFileMode(QFileDialog::AnyFile);
+    panel->setWindowModality(Qt::WindowModal);
+    panel->setDirectory(QFileInfo(inputPath).absolutePath());
+    if (!type.isEmpty()) {
+        panel->setNameFilter(tr("%1 video (*.%2)").arg(type.toUpper(), type));
+        panel->setDefaultSuffix(type);
+    }
+    panel->selectFile(type.isEmpty() ? QStringLiteral("Trimmed") : QStringLiteral("Trimmed.") + type);
+    connect(panel, &QFileDialog::fileSelected, this, [this, type](const QString &path) {
+        if (!path.isEmpty())
+            savePanelFinished(withAllowedSuffix(path, type));
+    });
+    panel->open();
+}
+
+bool AppDelegate::isSameFileAsInput(const QString &outputPath) const
+{
+    const QString inputPath = m_globalFP->fileFullPath().value_or(QString());
+    if (outputPath.normalized(QString::NormalizationForm_C) == inputPath.normalized(QString::NormalizationForm_C))
+        return true;
+    // Another text for the same file: `..` steps, a link, a hard link, or
+    // another letter case on a disk that ignores case.
+    if (resolvedPath(outputPath).normalized(QString::NormalizationForm_C)
+        == resolvedPath(inputPath).normalized(QString::NormalizationForm_C))
+        return true;
+    return sameInode(outputPath, inputPath);
+}
+
+void AppDelegate::savePanelFinished(const QString &outputPath)
+{
+    if (!m_globalFP || !m_globalFP->fileFullPath())
+        return;
+    if (isSameFileAsInput(outputPath)) {
+        showAlert(QMessageBox::Information, QStringLiteral("Input file name is same as the output file name!"),
+                  QStringLiteral("Please specify a different file to save."));
+        return;
+    }
+    const double outputDuration = endSeconds() - startSeconds();
+    if (!(outputDuration > 0))
+        return;
+    const QString partialPath = EncoderRun::partialPathFor(outputPath);
+    const QStringList arguments = trimArguments(*m_globalFP, *m_globalFP->fileFullPath(), partialPath);
+    startTrimming(outputPath, partialPath, arguments, outputDuration);
+}
+
+QStringList AppDelegate::trimArguments(const FileProbe &probe, const QString &inputPath,
+                                       const QString &outputPath) const
+{
+    TrimParameters parameters;
+    parameters.duration = probe.duration();
+    parameters.minValue = myRangeSlider->minValue();
+    parameters.maxValue = myRangeSlider->maxValue();
+    parameters.selectionStart = myRangeSlider->selection().start;
+    parameters.selectionEnd = myRangeSlider->selection().end;
+    parameters.forceEncode = forceEncodeCBX->checkState() != Qt::Unchecked;
+    parameters.hasAudioTrack = probe.hasAudioTrack();
+    parameters.hasAudioTrackWhichHasMoreThanTwoChannels = probe.hasAudioTrackWhichHasMoreThanTwoChannels();
+    parameters.inputPath = inputPath;
+    parameters.outputPath = outputPath;
+    const QStringList arguments = TrimCommand::trimArguments(parameters);
+    DiagnosticLog::print(TrimCommand::diagnosticLine(arguments));
+    return arguments;
+}
+
+void AppDelegate::startTrimming(const QString &outputPath, const QString &partialPath,
+                                const QStringList &arguments, double outputDuration)
+{
+    m_isProcessCancelledByUser = false;
+    auto *run = new EncoderRun(m_tools, this);
+    m_globalProcess = run;
+    connect(run, &EncoderRun::progressChanged, progressBar, [this](double percent) {
+        progressBar->setValue(static_cast<int>(std::lround(std::clamp(percent, 0.0, 100.0))));
+    });
+    connect(run, &EncoderRun::finished, this,
+            [this, run, outputPath](EncoderRun::Outcome outcome, const QString &details) {
+                run->deleteLater();
+                trimEnded(outcome, details, outputPath);
+            });
+    showProgressSheet();
+    run->start(arguments, partialPath, outputPath, outputDuration);
+}
+
+void AppDelegate::showProgressSheet()
+{
+    progressBar->setValue(0);
+    progressTitle->setText(QStringLiteral("Trimming Video..."));
+    progressCancel->show();
+    progressWindow->open();
+}
+
+void AppDelegate::hideProgressSheet()
+{
+    progressBar->setValue(0);
+    progressCancel->hide();
+    progressWindow->hide();
+}
+
+void AppDelegate::closeBTNInsideProgressWindowClicked()
+{
+    if (m_globalProcess)
+        m_globalProcess->cancel();
+    m_isProcessCancelledByUser = true;
+}
+
+void AppDelegate::trimEnded(EncoderRun::Outcome outcome, const QString &details, const QString &outputPath)
+{
+    hideProgressSheet();
+    switch (outcome) {
+    case EncoderRun::Outcome::Cancelled:
+        break;
+    case EncoderRun::Outcome::Failed:
+        showAlert(QMessageBox::Warning, tr("The video could not be trimmed."), details);
+        break;
+    case EncoderRun::Outcome::Succeeded:
+        reportTrimResult(*FileProbe::create(outputPath, m_tools));
+        break;
+    }
+    emit trimFinished(outcome);
+    if (m_quitWhenTrimEnds)
+        m_window->close();
+}
+
+void AppDelegate::reportTrimResult(const FileProbe &output)
+{
+    const QString text = QStringLiteral("Input Duration: ") + timeTextFromSeconds(inputDuration())
+        + QStringLiteral(" (") + m_globalFP->fileSizeHuman().value_or(QString())
+        + QStringLiteral(")\nOutput Duration: ") + timeTextFromSeconds(output.duration())
+        + QStringLiteral(" (") + output.fileSizeHuman().value_or(QString()) + QStringLiteral(")");
+    auto *alert = new QMessageBox(QMessageBox::Information, QApplication::applicationDisplayName(),
+                                  QStringLiteral("Video Trimmed Successfully!"), QMessageBox::NoButton,
+                                  m_window.get());
+    alert->setInformativeText(text);
+    alert->addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    QPushButton *reveal = alert->addButton(QStringLiteral("Show in Finder"), QMessageBox::ActionRole);
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->setWindowModality(Qt::WindowModal);
+    const QString outputPath = output.fileFullPath().value_or(QString());
+    connect(alert, &QMessageBox::buttonClicked, this, [reveal, outputPath](QAbstractButton *button) {
+        if (button == reveal)
+            FileRevealer::reveal(outputPath);
+    });
+    alert->open();
+    emit alertShown(alert);
+}
+
+// Quitting -----------------------------------------------------------------
+
+bool AppDelegate::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_window.get() && event->type() == QEvent::Close && !confirmQuit()) {
+        event->ignore();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+bool AppDelegate::confirmQuit()
+{
+    if (!isTrimming())
+        return true;
+    auto *question = new QMessageBox(QMessageBox::Question, QApplication::applicationDisplayName(),
+                                     tr("A video is being trimmed."), QMessageBox::NoButton, m_window.get());
+    question->setInformativeText(tr("Quitting stops the trim and deletes the unfinished file."));
+    QPushButton *quit = question->addButton(tr("Stop and Quit"), QMessageBox::DestructiveRole);
+    question->addButton(tr("Keep Trimming"), QMessageBox::RejectRole);
+    question->setAttribute(Qt::WA_DeleteOnClose);
+    question->setWindowModality(Qt::WindowModal);
+    connect(question, &QMessageBox::buttonClicked, this, [this, quit](QAbstractButton *button) {
+        if (button != quit)
+            return;
+        m_quitWhenTrimEnds = true;
+        if (isTrimming())
+            closeBTNInsideProgressWindowClicked();
+        else
+            m_window->close();
+    });
+    question->open();
+    emit alertShown(question);
+    return false;
+}

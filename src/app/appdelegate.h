@@ -1,0 +1,173 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+#include <QVariantMap>
+
+#include "encoderrun.h"
+#include "temporarydirectory.h"
+#include "toollocator.h"
+
+class FileProbe;
+class ImageDropView;
+class ProgressSheet;
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QMainWindow;
+class QMessageBox;
+class QProgressBar;
+class QPushButton;
+class QToolButton;
+class RangeSlider;
+
+namespace Ui {
+class MainWindow;
+}
+
+// The one controller of the app: it owns the window and all working state,
+// receives every user action and drives probing, the poster frame and the
+// trim.
+class AppDelegate : public QObject
+{
+    Q_OBJECT
+
+public:
+    static const QList<double> presetSecondsDurationArray;
+    static const QStringList presetDurationTitles;
+
+    explicit AppDelegate(const QString &resourceFolder,
+                         const QString &temporaryBaseFolder = TemporaryDirectory::defaultBaseFolder(),
+                         QObject *parent = nullptr);
+    ~AppDelegate() override;
+
+    void applicationDidFinishLaunching();
+    void applicationWillTerminate();
+
+    QMainWindow *window() const;
+    std::shared_ptr<const FileProbe> globalFP() const { return m_globalFP; }
+    std::optional<bool> isProcessCancelledByUser() const { return m_isProcessCancelledByUser; }
+    double fps() const { return m_fps; }
+    QString temporaryDirectoryPath() const { return m_temporaryDirectory.path(); }
+    QString posterFrameFilePath() const { return m_posterFrameFilePath; }
+    bool isTrimming() const;
+
+    // Opening and selection.
+    void openVideo(const QUrl &url);
+    void showOpenPanel();
+    void rangeSliderChanged(RangeSlider *slider);
+
+    // Trimming.
+    void showSavePanel();
+    void savePanelFinished(const QString &outputPath);
+    QStringList trimArguments(const FileProbe &probe, const QString &inputPath,
+                              const QString &outputPath) const;
+
+    // Whether quitting may go ahead now; while a trim runs it asks the user
+    // first and closes the window itself once the trim has stopped.
+    bool confirmQuit();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+public slots:
+    void openMenuBTNClicked();
+    void openToolBarBTNClicked();
+    void fileAddedByDragAndDropWithNotification(const QVariantMap &userInfo);
+    void leftSecondDownBTNClicked();
+    void leftFrameDownBTNClicked();
+    void leftFrameUpBTNClicked();
+    void leftSecondUpBTNClicked();
+    void rightSecondDownBTNClicked();
+    void rightFrameDownBTNClicked();
+    void rightFrameUpBTNClicked();
+    void rightSecondUpBTNClicked();
+    void presetDurationPOPUPChanged(int index);
+    void trimVideoBTNClicked();
+    void saveMenuBTNClicked();
+    void closeBTNInsideProgressWindowClicked();
+    void helpBTNClickedWithSender();
+
+signals:
+    // Emitted whenever an alert sheet has been opened on the window.
+    void alertShown(QMessageBox *alert);
+    // Emitted when a trim has ended, however it ended.
+    void trimFinished(EncoderRun::Outcome outcome);
+
+private:
+    void connectActions();
+    void setNudgeButtonsEnabled(bool enabled);
+    void disableEditingControls();
+    void enableEditingControls();
+    void clearTemporaryDirectory();
+
+    bool isAcceptable(const FileProbe &probe) const;
+    void readFrameRate(const FileProbe &probe);
+    void fillPresetDurationPopup();
+    void selectCentredPresetRange();
+
+    void refreshForSelection();
+    void updateTimeFields();
+    void extractPosterFrame(const QString &knob, const QString &outputPath);
+    void moveStart(double seconds);
+    void moveEnd(double seconds);
+    double startSeconds() const;
+    double endSeconds() const;
+    double inputDuration() const;
+
+    bool isSameFileAsInput(const QString &outputPath) const;
+    void startTrimming(const QString &outputPath, const QString &partialPath,
+                       const QStringList &arguments, double outputDuration);
+    void showProgressSheet();
+    void hideProgressSheet();
+    void trimEnded(EncoderRun::Outcome outcome, const QString &details, const QString &outputPath);
+    void reportTrimResult(const FileProbe &output);
+
+    QMessageBox *showAlert(int icon, const QString &message, const QString &informative);
+
+    const ToolLocator m_tools;
+    TemporaryDirectory m_temporaryDirectory;
+    const QString m_posterFrameFilePath;
+
+    std::unique_ptr<QMainWindow> m_window;
+    std::unique_ptr<Ui::MainWindow> m_ui;
+
+    // Control references, named as the rest of the app knows them.
+    RangeSlider *myRangeSlider = nullptr;
+    ImageDropView *posterView = nullptr;
+    QAction *trimVideoBTN = nullptr;
+    ProgressSheet *progressWindow = nullptr;
+    QLabel *progressTitle = nullptr;
+    QProgressBar *progressBar = nullptr;
+    QPushButton *progressCancel = nullptr;
+    QLabel *startTimeTF = nullptr;
+    QLabel *endTimeTF = nullptr;
+    QLabel *outputDurationTF = nullptr;
+    QLabel *inputDurationTF = nullptr;
+    QToolButton *leftSecondDownBTN = nullptr;
+    QToolButton *leftFrameDownBTN = nullptr;
+    QToolButton *leftFrameUpBTN = nullptr;
+    QToolButton *leftSecondUpBTN = nullptr;
+    QToolButton *rightSecondDownBTN = nullptr;
+    QToolButton *rightFrameDownBTN = nullptr;
+    QToolButton *rightFrameUpBTN = nullptr;
+    QToolButton *rightSecondUpBTN = nullptr;
+    QCheckBox *forceEncodeCBX = nullptr;
+    QComboBox *presetDurationPOPUP = nullptr;
+
+    // Working state.
+    std::shared_ptr<const FileProbe> m_globalFP;
+    QPointer<EncoderRun> m_globalProcess;
+    std::optional<bool> m_isProcessCancelledByUser;
+    double m_fps = 24.0;
+    int m_selectionCallbacks = 0;
+    bool m_quitWhenTrimEnds = false;
+};

@@ -1,0 +1,36 @@
+#include "progresssheet.h"
+
+#include <QPushButton>
+
+#include "ui_progresssheet.h"
+
+ProgressSheet::ProgressSheet(QWidget *parent)
+    : QDialog(parent)
+    , m_ui(std::make_unique<Ui::ProgressSheet>())
+{
+    m_ui->setupUi(this);
+    setWindowModality(Qt::WindowModal);
+    connect(m_ui->progressCancel, &QPushButton::clicked, this, &ProgressSheet::cancelRequested);
+}
+
+ProgressSheet::~ProgressSheet() = default;
+
+QLabel *ProgressSheet::title() const
+{
+    return m_ui->progressTitle;
+}
+
+QProgressBar *ProgressSheet::bar() const
+{
+    return m_ui->progressBar;
+}
+
+QPushButton *ProgressSheet::cancelButton() const
+{
+    return m_ui->progressCancel;
+}
+
+void ProgressSheet::reject()
+{
+    emit cancelRequested();
+}
