@@ -1,0 +1,357 @@
+#include "rangeslider.h"
+
+#include <QEvent>
+#include <QLinearGradient>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPen>
+
+#include "dropshadow.h"
+#include "rangeslidercolors.h"
+#include "rangeslidergeometry.h"
+
+namespace {
+
+constexpr double knobCornerRadius = 2.0;
+constexpr double outlineWidth = 1.0;
+
+QColor grey(double whiteLevel, double alpha = 1.0)
+{
+    return QColor::fromRgbF(static_cast<float>(whiteLevel), static_cast<float>(whiteLevel),
+                            static_cast<float>(whiteLevel), static_cast<float>(alpha));
+}
+
+QColor outlineColor()
+{
+    return grey(0.0, 0.25);
+}
+
+// A vertical gradient over whatever shape it fills, `topColor` at the top.
+QBrush verticalGradient(const QColor &topColor, const QColor &bottomColor)
+{
+    QLinearGradient gradient(0.0, 0.0, 0.0, 1.0);
+    gradient.setCoordinateMode(QGradient::ObjectBoundingMode);
+    gradient.setColorAt(0.0, topColor);
+    gradient.setColorAt(1.0, bottomColor);
+    return QBrush(gradient);
+}
+
+QPainterPath roundedRectPath(const QRectF &frame, double radius)
+{
+    QPainterPath path;
+    path.addRoundedRect(frame, radius, radius);
+    return path;
+}
+
+QPainterPath knobPath(const QRectF &frame, RangeSliderKnobStyle style)
+{
+    if (style == RangeSliderKnobStyle::circular) {
+        QPainterPath path;
+        path.addEllipse(frame);
+        return path;
+    }
+    return roundedRectPath(frame, knobCornerRadius);
+}
+
+bool differs(double a, double b)
+{
+    // Written so that a NaN differs from everything, itself included.
+    return !(a == b);
+}
+
+} // namespace
+
+RangeSlider::RangeSlider(QWidget *parent)
+    : QWidget(parent)
+{
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+}
+
+RangeSlider::~RangeSlider() = default;
+
+double RangeSlider::minValue() const
+{
+    return m_minValue;
+}
+
+void RangeSlider::setMinValue(double value)
+{
+    m_minValue = value;
+}
+
+double RangeSlider::maxValue() const
+{
+    return m_maxValue;
+}
+
+void RangeSlider::setMaxValue(double value)
+{
+    m_maxValue = value;
+}
+
+bool RangeSlider::snapsToIntegers() const
+{
+    return m_snapsToIntegers;
+}
+
+void RangeSlider::setSnapsToIntegers(bool snaps)
+{
+    m_snapsToIntegers = snaps;
+}
+
+bool RangeSlider::allowClicksOnBarToMoveSliders() const
+{
+    return m_allowClicksOnBarToMoveSliders;
+}
+
+void RangeSlider::setAllowClicksOnBarToMoveSliders(bool allow)
+{
+    m_allowClicksOnBarToMoveSliders = allow;
+}
+
+RangeSliderColorStyle RangeSlider::colorStyle() const
+{
+    return m_colorStyle;
+}
+
+void RangeSlider::setColorStyle(RangeSliderColorStyle style)
+{
+    m_colorStyle = style;
+    rebuildBarFillGradient();
+    update();
+}
+
+RangeSliderKnobStyle RangeSlider::knobStyle() const
+{
+    return m_knobStyle;
+}
+
+void RangeSlider::setKnobStyle(RangeSliderKnobStyle style)
+{
+    m_knobStyle = style;
+    update();
+}
+
+SelectionRange RangeSlider::selection() const
+{
+    return m_selection;
+}
+
+std::optional<DraggedSlider> RangeSlider::currentSliderDragging() const
+{
+    return m_currentSliderDragging;
+}
+
+double RangeSlider::start() const
+{
+    return m_minValue + (m_maxValue - m_minValue) * m_selection.start;
+}
+
+void RangeSlider::setStart(double value)
+{
+    m_currentSliderDragging = DraggedSlider::start;
+    announceAndStore({fractionFromValue(value), m_selection.end});
+    update();
+}
+
+double RangeSlider::end() const
+{
+    return m_minValue + (m_maxValue - m_minValue) * m_selection.end;
+}
+
+void RangeSlider::setEnd(double value)
+{
+    m_currentSliderDragging = DraggedSlider::end;
+    announceAndStore({m_selection.start, fractionFromValue(value)});
+    update();
+}
+
+double RangeSlider::length() const
+{
+    return end() - start();
+}
+
+QRectF RangeSlider::startKnobFrame() const
+{
+    return sliderGeometry().startKnobFrame(m_selection.start);
+}
+
+QRectF RangeSlider::endKnobFrame() const
+{
+    return sliderGeometry().endKnobFrame(m_selection.end);
+}
+
+QSize RangeSlider::sizeHint() const
+{
+    return {400, 20};
+}
+
+QSize RangeSlider::minimumSizeHint() const
+{
+    return {48, 20};
+}
+
+RangeSliderGeometry RangeSlider::sliderGeometry() const
+{
+    return RangeSliderGeometry(QSizeF(size()), m_knobStyle);
+}
+
+double RangeSlider::fractionFromValue(double value) const
+{
+    return (value - m_minValue) / (m_maxValue - m_minValue);
+}
+
+void RangeSlider::mousePressEvent(QMouseEvent *event)
+{
+    if (!isEnabled() || event->button() != Qt::LeftButton) {
+        event->ignore();
+        return;
+    }
+    const QPointF point = event->position();
+    const RangeSliderGeometry geometry = sliderGeometry();
+    if (const std::optional<DraggedSlider> knob = geometry.knobAt(point, m_selection)) {
+        // Grabbing a knob does not move it; the first drag does.
+        m_currentSliderDragging = knob;
+    } else if (m_allowClicksOnBarToMoveSliders) {
+        m_currentSliderDragging = geometry.nearestKnob(point.x(), m_selection);
+        setSelectionFromPoint(point.x());
+    } else {
+        m_currentSliderDragging.reset();
+    }
+    event->accept();
+}
+
+void RangeSlider::mouseMoveEvent(QMouseEvent *event)
+{
+    if (!isEnabled() || !(event->buttons() & Qt::LeftButton)) {
+        event->ignore();
+        return;
+    }
+    setSelectionFromPoint(event->position().x());
+    event->accept();
+}
+
+void RangeSlider::setSelectionFromPoint(double x)
+{
+    if (!m_currentSliderDragging)
+        return;
+    const std::optional<double> snapRange =
+        m_snapsToIntegers ? std::optional<double>(m_maxValue - m_minValue) : std::nullopt;
+    const double fraction = sliderGeometry().fractionAt(x, snapRange);
+
+    // The dragged knob pushes the other one rather than crossing it.
+    SelectionRange next = m_selection;
+    if (*m_currentSliderDragging == DraggedSlider::start) {
+        next.start = fraction;
+        if (m_selection.end <= fraction)
+            next.end = fraction;
+    } else {
+        next.end = fraction;
+        if (fraction < m_selection.start)
+            next.start = fraction;
+    }
+    announceAndStore(next);
+    update();
+}
+
+void RangeSlider::announceAndStore(const SelectionRange &newSelection)
+{
+    const SelectionRange old = m_selection;
+    const bool startChanges = differs(old.start, newSelection.start);
+    const bool endChanges = differs(old.end, newSelection.end);
+    const bool lengthChanges = differs(old.end - old.start, newSelection.end - newSelection.start);
+
+    if (startChanges)
+        emit startAboutToChange();
+    if (endChanges)
+        emit endAboutToChange();
+    if (lengthChanges)
+        emit lengthAboutToChange();
+
+    m_selection = newSelection;
+
+    if (startChanges)
+        emit startChanged();
+    if (endChanges)
+        emit endChanged();
+    if (lengthChanges)
+        emit lengthChanged();
+
+    if (startChanges || endChanges)
+        emit onControlChanged(this);
+}
+
+void RangeSlider::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::EnabledChange) {
+        rebuildBarFillGradient();
+        update();
+    }
+    QWidget::changeEvent(event);
+}
+
+void RangeSlider::rebuildBarFillGradient()
+{
+    const RangeSliderColors colors = RangeSliderColors::forStyle(m_colorStyle, isEnabled());
+    m_barFillGradient = verticalGradient(colors.fillTop, colors.fillBottom);
+}
+
+const QBrush &RangeSlider::sliderGradient() const
+{
+    if (!m_sliderGradient)
+        m_sliderGradient = verticalGradient(grey(0.92), grey(0.8));
+    return *m_sliderGradient;
+}
+
+const QBrush &RangeSlider::barBackgroundGradient() const
+{
+    if (!m_barBackgroundGradient)
+        m_barBackgroundGradient = verticalGradient(grey(0.7), grey(0.85));
+    return *m_barBackgroundGradient;
+}
+
+const DropShadow &RangeSlider::sliderShadow() const
+{
+    // Two units right and two down: the light comes from the top left.
+    if (!m_sliderShadow)
+        m_sliderShadow = std::make_unique<DropShadow>(QPointF(2.0, 2.0), 2.0, grey(0.0, 0.12));
+    return *m_sliderShadow;
+}
+
+void RangeSlider::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+
+    const RangeSliderGeometry geometry = sliderGeometry();
+    const double radius = geometry.cornerRadius();
+    const QPainterPath barPath = roundedRectPath(geometry.barFrame(), radius);
+    painter.fillPath(barPath, barBackgroundGradient());
+
+    const QRectF fillFrame = geometry.fillFrame(m_selection);
+    if (fillFrame.width() > 0.0) {
+        if (!m_barFillGradient)
+            rebuildBarFillGradient();
+        const QPainterPath fillPath = roundedRectPath(fillFrame, radius);
+        painter.fillPath(fillPath, *m_barFillGradient);
+        const QColor fillOutline = RangeSliderColors::forStyle(m_colorStyle, isEnabled()).fillOutline;
+        painter.strokePath(fillPath, QPen(fillOutline, outlineWidth));
+    }
+
+    const QPen outline(outlineColor(), outlineWidth);
+    painter.strokePath(barPath, outline);
+
+    const QPainterPath startKnob = knobPath(geometry.startKnobFrame(m_selection.start), m_knobStyle);
+    const QPainterPath endKnob = knobPath(geometry.endKnobFrame(m_selection.end), m_knobStyle);
+    for (const QPainterPath &knob : {startKnob, endKnob}) {
+        sliderShadow().paint(painter, knob);
+        painter.fillPath(knob, Qt::white);
+    }
+
+    // The start knob comes last so that it lies on top where the two overlap.
+    for (const QPainterPath &knob : {endKnob, startKnob}) {
+        painter.fillPath(knob, sliderGradient());
+        painter.strokePath(knob, outline);
+    }
+}

@@ -1,0 +1,104 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+
+#include <QBrush>
+#include <QRectF>
+#include <QSize>
+#include <QWidget>
+
+#include "rangeslidertypes.h"
+
+class DropShadow;
+class RangeSliderGeometry;
+
+// A horizontal slider with two knobs that pick the start and the end of a
+// range. The knobs push each other rather than cross. Every change of an end,
+// by the mouse or by a setter, is announced with the about-to-change signals,
+// stored, announced with the changed signals, and reported through
+// onControlChanged.
+class RangeSlider : public QWidget
+{
+    Q_OBJECT
+    Q_PROPERTY(double start READ start WRITE setStart NOTIFY startChanged)
+    Q_PROPERTY(double end READ end WRITE setEnd NOTIFY endChanged)
+    Q_PROPERTY(double length READ length NOTIFY lengthChanged)
+
+public:
+    explicit RangeSlider(QWidget *parent = nullptr);
+    ~RangeSlider() override;
+
+    double minValue() const;
+    void setMinValue(double value);
+    double maxValue() const;
+    void setMaxValue(double value);
+
+    bool snapsToIntegers() const;
+    void setSnapsToIntegers(bool snaps);
+    bool allowClicksOnBarToMoveSliders() const;
+    void setAllowClicksOnBarToMoveSliders(bool allow);
+
+    RangeSliderColorStyle colorStyle() const;
+    void setColorStyle(RangeSliderColorStyle style);
+    RangeSliderKnobStyle knobStyle() const;
+    void setKnobStyle(RangeSliderKnobStyle style);
+
+    SelectionRange selection() const;
+    std::optional<DraggedSlider> currentSliderDragging() const;
+
+    // In units of minValue...maxValue. The setters store any value as given,
+    // without clamping and without comparing the two ends.
+    double start() const;
+    void setStart(double value);
+    double end() const;
+    void setEnd(double value);
+    double length() const;
+
+    QRectF startKnobFrame() const;
+    QRectF endKnobFrame() const;
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+signals:
+    void startAboutToChange();
+    void endAboutToChange();
+    void lengthAboutToChange();
+    void startChanged();
+    void endChanged();
+    void lengthChanged();
+    // After every change of start or end; currentSliderDragging() tells which end moved.
+    void onControlChanged(RangeSlider *slider);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    RangeSliderGeometry sliderGeometry() const;
+    double fractionFromValue(double value) const;
+    void setSelectionFromPoint(double x);
+    void announceAndStore(const SelectionRange &newSelection);
+    void rebuildBarFillGradient();
+
+    const QBrush &sliderGradient() const;
+    const QBrush &barBackgroundGradient() const;
+    const DropShadow &sliderShadow() const;
+
+    double m_minValue = 0.0;
+    double m_maxValue = 1.0;
+    bool m_snapsToIntegers = false;
+    bool m_allowClicksOnBarToMoveSliders = true;
+    RangeSliderColorStyle m_colorStyle = RangeSliderColorStyle::yellow;
+    RangeSliderKnobStyle m_knobStyle = RangeSliderKnobStyle::square;
+    SelectionRange m_selection;
+    std::optional<DraggedSlider> m_currentSliderDragging;
+
+    mutable std::optional<QBrush> m_sliderGradient;
+    mutable std::optional<QBrush> m_barBackgroundGradient;
+    std::optional<QBrush> m_barFillGradient;
+    mutable std::unique_ptr<DropShadow> m_sliderShadow;
+};

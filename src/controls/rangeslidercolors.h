@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QColor>
+
+#include "rangeslidertypes.h"
+
+// The colours of the filled stretch of a range slider for one colour style.
+// A disabled slider shows them desaturated, and its fill translucent.
+struct RangeSliderColors
+{
+    QColor fillTop;
+    QColor fillBottom;
+    QColor fillOutline;
+
+    static RangeSliderColors forStyle(RangeSliderColorStyle style, bool enabled);
+
+    static constexpr double disabledSaturationFactor = 0.65;
+    static constexpr double disabledFillAlpha = 0.65;
+};

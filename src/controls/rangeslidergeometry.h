@@ -1,0 +1,52 @@
+#pragma once
+
+#include <optional>
+
+#include <QPointF>
+#include <QRectF>
+#include <QSizeF>
+
+#include "rangeslidertypes.h"
+
+// Where the parts of a range slider lie for a given size and knob style, and
+// how a pointer position maps back to a fraction of the range. Pure maths, so
+// that the widget only draws and the mapping can be checked with tables.
+//
+// Frame origins sit on half units and sizes on whole units, so that one-unit
+// strokes along the frame edges cover whole pixels.
+class RangeSliderGeometry
+{
+public:
+    RangeSliderGeometry(const QSizeF &size, RangeSliderKnobStyle knobStyle);
+
+    double barHeight() const;
+    double cornerRadius() const;
+    QRectF barFrame() const;
+    QRectF fillFrame(const SelectionRange &selection) const;
+
+    double knobWidth() const;
+    QRectF startKnobFrame(double startFraction) const;
+    QRectF endKnobFrame(double endFraction) const;
+
+    // The fraction of the range under `x`, clamped to 0...1; with `snapRange`
+    // (maxValue - minValue) it is rounded to whole units of that range.
+    double fractionAt(double x, std::optional<double> snapRange = std::nullopt) const;
+
+    // The knob under `point`; the start knob wins where both overlap.
+    std::optional<DraggedSlider> knobAt(const QPointF &point, const SelectionRange &selection) const;
+
+    // The knob whose centre is nearer to `x`; a tie goes to the end knob.
+    DraggedSlider nearestKnob(double x, const SelectionRange &selection) const;
+
+    // Inside when on the low edges, outside when on the high edges, so that
+    // adjoining rectangles never both claim a point.
+    static bool containsPoint(const QRectF &rect, const QPointF &point);
+
+private:
+    double knobHalfWidth() const;
+    double knobHeight() const;
+    QRectF knobFrameAt(double x) const;
+
+    const QSizeF m_size;
+    const RangeSliderKnobStyle m_knobStyle = RangeSliderKnobStyle::square;
+};
