@@ -126,6 +126,9 @@ void TemporaryDirectory::sweepLeftovers() const
         if (name.endsWith(lockSuffix))
             continue;
         QLockFile lock(base.filePath(name + lockSuffix));
+        // A lock counts as abandoned only when its process is gone, never
+        // because it is old: instances run for hours.
+        lock.setStaleLockTime(0);
         // Taking the lock succeeds only when no running instance holds it.
         if (!lock.tryLock(0))
             continue;
@@ -141,6 +144,7 @@ void TemporaryDirectory::createInstanceFolder()
         const QString name = instancePrefix
             + QString::number(QRandomGenerator::global()->generate64(), 36);
         auto lock = std::make_unique<QLockFile>(base.filePath(name + lockSuffix));
+        lock->setStaleLockTime(0);
         if (!lock->tryLock(0))
             continue;
         const QString folder = base.filePath(name);
