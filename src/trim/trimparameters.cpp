@@ -1,0 +1,26 @@
+#include "trimparameters.h"
+
+namespace {
+
+double secondsAt(const TrimParameters &parameters, double fraction)
+{
+    return parameters.duration
+        * (parameters.minValue + (parameters.maxValue - parameters.minValue) * fraction);
+}
+
+}
+
+double TrimParameters::startSeconds() const
+{
+    return secondsAt(*this, selectionStart);
+}
+
+double TrimParameters::endSeconds() const
+{
+    return secondsAt(*this, selectionEnd);
+}
+
+double TrimParameters::outputDuration() const
+{
+    return endSeconds() - startSeconds();
+}
