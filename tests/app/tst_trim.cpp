@@ -1,0 +1,403 @@
+#include <unistd.h>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "appdelegate.h"
+#include "childprocesses.h"
+#include "diagnosticlog.h"
+#include "fileprobe.h"
+#include "json.h"
+#include "mediafactory.h"
+#include "rangeslider.h"
+#include "toollocator.h"
+
+namespace {
+
+constexpr int trimTimeoutMs = 120000;
+
+QStringList keyframeEverySecond()
+{
+    return {QStringLiteral("-c:v"), QStringLiteral("libx264"), QStringLiteral("-preset"), QStringLiteral("ultrafast"),
+            QStringLiteral("-g"), QStringLiteral("5"), QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p")};
+}
+
+QStringList lavfi(const QString &source)
+{
+    return {QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"), source};
+}
+
+// A resource folder with the real prober and the given encoder (none when
+// `creator` is empty), so a fault of the encoder can be simulated.
+QString resourceFolderWith(const QString &folder, const QString &creator)
+{
+    QDir().mkpath(folder);
+    QFile::link(QDir(MediaFactory::toolsFolder()).filePath(ToolLocator::sniffer),
+                QDir(folder).filePath(ToolLocator::sniffer));
+    if (!creator.isEmpty())
+        QFile::link(creator, QDir(folder).filePath(ToolLocator::creator));
+    return folder;
+}
+
+QString fakeEncoder(const QString &folder, const QByteArray &script)
+{
+    const QString path = QDir(folder).filePath(QStringLiteral("fake-creator"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return {};
+    file.write("#!/bin/sh\n" + script);
+    file.close();
+    file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
+    return path;
+}
+
+int audioChannels(const FileProbe &probe)
+{
+    for (const QVariantMap &track : probe.tracksInfo()) {
+        if (track.value(QStringLiteral("trackType")).toString() == QLatin1String("Audio"))
+            return static_cast<int>(JSON::fromObject(track.value(QStringLiteral("trackDictionary")))
+                                        [QStringLiteral("channels")].intValue());
+    }
+    return 0;
+}
+
+} // namespace
+
+class TestTrim : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+
+    void streamCopyOfAMiddleSegment();
+    void reencodeDownmixesAndDropsSubtitles();
+    void saveDialogProposesTheAllowedType_data();
+    void saveDialogProposesTheAllowedType();
+    void sameFileIsRefused_data();
+    void sameFileIsRefused();
+    void emptySelectionIsRefusedBeforeTheDialog();
+    void cancelStopsTheEncoderAndLeavesNothing();
+    void failingEncoderNeverReportsSuccess();
+    void missingEncoderReportsFailure();
+
+private:
+    std::unique_ptr<AppDelegate> makeDelegate(const QString &resourceFolder);
+    QMessageBox *trimTo(AppDelegate &delegate, const QString &outputPath, bool expectFinished = true);
+
+    QTemporaryDir m_work;
+    QString m_stereo;
+    QString m_surround;
+    QString m_noExtension;
+};
+
+void TestTrim::initTestCase()
+{
+    const MediaFactory factory(m_work.path());
+    m_stereo = factory.generate(QStringLiteral("stereo.mp4"),
+        lavfi(QStringLiteral("testsrc2=size=64x48:rate=5:duration=12"))
+            + lavfi(QStringLiteral("sine=frequency=440:sample_rate=8000:duration=12"))
+            + keyframeEverySecond() + QStringList{QStringLiteral("-ac"), QStringLiteral("2"),
+                                                  QStringLiteral("-c:a"), QStringLiteral("aac")});
+    const QString subtitles = factory.writeFile(QStringLiteral("subs.srt"),
+        "1\n00:00:00,000 --> 00:00:10,000\nHello\n\n");
+    m_surround = factory.generate(QStringLiteral("surround.mkv"),
+        lavfi(QStringLiteral("testsrc2=size=64x48:rate=5:duration=12"))
+            + lavfi(QStringLiteral("sine=frequency=440:sample_rate=8000:duration=12"))
+            + QStringList{QStringLiteral("-i"), subtitles, QStringLiteral("-map"), QStringLiteral("0:v"),
+                          QStringLiteral("-map"), QStringLiteral("1:a"), QStringLiteral("-map"), QStringLiteral("2:s")}
+            + keyframeEverySecond()
+            + QStringList{QStringLiteral("-ac"), QStringLiteral("6"), QStringLiteral("-c:a"), QStringLiteral("aac"),
+                          QStringLiteral("-c:s"), QStringLiteral("srt")});
+    m_noExtension = factory.path(QStringLiteral("clip"));
+    QVERIFY(QFile::copy(m_stereo, m_noExtension));
+    QVERIFY(!m_stereo.isEmpty() && !m_surround.isEmpty());
+}
+
+void TestTrim::cleanup()
+{
+    QTRY_VERIFY(ChildProcesses::running().isEmpty());
+}
+
+std::unique_ptr<AppDelegate> TestTrim::makeDelegate(const QString &resourceFolder)
+{
+    auto delegate = std::make_unique<AppDelegate>(resourceFolder, m_work.filePath(QStringLiteral("tmp")));
+    delegate->window()->show();
+    delegate->applicationDidFinishLaunching();
+    return delegate;
+}
+
+// Starts a trim into `outputPath` through the same steps as the save dialog's
+// confirmation, waits for its end and returns the alert shown then, if any.
+QMessageBox *TestTrim::trimTo(AppDelegate &delegate, const QString &outputPath, bool expectFinished)
+{
+    QSignalSpy finished(&delegate, &AppDelegate::trimFinished);
+    QSignalSpy alerts(&delegate, &AppDelegate::alertShown);
+    delegate.savePanelFinished(outputPath);
+    if (!expectFinished)
+        return nullptr;
+    if (!finished.wait(trimTimeoutMs))
+        return nullptr;
+    return alerts.isEmpty() ? nullptr : alerts.last().first().value<QMessageBox *>();
+}
+
+void TestTrim::streamCopyOfAMiddleSegment()
+{
+    auto delegate = makeDelegate(MediaFactory::toolsFolder());
+    delegate->openVideo(QUrl::fromLocalFile(m_stereo));
+    auto *slider = delegate->window()->findChild<RangeSlider *>(QStringLiteral("myRangeSlider"));
+    slider->setEnd(0.75);
+    slider->setStart(0.25);
+
+    const QString output = m_work.filePath(QStringLiteral("copy-out.mp4"));
+    DiagnosticLog::Capture printed;
+    QMessageBox *alert = trimTo(*delegate, output);
+    QVERIFY(alert);
+    QCOMPARE(alert->text(), QStringLiteral("Video Trimmed Successfully!"));
+    const QRegularExpression informative(QStringLiteral(
+        "^Input Duration: 0:00:12\\.\\d{3} \\([^)]+\\)\nOutput Duration: 0:00:0[5-7]\\.\\d{3} \\([^)]+\\)$"));
+    QVERIFY2(informative.match(alert->informativeText()).hasMatch(), qPrintable(alert->informativeText()));
+    QStringList buttons;
+    for (QAbstractButton *button : alert->buttons())
+        buttons << button->text();
+    QVERIFY(buttons.contains(QStringLiteral("OK")));
+    QVERIFY(buttons.contains(QStringLiteral("Show in Finder")));
+
+    const auto probe = FileProbe::create(output, ToolLocator(MediaFactory::toolsFolder()));
+    QVERIFY(probe->isValidMediaFile());
+    QVERIFY(qAbs(probe->duration() - 6.0) < 1.0);
+    QVERIFY(probe->hasAudioTrack());
+    // The command line is printed, with the file the encoder really writes.
+    const QString line = printed.lines().value(0);
+    QVERIFY2(line.startsWith(QStringLiteral("[\"-ss\", \"0:00:03.000\", \"-i\", ")), qPrintable(line));
+    QVERIFY(line.contains(QStringLiteral("\"-c\", \"copy\"")));
+    QVERIFY(!line.contains(QStringLiteral("\"") + output + QStringLiteral("\"")));
+    // Nothing but the output is left beside it.
+    QCOMPARE(QDir(m_work.path()).entryList({QStringLiteral("*partial*")}, QDir::Files | QDir::Hidden), QStringList());
+}
+
+void TestTrim::reencodeDownmixesAndDropsSubtitles()
+{
+    auto delegate = makeDelegate(MediaFactory::toolsFolder());
+    delegate->openVideo(QUrl::fromLocalFile(m_surround));
+    QVERIFY(delegate->globalFP()->hasAudioTrackWhichHasMoreThanTwoChannels());
+    QVERIFY(delegate->globalFP()->hasSubtitleTrack());
+    delegate->window()->findChild<QCheckBox *>(QStringLiteral("forceEncodeCBX"))->setChecked(true);
+    auto *slider = delegate->window()->findChild<RangeSlider *>(QStringLiteral("myRangeSlider"));
+    slider->setEnd(0.5);
+    slider->setStart(0.25);
+
+    const QString output = m_work.filePath(QStringLiteral("encoded-out.mp4"));
+    QMessageBox *alert = trimTo(*delegate, output);
+    QVERIFY(alert);
+    QCOMPARE(alert->text(), QStringLiteral("Video Trimmed Successfully!"));
+
+    const auto probe = FileProbe::create(output, ToolLocator(MediaFactory::toolsFolder()));
+    QVERIFY(probe->hasVideoTrack());
+    QVERIFY(!probe->hasSubtitleTrack());
+    QCOMPARE(audioChannels(*probe), 2);
+    QVERIFY(qAbs(probe->duration() - 3.0) < 0.5);
+}
+
+void TestTrim::saveDialogProposesTheAllowedType_data()
+{
+    QTest::addColumn<int>("clip");
+    QTest::addColumn<bool>("forceEncode");
+    QTest::addColumn<QString>("proposedName");
+    QTest::addColumn<QString>("defaultSuffix");
+
+    QTest::newRow("stream copy keeps the extension") << 1 << false << QStringLiteral("Trimmed.mkv") << QStringLiteral("mkv");
+    QTest::newRow("force encode gives mp4") << 1 << true << QStringLiteral("Trimmed.mp4") << QStringLiteral("mp4");
+    QTest::newRow("no extension: any name") << 2 << false << QStringLiteral("Trimmed") << QString();
+}
+
+void TestTrim::saveDialogProposesTheAllowedType()
+{
+    QFETCH(int, clip);
+    QFETCH(bool, forceEncode);
+    QFETCH(QString, proposedName);
+    QFETCH(QString, defaultSuffix);
+
+    auto delegate = makeDelegate(MediaFactory::toolsFolder());
+    delegate->openVideo(QUrl::fromLocalFile(QStringList{m_stereo, m_surround, m_noExtension}.at(clip)));
+    delegate->window()->findChild<QCheckBox *>(QStringLiteral("forceEncodeCBX"))->setChecked(forceEncode);
+    delegate->window()->findChild<QAction *>(QStringLiteral("trimVideoBTN"))->trigger();
+
+    auto *dialog = delegate->window()->findChild<QFileDialog *>();
+    QVERIFY(dialog);
+    QCOMPARE(dialog->acceptMode(), QFileDialog::AcceptSave);
+    QCOMPARE(dialog->windowModality(), Qt::WindowModal);
+    QCOMPARE(dialog->defaultSuffix(), defaultSuffix);
+    QCOMPARE(QFileInfo(dialog->selectedFiles().value(0)).fileName(), proposedName);
+
+    // Naming a file outside the allowed type still writes that type.
+    QSignalSpy finished(delegate.get(), &AppDelegate::trimFinished);
+    const QString chosen = m_work.filePath(QStringLiteral("dialog-%1").arg(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('-')));
+    dialog->selectFile(chosen);
+    dialog->accept();
+    QVERIFY(finished.wait(trimTimeoutMs));
+    const QString expected = defaultSuffix.isEmpty() ? chosen : chosen + QLatin1Char('.') + defaultSuffix;
+    QVERIFY2(QFile::exists(expected), qPrintable(expected));
+}
+
+void TestTrim::sameFileIsRefused_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("equal text") << QStringLiteral("equal");
+    QTest::newRow("dot-dot steps") << QStringLiteral("dotdot");
+    QTest::newRow("symbolic link") << QStringLiteral("symlink");
+    QTest::newRow("hard link") << QStringLiteral("hardlink");
+    QTest::newRow("decomposed Unicode") << QStringLiteral("unicode");
+}
+
+void TestTrim::sameFileIsRefused()
+{
+    QFETCH(QString, kind);
+    QTemporaryDir folder;
+    QVERIFY(QDir(folder.path()).mkpath(QStringLiteral("sub")));
+    const QString composed = QStringLiteral("caf\u00e9.mp4");
+    const QString input = folder.filePath(composed);
+    QVERIFY(QFile::copy(m_stereo, input));
+
+    QString output;
+    if (kind == QLatin1String("equal")) {
+        output = input;
+    } else if (kind == QLatin1String("dotdot")) {
+        output = folder.path() + QStringLiteral("/sub/../") + composed;
+    } else if (kind == QLatin1String("symlink")) {
+        output = folder.filePath(QStringLiteral("link.mp4"));
+        QVERIFY(QFile::link(input, output));
+    } else if (kind == QLatin1String("hardlink")) {
+        output = folder.filePath(QStringLiteral("hard.mp4"));
+        QCOMPARE(::link(QFile::encodeName(input).constData(), QFile::encodeName(output).constData()), 0);
+    } else {
+        output = folder.filePath(composed.normalized(QString::NormalizationForm_D));
+    }
+
+    auto delegate = makeDelegate(MediaFactory::toolsFolder());
+    delegate->openVideo(QUrl::fromLocalFile(input));
+    const QByteArray before = [&] { QFile f(input); f.open(QIODevice::ReadOnly); return f.readAll(); }();
+    QSignalSpy alerts(delegate.get(), &AppDelegate::alertShown);
+    QSignalSpy finished(delegate.get(), &AppDelegate::trimFinished);
+    delegate->savePanelFinished(output);
+    QCOMPARE(alerts.count(), 1);
+    auto *alert = alerts.first().first().value<QMessageBox *>();
+    QCOMPARE(alert->text(), QStringLiteral("Input file name is same as the output file name!"));
+    QCOMPARE(alert->informativeText(), QStringLiteral("Please specify a different file to save."));
+    QVERIFY(!delegate->isTrimming());
+    QCOMPARE(finished.count(), 0);
+    QFile after(input);
+    QVERIFY(after.open(QIODevice::ReadOnly));
+    QCOMPARE(after.readAll(), before);
+}
+
+void TestTrim::emptySelectionIsRefusedBeforeTheDialog()
+{
+    auto delegate = makeDelegate(MediaFactory::toolsFolder());
+    delegate->openVideo(QUrl::fromLocalFile(m_stereo));
+    auto *slider = delegate->window()->findChild<RangeSlider *>(QStringLiteral("myRangeSlider"));
+    slider->setStart(0.6);
+    slider->setEnd(0.4);
+    QSignalSpy alerts(delegate.get(), &AppDelegate::alertShown);
+    delegate->window()->findChild<QAction *>(QStringLiteral("saveMenuBTN"))->trigger();
+    QCOMPARE(alerts.count(), 1);
+    QCOMPARE(alerts.first().first().value<QMessageBox *>()->text(), QStringLiteral("The selection is empty."));
+    QVERIFY(!delegate->window()->findChild<QFileDialog *>());
+    QVERIFY(!delegate->isTrimming());
+}
+
+void TestTrim::cancelStopsTheEncoderAndLeavesNothing()
+{
+    QTemporaryDir folder;
+    const QString encoder = fakeEncoder(folder.path(),
+        "for last in \"$@\"; do :; done\n"
+        "echo partial > \"$last\"\n"
+        "i=0\n"
+        "while [ $i -lt 600 ]; do\n"
+        "  printf 'frame=%d time=00:00:0%d.00 bitrate=1\\r' $i $((i % 10)) >&2\n"
+        "  sleep 0.1; i=$((i+1))\n"
+        "done\n");
+    auto delegate = makeDelegate(resourceFolderWith(folder.filePath(QStringLiteral("tools")), encoder));
+    delegate->openVideo(QUrl::fromLocalFile(m_stereo));
+    const QString output = folder.filePath(QStringLiteral("cancelled.mp4"));
+
+    QSignalSpy finished(delegate.get(), &AppDelegate::trimFinished);
+    QSignalSpy alerts(delegate.get(), &AppDelegate::alertShown);
+    delegate->savePanelFinished(output);
+    auto *sheet = delegate->window()->findChild<QDialog *>(QStringLiteral("ProgressSheet"));
+    QVERIFY(sheet);
+    QTRY_VERIFY(sheet->isVisible());
+    QCOMPARE(sheet->findChild<QLabel *>(QStringLiteral("progressTitle"))->text(), QStringLiteral("Trimming Video..."));
+    QCOMPARE(sheet->windowModality(), Qt::WindowModal);
+    QTRY_VERIFY(sheet->findChild<QProgressBar *>()->value() > 0);
+
+    QTest::mouseClick(sheet->findChild<QPushButton *>(QStringLiteral("progressCancel")), Qt::LeftButton);
+    QCOMPARE(delegate->isProcessCancelledByUser(), std::optional<bool>(true));
+    QVERIFY(finished.wait(trimTimeoutMs));
+    QCOMPARE(finished.first().first().value<EncoderRun::Outcome>(), EncoderRun::Outcome::Cancelled);
+    QVERIFY(!sheet->isVisible());
+    QVERIFY(alerts.isEmpty());
+    QVERIFY(!QFile::exists(output));
+    QCOMPARE(QDir(folder.path()).entryList({QStringLiteral("*partial*")}, QDir::Files | QDir::Hidden), QStringList());
+
+    // The next trim starts afresh.
+    delegate->savePanelFinished(output);
+    QCOMPARE(delegate->isProcessCancelledByUser(), std::optional<bool>(false));
+    delegate->closeBTNInsideProgressWindowClicked();
+    QVERIFY(finished.wait(trimTimeoutMs));
+}
+
+void TestTrim::failingEncoderNeverReportsSuccess()
+{
+    QTemporaryDir folder;
+    const QString encoder = fakeEncoder(folder.path(),
+        "for last in \"$@\"; do :; done\n"
+        "echo half-written > \"$last\"\n"
+        "echo 'Error while decoding stream #0:0: Invalid data found' >&2\n"
+        "echo 'Conversion failed!' >&2\n"
+        "exit 1\n");
+    auto delegate = makeDelegate(resourceFolderWith(folder.filePath(QStringLiteral("tools")), encoder));
+    delegate->openVideo(QUrl::fromLocalFile(m_stereo));
+    const QString output = folder.filePath(QStringLiteral("failed.mp4"));
+
+    QMessageBox *alert = trimTo(*delegate, output);
+    QVERIFY(alert);
+    QCOMPARE(alert->text(), QStringLiteral("The video could not be trimmed."));
+    QCOMPARE(alert->icon(), QMessageBox::Warning);
+    QVERIFY(alert->informativeText().contains(QStringLiteral("Conversion failed!")));
+    QVERIFY(!QFile::exists(output));
+    QCOMPARE(QDir(folder.path()).entryList({QStringLiteral("*partial*")}, QDir::Files | QDir::Hidden), QStringList());
+}
+
+void TestTrim::missingEncoderReportsFailure()
+{
+    QTemporaryDir folder;
+    auto delegate = makeDelegate(resourceFolderWith(folder.filePath(QStringLiteral("tools")), QString()));
+    delegate->openVideo(QUrl::fromLocalFile(m_stereo));
+    QVERIFY(delegate->window()->findChild<QAction *>(QStringLiteral("trimVideoBTN"))->isEnabled());
+    const QString output = folder.filePath(QStringLiteral("never.mp4"));
+
+    QMessageBox *alert = trimTo(*delegate, output);
+    QVERIFY(alert);
+    QCOMPARE(alert->text(), QStringLiteral("The video could not be trimmed."));
+    QVERIFY(!QFile::exists(output));
+    // Still usable: another file opens.
+    delegate->openVideo(QUrl::fromLocalFile(m_surround));
+    QVERIFY(delegate->window()->findChild<QAction *>(QStringLiteral("trimVideoBTN"))->isEnabled());
+}
+
+QTEST_MAIN(TestTrim)
+#include "tst_trim.moc"
