@@ -39,6 +39,10 @@ fuzz:
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	./scripts/fuzz.sh $(FUZZ_BUILD)
 
+screenshot: build
+	cmake --build $(BUILD) --target kestrel_screenshot
+	QT_QPA_PLATFORM=offscreen $(BUILD)/bin/kestrel_screenshot $(BUILD)/screenshots
+
 install: build
 	cmake --install $(BUILD)
 
