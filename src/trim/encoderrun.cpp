@@ -150,13 +150,17 @@ void EncoderRun::onProcessFinished(int exitCode, QProcess::ExitStatus exitStatus
 
 void EncoderRun::onProcessError(QProcess::ProcessError error)
 {
-    // Other errors are followed by finished(); a failed start is not.
+    // Other errors are followed by finished(); a failed start is not. It may
+    // be reported from within start(), so the end is reported later.
     if (error != QProcess::FailedToStart || !m_active)
         return;
     m_killTimer.stop();
-    removePartial();
-    complete(m_cancelledByUser ? Outcome::Cancelled : Outcome::Failed,
-             tr("The encoder could not be started: %1").arg(m_process->errorString()));
+    const QString reason = m_process->errorString();
+    QTimer::singleShot(0, this, [this, reason] {
+        removePartial();
+        complete(m_cancelledByUser ? Outcome::Cancelled : Outcome::Failed,
+                 tr("The encoder could not be started: %1").arg(reason));
+    });
 }
 
 void EncoderRun::failForMissingEncoder()
