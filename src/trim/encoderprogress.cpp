@@ -34,7 +34,8 @@ qsizetype lastLineBreak(const QByteArray &bytes)
 
 bool hasLineBreakAfter(const QString &text, qsizetype position)
 {
-    return text.indexOf(QLatin1Char('\n'), position) >= 0 || text.indexOf(QLatin1Char('\r'), position) >= 0;
+    return text.indexOf(QLatin1Char('\n'), position) >= 0
+        || text.indexOf(QLatin1Char('\r'), position) >= 0;
 }
 
 }
@@ -52,25 +53,20 @@ std::optional<double> EncoderProgress::feed(const QByteArray &chunk)
     keepLines(chunk);
 
     const std::optional<QString> text = decodedUtf8(examined);
-    if (!text)
-        return std::nullopt;
-    qsizetype timePosition = -1;
-    const std::optional<double> percent = percentIn(*text, &timePosition);
-    if (percent && !hasLineBreakAfter(*text, timePosition))
+    const qsizetype marker = text ? text->indexOf(timeMarker) : -1;
+    const std::optional<double> percent = marker >= 0 ? percentAfter(*text, marker) : std::nullopt;
+    if (percent && !hasLineBreakAfter(*text, marker))
         m_incompleteLineRead = true;
     else if (lastLineBreak(chunk) >= 0)
         m_incompleteLineRead = false;
     return percent;
 }
 
-std::optional<double> EncoderProgress::percentIn(const QString &text, qsizetype *timePosition) const
+std::optional<double> EncoderProgress::percentAfter(const QString &text, qsizetype marker) const
 {
     if (!std::isfinite(m_outputDuration) || m_outputDuration <= 0.0)
         return std::nullopt;
-    *timePosition = text.indexOf(timeMarker);
-    if (*timePosition < 0)
-        return std::nullopt;
-    const QString afterMarker = text.mid(*timePosition + timeMarker.size());
+    const QString afterMarker = text.mid(marker + timeMarker.size());
     const QStringList timeCodes = Utils::regexMatches(timeCodePattern, afterMarker);
     if (timeCodes.isEmpty() || !afterMarker.startsWith(timeCodes.first()))
         return std::nullopt;
@@ -85,7 +81,8 @@ void EncoderProgress::keepLines(const QByteArray &chunk)
     QByteArray pending = m_incompleteLine + chunk;
     const qsizetype lastBreak = lastLineBreak(pending);
     if (lastBreak >= 0) {
-        const QString complete = QString::fromUtf8(pending.left(lastBreak)).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+        const QString complete =
+            QString::fromUtf8(pending.left(lastBreak)).replace(QLatin1Char('\r'), QLatin1Char('\n'));
         const QStringList lines = complete.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         for (const QString &line : lines) {
             const QString trimmed = line.trimmed();
@@ -107,5 +104,6 @@ QString EncoderProgress::errorTail(int lineCount) const
     const QString incomplete = QString::fromUtf8(m_incompleteLine).trimmed();
     if (!incomplete.isEmpty())
         lines.append(incomplete);
-    return lines.mid(std::max<qsizetype>(0, lines.size() - std::max(lineCount, 0))).join(QLatin1Char('\n'));
+    const qsizetype first = std::max<qsizetype>(0, lines.size() - std::max(lineCount, 0));
+    return lines.mid(first).join(QLatin1Char('\n'));
 }

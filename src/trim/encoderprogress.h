@@ -25,7 +25,7 @@ public:
     QString errorTail(int lineCount = 6) const;
 
 private:
-    std::optional<double> percentIn(const QString &text, qsizetype *timePosition) const;
+    std::optional<double> percentAfter(const QString &text, qsizetype marker) const;
     void keepLines(const QByteArray &chunk);
 
     const double m_outputDuration;

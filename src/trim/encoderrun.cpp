@@ -20,7 +20,8 @@ QString partialFileName(const QFileInfo &output)
     const QString suffix = output.suffix();
     const QString name = output.fileName();
     const QString baseName = suffix.isEmpty() ? name : name.chopped(suffix.size() + 1);
-    const QString random = QString::number(QRandomGenerator::global()->generate(), 16).rightJustified(8, QLatin1Char('0'));
+    const QString random =
+        QString::number(QRandomGenerator::global()->generate(), 16).rightJustified(8, QLatin1Char('0'));
     QString fileName = QLatin1Char('.') + baseName + QStringLiteral(".kestrel-partial-") + random;
     if (!suffix.isEmpty())
         fileName += QLatin1Char('.') + suffix;
@@ -167,7 +168,8 @@ void EncoderRun::failForMissingEncoder()
 {
     const QString folder = QDir::toNativeSeparators(m_tools.resourceFolder());
     complete(m_cancelledByUser ? Outcome::Cancelled : Outcome::Failed,
-             tr("The encoder \u201c%1\u201d was not found in the folder %2.").arg(ToolLocator::creator, folder));
+             tr("The encoder \u201c%1\u201d was not found in the folder %2.")
+                 .arg(ToolLocator::creator, folder));
 }
 
 EncoderRun::Outcome EncoderRun::settle(int exitCode, QProcess::ExitStatus exitStatus, QString *details)
@@ -197,7 +199,9 @@ EncoderRun::Outcome EncoderRun::settle(int exitCode, QProcess::ExitStatus exitSt
 // the new one, never a mixture, and nothing is left if it fails.
 bool EncoderRun::replaceOutput(QString *details) const
 {
-    if (std::rename(QFile::encodeName(m_partialPath).constData(), QFile::encodeName(m_outputPath).constData()) == 0)
+    const QByteArray from = QFile::encodeName(m_partialPath);
+    const QByteArray to = QFile::encodeName(m_outputPath);
+    if (std::rename(from.constData(), to.constData()) == 0)
         return true;
     const QString reason = QString::fromLocal8Bit(std::strerror(errno));
     removePartial();

@@ -26,8 +26,9 @@ void TestEncoderProgress::feed_data()
     QTest::addColumn<Chunks>("chunks");
     QTest::addColumn<Values>("values");
 
-    QTest::newRow("half way") << 20.0 << Chunks{"frame=  50 fps=0.0 q=-1.0 size=  256kB time=00:00:10.00 bitrate= 209.7kbits/s speed=20x    \r"}
-                              << Values{50.0};
+    QTest::newRow("half way")
+        << 20.0 << Chunks{"frame=  50 fps=0.0 q=-1.0 size=  256kB time=00:00:10.00 bitrate= 209.7kbits/s speed=20x    \r"}
+        << Values{50.0};
     QTest::newRow("two progress lines in one chunk, the first counts")
         << 20.0 << Chunks{"frame=1 time=00:00:05.00 bitrate=N/A\rframe=2 time=00:00:06.00 bitrate=N/A\r"}
         << Values{25.0};
@@ -57,6 +58,9 @@ void TestEncoderProgress::feed_data()
     QTest::newRow("a line read whole is not read again")
         << 20.0 << Chunks{"frame=5 time=00:00:05.00 bitrate=", "N/A\rframe=6 time=00:00:06.00 bitrate=N/A\r"}
         << Values{25.0, 30.0};
+    QTest::newRow("a line after one already read")
+        << 20.0 << Chunks{"time=00:00:05.00 bitrate=", "N/A\rframe=6 ti", "me=00:00:06.00\r"}
+        << Values{25.0, -1, 30.0};
     QTest::newRow("a split line after a complete one")
         << 20.0 << Chunks{"frame=5 time=00:00:05.00\rframe=6 time=00:00:0", "6.00\r"} << Values{25.0, 30.0};
     QTest::newRow("lines in sequence")
@@ -89,7 +93,8 @@ void TestEncoderProgress::errorTail()
     progress.feed("der\nConversion failed!\n");
 
     QCOMPARE(progress.errorTail(2), QStringLiteral("[mp4 @ 0x1] Could not write header\nConversion failed!"));
-    QCOMPARE(progress.errorTail(3).split(QLatin1Char('\n')).first(), QStringLiteral("frame=2 time=00:00:02.00"));
+    QCOMPARE(progress.errorTail(3).split(QLatin1Char('\n')).first(),
+             QStringLiteral("frame=2 time=00:00:02.00"));
     QCOMPARE(progress.errorTail(100).split(QLatin1Char('\n')).size(), 6);
     QCOMPARE(progress.errorTail(0), QString());
 }

@@ -51,8 +51,9 @@ QString audioChannels(const QString &path)
 {
     QProcess prober;
     prober.setProgram(QDir(MediaFactory::toolsFolder()).filePath(QStringLiteral("sniffer")));
-    prober.setArguments({QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-select_streams"),
-                         QStringLiteral("a"), QStringLiteral("-show_entries"), QStringLiteral("stream=channels"),
+    prober.setArguments({QStringLiteral("-v"), QStringLiteral("error"),
+                         QStringLiteral("-select_streams"), QStringLiteral("a"),
+                         QStringLiteral("-show_entries"), QStringLiteral("stream=channels"),
                          QStringLiteral("-of"), QStringLiteral("csv=p=0"), path});
     prober.start();
     prober.waitForFinished(encoderTimeout);
@@ -85,7 +86,10 @@ private slots:
 private:
     std::unique_ptr<QTemporaryDir> m_folder;
     QString outputPath() const { return m_folder->filePath(QStringLiteral("Trimmed.mp4")); }
-    void writePreviousOutput() const { QVERIFY(MediaFactory(m_folder->path()).writeFile(QStringLiteral("Trimmed.mp4"), previousOutput).size()); }
+    void writePreviousOutput() const
+    {
+        QVERIFY(!MediaFactory(m_folder->path()).writeFile(QStringLiteral("Trimmed.mp4"), previousOutput).isEmpty());
+    }
 };
 
 void TestEncoderRun::init()
