@@ -47,6 +47,28 @@ QStringList fakeArguments(const QString &partialPath)
     return {QStringLiteral("-i"), QStringLiteral("in.mp4"), QStringLiteral("-y"), partialPath};
 }
 
+// One run under test, with what it reports.
+struct Harness {
+    Harness(const QString &toolsFolder, const QString &outputPath)
+        : run(ToolLocator(toolsFolder))
+        , progress(&run, &EncoderRun::progressChanged)
+        , finished(&run, &EncoderRun::finished)
+        , partial(EncoderRun::partialPathFor(outputPath))
+        , output(outputPath)
+    {
+        record(run, report);
+    }
+
+    void start(double outputDuration) { run.start(fakeArguments(partial), partial, output, outputDuration); }
+
+    EncoderRun run;
+    Report report;
+    QSignalSpy progress;
+    QSignalSpy finished;
+    const QString partial;
+    const QString output;
+};
+
 QString audioChannels(const QString &path)
 {
     QProcess prober;
@@ -182,166 +204,137 @@ void TestEncoderRun::realEncoderTrims()
 void TestEncoderRun::cancelStopsTheEncoder()
 {
     writePreviousOutput();
-    EncoderRun run{ToolLocator(MediaFactory::fakeToolsFolder(QStringLiteral("encoder-polite")))};
-    Report report;
-    record(run, report);
-    QSignalSpy progress(&run, &EncoderRun::progressChanged);
-    QSignalSpy finished(&run, &EncoderRun::finished);
-    const QString partial = EncoderRun::partialPathFor(outputPath());
-    run.start(fakeArguments(partial), partial, outputPath(), 60.0);
-    QVERIFY(progress.wait(encoderTimeout));
-    QVERIFY(run.isRunning());
-    QVERIFY(QFileInfo::exists(partial));
+    Harness h(MediaFactory::fakeToolsFolder(QStringLiteral("encoder-polite")), outputPath());
+    h.start(60.0);
+    QVERIFY(h.progress.wait(encoderTimeout));
+    QVERIFY(h.run.isRunning());
+    QVERIFY(QFileInfo::exists(h.partial));
 
-    run.cancel();
-    QVERIFY(run.isCancelledByUser());
-    QVERIFY(finished.wait(encoderTimeout));
+    h.run.cancel();
+    QVERIFY(h.run.isCancelledByUser());
+    QVERIFY(h.finished.wait(encoderTimeout));
 
     // The fake ends with status 0 when asked to stop: a cancel still wins.
-    QCOMPARE(report.outcomes, QList<EncoderRun::Outcome>{EncoderRun::Outcome::Cancelled});
-    QVERIFY(!report.processRunningAtFinish);
-    QCOMPARE(run.process()->exitStatus(), QProcess::NormalExit);
-    QCOMPARE(run.process()->exitCode(), 0);
-    QVERIFY(!QFileInfo::exists(partial));
+    QCOMPARE(h.report.outcomes, QList<EncoderRun::Outcome>{EncoderRun::Outcome::Cancelled});
+    QVERIFY(!h.report.processRunningAtFinish);
+    QCOMPARE(h.run.process()->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(h.run.process()->exitCode(), 0);
+    QVERIFY(!QFileInfo::exists(h.partial));
     QCOMPARE(contents(outputPath()), previousOutput);
-    for (const double percent : std::as_const(report.progress))
+    for (const double percent : std::as_const(h.report.progress))
         QVERIFY(percent >= 0.0 && percent <= 100.0);
 }
 
 void TestEncoderRun::cancelKillsAnEncoderThatLingers()
 {
-    EncoderRun run{ToolLocator(MediaFactory::fakeToolsFolder(QStringLiteral("encoder-stubborn")))};
-    run.setKillDelay(std::chrono::milliseconds(200));
-    Report report;
-    record(run, report);
-    QSignalSpy progress(&run, &EncoderRun::progressChanged);
-    QSignalSpy finished(&run, &EncoderRun::finished);
-    const QString partial = EncoderRun::partialPathFor(outputPath());
-    run.start(fakeArguments(partial), partial, outputPath(), 60.0);
-    QVERIFY(progress.wait(encoderTimeout));
+    Harness h(MediaFactory::fakeToolsFolder(QStringLiteral("encoder-stubborn")), outputPath());
+    h.run.setKillDelay(std::chrono::milliseconds(200));
+    h.start(60.0);
+    QVERIFY(h.progress.wait(encoderTimeout));
 
-    run.cancel();
-    run.cancel();   // a second press changes nothing
-    QVERIFY(finished.wait(encoderTimeout));
+    h.run.cancel();
+    h.run.cancel();   // a second press changes nothing
+    QVERIFY(h.finished.wait(encoderTimeout));
 
-    QCOMPARE(report.outcomes, QList<EncoderRun::Outcome>{EncoderRun::Outcome::Cancelled});
-    QCOMPARE(run.process()->exitStatus(), QProcess::CrashExit);
-    QVERIFY(!QFileInfo::exists(partial));
+    QCOMPARE(h.report.outcomes, QList<EncoderRun::Outcome>{EncoderRun::Outcome::Cancelled});
+    QCOMPARE(h.run.process()->exitStatus(), QProcess::CrashExit);
+    QVERIFY(!QFileInfo::exists(h.partial));
     QVERIFY(!QFileInfo::exists(outputPath()));
 }
 
 void TestEncoderRun::cancelRightAfterStart()
 {
-    EncoderRun run{ToolLocator(MediaFactory::fakeToolsFolder(QStringLiteral("encoder-stubborn")))};
-    run.setKillDelay(std::chrono::milliseconds(200));
-    Report report;
-    record(run, report);
-    QSignalSpy finished(&run, &EncoderRun::finished);
-    const QString partial = EncoderRun::partialPathFor(outputPath());
-    run.start(fakeArguments(partial), partial, outputPath(), 60.0);
-    run.cancel();
-    QVERIFY(finished.wait(encoderTimeout));
+    Harness h(MediaFactory::fakeToolsFolder(QStringLiteral("encoder-stubborn")), outputPath());
+    h.run.setKillDelay(std::chrono::milliseconds(200));
+    h.start(60.0);
+    h.run.cancel();
+    QVERIFY(h.finished.wait(encoderTimeout));
 
-    QCOMPARE(report.outcomes, QList<EncoderRun::Outcome>{EncoderRun::Outcome::Cancelled});
-    QVERIFY(!QFileInfo::exists(partial));
+    QCOMPARE(h.report.outcomes, QList<EncoderRun::Outcome>{EncoderRun::Outcome::Cancelled});
+    QVERIFY(!QFileInfo::exists(h.partial));
     QVERIFY(!QFileInfo::exists(outputPath()));
 }
 
 void TestEncoderRun::failingEncoderLeavesTheOutputAlone()
 {
     writePreviousOutput();
-    EncoderRun run{ToolLocator(MediaFactory::fakeToolsFolder(QStringLiteral("encoder-failing")))};
-    Report report;
-    record(run, report);
-    QSignalSpy finished(&run, &EncoderRun::finished);
-    const QString partial = EncoderRun::partialPathFor(outputPath());
-    run.start(fakeArguments(partial), partial, outputPath(), 20.0);
-    QVERIFY(finished.wait(encoderTimeout));
+    Harness h(MediaFactory::fakeToolsFolder(QStringLiteral("encoder-failing")), outputPath());
+    h.start(20.0);
+    QVERIFY(h.finished.wait(encoderTimeout));
 
-    QCOMPARE(report.outcomes, QList<EncoderRun::Outcome>{EncoderRun::Outcome::Failed});
-    QVERIFY(!run.isCancelledByUser());
-    const QStringList detailLines = report.details.split(QLatin1Char('\n'));
+    QCOMPARE(h.report.outcomes, QList<EncoderRun::Outcome>{EncoderRun::Outcome::Failed});
+    QVERIFY(!h.run.isCancelledByUser());
+    const QStringList detailLines = h.report.details.split(QLatin1Char('\n'));
     QCOMPARE(detailLines.last(), QStringLiteral("Conversion failed!"));
     QVERIFY(detailLines.contains(
         QStringLiteral("Error while decoding stream #0:0: Invalid data found when processing input")));
-    QVERIFY(!QFileInfo::exists(partial));
     QCOMPARE(partialFiles(m_folder->path()), QStringList());
     QCOMPARE(contents(outputPath()), previousOutput);
 
     // Nothing runs any more: a late cancel changes nothing.
-    run.cancel();
-    QVERIFY(!run.isCancelledByUser());
+    h.run.cancel();
+    QVERIFY(!h.run.isCancelledByUser());
     QTest::qWait(0);
-    QCOMPARE(finished.count(), 1);
+    QCOMPARE(h.finished.count(), 1);
 }
 
 void TestEncoderRun::missingEncoderFailsLater()
 {
     writePreviousOutput();
     const QString folder = MediaFactory::fakeToolsFolder(QStringLiteral("encoder-missing"));
-    EncoderRun run{ToolLocator(folder)};
-    Report report;
-    record(run, report);
-    QSignalSpy finished(&run, &EncoderRun::finished);
-    const QString partial = EncoderRun::partialPathFor(outputPath());
-    run.start(fakeArguments(partial), partial, outputPath(), 20.0);
-    QCOMPARE(finished.count(), 0);
-    QVERIFY(!run.isRunning());
-    QVERIFY(finished.wait(encoderTimeout));
+    Harness h(folder, outputPath());
+    h.start(20.0);
+    QCOMPARE(h.finished.count(), 0);
+    QVERIFY(!h.run.isRunning());
+    QVERIFY(h.finished.wait(encoderTimeout));
 
-    QCOMPARE(report.outcomes, QList<EncoderRun::Outcome>{EncoderRun::Outcome::Failed});
-    QVERIFY2(report.details.contains(QStringLiteral("creator")), qPrintable(report.details));
-    QVERIFY2(report.details.contains(folder), qPrintable(report.details));
-    QCOMPARE(run.process(), nullptr);
+    QCOMPARE(h.report.outcomes, QList<EncoderRun::Outcome>{EncoderRun::Outcome::Failed});
+    QVERIFY2(h.report.details.contains(QStringLiteral("creator")), qPrintable(h.report.details));
+    QVERIFY2(h.report.details.contains(folder), qPrintable(h.report.details));
+    QCOMPARE(h.run.process(), nullptr);
     QCOMPARE(contents(outputPath()), previousOutput);
 }
 
 void TestEncoderRun::unlaunchableEncoderFails()
 {
     writePreviousOutput();
-    EncoderRun run{ToolLocator(MediaFactory::fakeToolsFolder(QStringLiteral("encoder-unlaunchable")))};
-    Report report;
-    record(run, report);
-    QSignalSpy finished(&run, &EncoderRun::finished);
-    const QString partial = EncoderRun::partialPathFor(outputPath());
-    run.start(fakeArguments(partial), partial, outputPath(), 20.0);
-    QCOMPARE(finished.count(), 0);
-    QVERIFY(finished.wait(encoderTimeout));
+    Harness h(MediaFactory::fakeToolsFolder(QStringLiteral("encoder-unlaunchable")), outputPath());
+    h.start(20.0);
+    QCOMPARE(h.finished.count(), 0);
+    QVERIFY(h.finished.wait(encoderTimeout));
 
-    QCOMPARE(report.outcomes, QList<EncoderRun::Outcome>{EncoderRun::Outcome::Failed});
-    QVERIFY(!report.details.isEmpty());
+    QCOMPARE(h.report.outcomes, QList<EncoderRun::Outcome>{EncoderRun::Outcome::Failed});
+    QVERIFY(!h.report.details.isEmpty());
     QCOMPARE(contents(outputPath()), previousOutput);
 
     // The run is over and a new one can start.
-    QVERIFY(!run.isRunning());
-    run.start(fakeArguments(partial), partial, outputPath(), 20.0);
-    QVERIFY(finished.wait(encoderTimeout));
-    QCOMPARE(finished.count(), 2);
+    QVERIFY(!h.run.isRunning());
+    h.start(20.0);
+    QVERIFY(h.finished.wait(encoderTimeout));
+    QCOMPARE(h.finished.count(), 2);
 }
 
 void TestEncoderRun::cancelWithoutARunIsHarmless()
 {
-    EncoderRun run{ToolLocator(MediaFactory::toolsFolder())};
-    QSignalSpy finished(&run, &EncoderRun::finished);
-    run.cancel();
-    QVERIFY(!run.isRunning());
-    QVERIFY(!run.isCancelledByUser());
-    QCOMPARE(run.process(), nullptr);
+    Harness h(MediaFactory::toolsFolder(), outputPath());
+    h.run.cancel();
+    QVERIFY(!h.run.isRunning());
+    QVERIFY(!h.run.isCancelledByUser());
+    QCOMPARE(h.run.process(), nullptr);
     QTest::qWait(0);
-    QCOMPARE(finished.count(), 0);
+    QCOMPARE(h.finished.count(), 0);
 }
 
 void TestEncoderRun::destructionStopsTheRun()
 {
     writePreviousOutput();
-    const QString partial = EncoderRun::partialPathFor(outputPath());
-    {
-        EncoderRun run{ToolLocator(MediaFactory::fakeToolsFolder(QStringLiteral("encoder-polite")))};
-        QSignalSpy progress(&run, &EncoderRun::progressChanged);
-        run.start(fakeArguments(partial), partial, outputPath(), 60.0);
-        QVERIFY(progress.wait(encoderTimeout));
-        QVERIFY(QFileInfo::exists(partial));
-    }
+    auto h = std::make_unique<Harness>(MediaFactory::fakeToolsFolder(QStringLiteral("encoder-polite")), outputPath());
+    const QString partial = h->partial;
+    h->start(60.0);
+    QVERIFY(h->progress.wait(encoderTimeout));
+    QVERIFY(QFileInfo::exists(partial));
+    h.reset();
+
     QVERIFY(ChildProcesses::running().isEmpty());
     QVERIFY(!QFileInfo::exists(partial));
     QCOMPARE(contents(outputPath()), previousOutput);
