@@ -158,6 +158,8 @@ void EncoderRun::onProcessError(QProcess::ProcessError error)
     m_killTimer.stop();
     const QString reason = m_process->errorString();
     QTimer::singleShot(0, this, [this, reason] {
+        if (!m_active)
+            return;
         removePartial();
         complete(m_cancelledByUser ? Outcome::Cancelled : Outcome::Failed,
                  tr("The encoder could not be started: %1").arg(reason));
