@@ -15,8 +15,8 @@ Q_DECLARE_METATYPE(OptionalKnob)
 namespace {
 
 constexpr int knobRow = 10;
+const double notANumber = std::numeric_limits<double>::quiet_NaN();
 
-// Counts the repaints that a slider asks for.
 class PaintCountingSlider : public RangeSlider
 {
 public:
@@ -30,34 +30,36 @@ protected:
     }
 };
 
-// Records every announcement of a slider in the order it is made, with the
-// start value that the slider reports at that moment.
+// Records the slider's announcements in order, each with the start value it sees.
 class Recorder
 {
 public:
     explicit Recorder(RangeSlider &slider)
     {
-        record(slider, &RangeSlider::startAboutToChange, "startAboutToChange");
-        record(slider, &RangeSlider::endAboutToChange, "endAboutToChange");
-        record(slider, &RangeSlider::lengthAboutToChange, "lengthAboutToChange");
-        record(slider, &RangeSlider::startChanged, "startChanged");
-        record(slider, &RangeSlider::endChanged, "endChanged");
-        record(slider, &RangeSlider::lengthChanged, "lengthChanged");
-        QObject::connect(&slider, &RangeSlider::onControlChanged, &slider, [this, &slider](RangeSlider *sender) {
-            names << QStringLiteral("onControlChanged");
-            callbackSenders << sender;
-            knobsInCallback << slider.currentSliderDragging();
+        const std::pair<void (RangeSlider::*)(), const char *> announcements[] = {
+            {&RangeSlider::startAboutToChange, "startAboutToChange"},
+            {&RangeSlider::endAboutToChange, "endAboutToChange"},
+            {&RangeSlider::lengthAboutToChange, "lengthAboutToChange"},
+            {&RangeSlider::startChanged, "startChanged"},
+            {&RangeSlider::endChanged, "endChanged"},
+            {&RangeSlider::lengthChanged, "lengthChanged"}};
+        for (const auto &[signal, name] : announcements)
+            QObject::connect(&slider, signal, &slider, [this, &slider, name = name] { note(name, slider); });
+        QObject::connect(&slider, &RangeSlider::onControlChanged, &slider, [this](RangeSlider *sender) {
+            note("onControlChanged", *sender);
+            knobsInCallback << sender->currentSliderDragging();
         });
     }
 
     QStringList names;
-    QList<RangeSlider *> callbackSenders;
-    QList<std::optional<DraggedSlider>> knobsInCallback;
+    QList<double> starts;
+    QList<OptionalKnob> knobsInCallback;
 
 private:
-    void record(RangeSlider &slider, void (RangeSlider::*signal)(), const char *name)
+    void note(const char *name, const RangeSlider &slider)
     {
-        QObject::connect(&slider, signal, &slider, [this, name] { names << QLatin1String(name); });
+        names << QLatin1String(name);
+        starts << slider.start();
     }
 };
 
@@ -66,17 +68,19 @@ void press(RangeSlider &slider, int x)
     QTest::mousePress(&slider, Qt::LeftButton, Qt::NoModifier, QPoint(x, knobRow));
 }
 
-void release(RangeSlider &slider, int x)
-{
-    QTest::mouseRelease(&slider, Qt::LeftButton, Qt::NoModifier, QPoint(x, knobRow));
-}
-
-// A move with the left button held, which QTest::mouseMove does not carry reliably.
+// Moves with the buttons held; QTest::mouseMove does not carry them reliably.
 void dragTo(RangeSlider &slider, double x, Qt::MouseButtons buttons = Qt::LeftButton)
 {
     const QPointF local(x, knobRow);
     QMouseEvent move(QEvent::MouseMove, local, slider.mapToGlobal(local), Qt::NoButton, buttons, Qt::NoModifier);
     QApplication::sendEvent(&slider, &move);
+}
+
+void dragAndRelease(RangeSlider &slider, int pressX, double dragX)
+{
+    press(slider, pressX);
+    dragTo(slider, dragX);
+    QTest::mouseRelease(&slider, Qt::LeftButton, Qt::NoModifier, QPoint(int(dragX), knobRow));
 }
 
 } // namespace
@@ -89,9 +93,7 @@ private slots:
     void defaults();
     void dragging_data();
     void dragging();
-    void pressOnKnobDoesNotMoveIt();
-    void pushingAnnouncesBothEndsButNotLength();
-    void dragToSamePlaceAnnouncesNothing();
+    void pushAnnouncesBothEndsInOrder();
     void dragNeedsLeftButton();
     void snapping_data();
     void snapping();
@@ -102,65 +104,58 @@ private slots:
     void disabledIgnoresMouse();
     void programmaticSet_data();
     void programmaticSet();
-    void setToCurrentValueOnlyMarksKnob();
+    void setToCurrentValueStillMarksAndRedraws();
     void setStoresWithoutClampingOrPushing();
-    void setInUnitsOfRange();
-    void callbackSeesStoredSelection();
 
 private:
-    void showSlider(RangeSlider &slider, QSize size = QSize(400, 20));
+    void showSlider(RangeSlider &slider, int width = 400);
 };
 
-void TestRangeSlider::showSlider(RangeSlider &slider, QSize size)
+void TestRangeSlider::showSlider(RangeSlider &slider, int width)
 {
-    slider.setFixedSize(size);
+    slider.setFixedSize(width, 20);
     slider.show();
     QVERIFY(QTest::qWaitForWindowExposed(&slider));
 }
 
 void TestRangeSlider::defaults()
 {
-    const RangeSlider slider;
+    RangeSlider slider;
     QCOMPARE(slider.start(), 0.0);
     QCOMPARE(slider.end(), 1.0);
-    QCOMPARE(slider.length(), 1.0);
     QCOMPARE(slider.currentSliderDragging(), OptionalKnob());
-    QCOMPARE(slider.minValue(), 0.0);
-    QCOMPARE(slider.maxValue(), 1.0);
-    QVERIFY(!slider.snapsToIntegers());
     QVERIFY(slider.allowClicksOnBarToMoveSliders());
+    QVERIFY(!slider.snapsToIntegers());
     QCOMPARE(slider.colorStyle(), RangeSliderColorStyle::yellow);
     QCOMPARE(slider.knobStyle(), RangeSliderKnobStyle::square);
-    QVERIFY(slider.isEnabled());
+
+    // Start and end are in units of the range; the selection stays in fractions.
+    slider.setMinValue(10.0);
+    slider.setMaxValue(20.0);
+    slider.setStart(12.5);
+    QCOMPARE(slider.selection().start, 0.25);
+    QCOMPARE(slider.length(), 7.5);
 }
 
 void TestRangeSlider::dragging_data()
 {
-    QTest::addColumn<double>("start");          // selection before the press
-    QTest::addColumn<double>("end");
-    QTest::addColumn<int>("pressX");            // on a knob: start knob 76.5..84.5, end knob 196.5..204.5
+    QTest::addColumn<int>("pressX");     // start knob at 76.5..84.5, end knob at 196.5..204.5
     QTest::addColumn<double>("dragX");
     QTest::addColumn<DraggedSlider>("knob");
     QTest::addColumn<double>("newStart");
     QTest::addColumn<double>("newEnd");
 
-    QTest::newRow("start within the range") << 0.2 << 0.5 << 80 << 120.0 << DraggedSlider::start << 0.3 << 0.5;
-    QTest::newRow("start pushes end ahead") << 0.2 << 0.5 << 80 << 300.0 << DraggedSlider::start << 0.75 << 0.75;
-    QTest::newRow("start onto the end") << 0.2 << 0.5 << 80 << 200.0 << DraggedSlider::start << 0.5 << 0.5;
-    QTest::newRow("end pushes start back") << 0.2 << 0.5 << 200 << 40.0 << DraggedSlider::end << 0.1 << 0.1;
-    QTest::newRow("end within the range") << 0.2 << 0.5 << 200 << 360.0 << DraggedSlider::end << 0.2 << 0.9;
-    QTest::newRow("start left of the bar") << 0.2 << 0.5 << 80 << -30.0 << DraggedSlider::start << 0.0 << 0.5;
-    QTest::newRow("end right of the bar") << 0.2 << 0.5 << 200 << 450.0 << DraggedSlider::end << 0.2 << 1.0;
-    QTest::newRow("start right of the bar") << 0.2 << 0.5 << 80 << 450.0 << DraggedSlider::start << 1.0 << 1.0;
-    QTest::newRow("end left of the bar") << 0.2 << 0.5 << 200 << -10.0 << DraggedSlider::end << 0.0 << 0.0;
-    QTest::newRow("knob centre follows the pointer") << 0.2 << 0.5 << 83 << 83.0 << DraggedSlider::start
-                                                     << 0.2075 << 0.5;
+    QTest::newRow("start within the range") << 80 << 120.0 << DraggedSlider::start << 0.3 << 0.5;
+    QTest::newRow("start pushes the end") << 80 << 300.0 << DraggedSlider::start << 0.75 << 0.75;
+    QTest::newRow("end pushes the start") << 200 << 40.0 << DraggedSlider::end << 0.1 << 0.1;
+    QTest::newRow("start left of the bar") << 80 << -30.0 << DraggedSlider::start << 0.0 << 0.5;
+    QTest::newRow("end right of the bar") << 200 << 450.0 << DraggedSlider::end << 0.2 << 1.0;
+    QTest::newRow("start right of the bar") << 80 << 450.0 << DraggedSlider::start << 1.0 << 1.0;
+    QTest::newRow("centre follows the pointer") << 83 << 83.0 << DraggedSlider::start << 0.2075 << 0.5;
 }
 
 void TestRangeSlider::dragging()
 {
-    QFETCH(double, start);
-    QFETCH(double, end);
     QFETCH(int, pressX);
     QFETCH(double, dragX);
     QFETCH(DraggedSlider, knob);
@@ -169,36 +164,23 @@ void TestRangeSlider::dragging()
 
     RangeSlider slider;
     showSlider(slider);
-    slider.setStart(start);
-    slider.setEnd(end);
-
-    press(slider, pressX);
-    QCOMPARE(slider.currentSliderDragging(), OptionalKnob(knob));
-    dragTo(slider, dragX);
-    release(slider, int(dragX));
-
-    QCOMPARE(slider.selection().start, newStart);
-    QCOMPARE(slider.selection().end, newEnd);
-    // Nothing clears the knob on release.
-    QCOMPARE(slider.currentSliderDragging(), OptionalKnob(knob));
-}
-
-void TestRangeSlider::pressOnKnobDoesNotMoveIt()
-{
-    RangeSlider slider;
-    showSlider(slider);
+    slider.setStart(0.2);
     slider.setEnd(0.5);
     QSignalSpy changes(&slider, &RangeSlider::onControlChanged);
 
-    press(slider, 7);   // off the start knob's centre, at 0.0175 of the width
-    release(slider, 7);
-
-    QCOMPARE(slider.currentSliderDragging(), OptionalKnob(DraggedSlider::start));
-    QCOMPARE(slider.selection().start, 0.0);
+    press(slider, pressX);
+    // Grabbing a knob does not move it.
+    QCOMPARE(slider.currentSliderDragging(), OptionalKnob(knob));
     QCOMPARE(changes.count(), 0);
+    dragTo(slider, dragX);
+    QTest::mouseRelease(&slider, Qt::LeftButton, Qt::NoModifier, QPoint(int(dragX), knobRow));
+
+    QCOMPARE(slider.selection().start, newStart);
+    QCOMPARE(slider.selection().end, newEnd);
+    QCOMPARE(slider.currentSliderDragging(), OptionalKnob(knob));
 }
 
-void TestRangeSlider::pushingAnnouncesBothEndsButNotLength()
+void TestRangeSlider::pushAnnouncesBothEndsInOrder()
 {
     RangeSlider slider;
     showSlider(slider);
@@ -206,29 +188,21 @@ void TestRangeSlider::pushingAnnouncesBothEndsButNotLength()
     slider.setEnd(0.2);
     Recorder recorder(slider);
 
-    press(slider, 80);
+    dragAndRelease(slider, 80, 200);
+
+    // The length stays 0, so it is not announced; the values are stored between the two halves.
+    const QStringList names{QStringLiteral("startAboutToChange"), QStringLiteral("endAboutToChange"),
+                            QStringLiteral("startChanged"), QStringLiteral("endChanged"),
+                            QStringLiteral("onControlChanged")};
+    QCOMPARE(recorder.names, names);
+    QCOMPARE(recorder.starts, (QList<double>{0.2, 0.2, 0.5, 0.5, 0.5}));
+    QCOMPARE(recorder.knobsInCallback, QList<OptionalKnob>{DraggedSlider::start});
+
+    // A second drag step to the same place announces nothing.
+    recorder.names.clear();
+    press(slider, 200);
     dragTo(slider, 200);
-    release(slider, 200);
-
-    const QStringList expected{QStringLiteral("startAboutToChange"), QStringLiteral("endAboutToChange"),
-                               QStringLiteral("startChanged"), QStringLiteral("endChanged"),
-                               QStringLiteral("onControlChanged")};
-    QCOMPARE(recorder.names, expected);
-    QCOMPARE(recorder.knobsInCallback, QList<OptionalKnob>{OptionalKnob(DraggedSlider::start)});
-}
-
-void TestRangeSlider::dragToSamePlaceAnnouncesNothing()
-{
-    RangeSlider slider;
-    showSlider(slider);
-    press(slider, 4);
-    dragTo(slider, 100);
-    Recorder recorder(slider);
-    dragTo(slider, 100);
-    release(slider, 100);
-
     QVERIFY(recorder.names.isEmpty());
-    QCOMPARE(slider.selection().start, 0.25);
 }
 
 void TestRangeSlider::dragNeedsLeftButton()
@@ -236,49 +210,37 @@ void TestRangeSlider::dragNeedsLeftButton()
     RangeSlider slider;
     showSlider(slider);
     press(slider, 4);
-    release(slider, 4);
-    QSignalSpy changes(&slider, &RangeSlider::onControlChanged);
-
     dragTo(slider, 100, Qt::NoButton);
     dragTo(slider, 120, Qt::RightButton);
-
-    QCOMPARE(changes.count(), 0);
     QCOMPARE(slider.selection().start, 0.0);
 }
 
 void TestRangeSlider::snapping_data()
 {
     QTest::addColumn<double>("minValue");
-    QTest::addColumn<double>("maxValue");
     QTest::addColumn<double>("dragX");
     QTest::addColumn<double>("fraction");
 
-    QTest::newRow("0..10, 68 snaps down") << 0.0 << 10.0 << 68.0 << 0.3;
-    QTest::newRow("0..10, 70 is a half, away from zero") << 0.0 << 10.0 << 70.0 << 0.4;
-    QTest::newRow("0..10, 69 snaps down") << 0.0 << 10.0 << 69.0 << 0.3;
-    QTest::newRow("-5..5 counts whole units from the minimum") << -5.0 << 5.0 << 68.0 << 0.3;
-    QTest::newRow("0..4, left of the bar") << 0.0 << 4.0 << -20.0 << 0.0;
+    // A range of 10 units over 200 pixels.
+    QTest::newRow("68 rounds down") << 0.0 << 68.0 << 0.3;
+    QTest::newRow("70, a half, rounds away from zero") << 0.0 << 70.0 << 0.4;
+    QTest::newRow("counted from a negative minimum") << -5.0 << 68.0 << 0.3;
 }
 
 void TestRangeSlider::snapping()
 {
     QFETCH(double, minValue);
-    QFETCH(double, maxValue);
     QFETCH(double, dragX);
     QFETCH(double, fraction);
 
     RangeSlider slider;
     slider.setMinValue(minValue);
-    slider.setMaxValue(maxValue);
+    slider.setMaxValue(minValue + 10.0);
     slider.setSnapsToIntegers(true);
-    showSlider(slider, QSize(200, 20));
+    showSlider(slider, 200);
 
-    press(slider, 4);
-    dragTo(slider, dragX);
-    release(slider, int(dragX));
-
+    dragAndRelease(slider, 4, dragX);
     QCOMPARE(slider.selection().start, fraction);
-    QCOMPARE(slider.start(), minValue + (maxValue - minValue) * fraction);
 }
 
 void TestRangeSlider::overlappingKnobsGrabStart()
@@ -287,15 +249,11 @@ void TestRangeSlider::overlappingKnobsGrabStart()
     showSlider(slider);
     slider.setStart(0.5);
     slider.setEnd(0.5);
-    QCOMPARE(slider.currentSliderDragging(), OptionalKnob(DraggedSlider::end));
 
     press(slider, 200);
     QCOMPARE(slider.currentSliderDragging(), OptionalKnob(DraggedSlider::start));
-    // Dragging right moves the start, which pushes the end along.
     dragTo(slider, 300);
-    release(slider, 300);
     QCOMPARE(slider.selection().start, 0.75);
-    QCOMPARE(slider.selection().end, 0.75);
 }
 
 void TestRangeSlider::barClick_data()
@@ -305,11 +263,9 @@ void TestRangeSlider::barClick_data()
     QTest::addColumn<double>("newStart");
     QTest::addColumn<double>("newEnd");
 
-    // Start 0.25 and end 0.7525: knob centres at 100.5 and 301.5.
+    // Start 0.25 and end 0.7525 put the knob centres at 100.5 and 301.5.
     QTest::newRow("equal distances move the end") << 201 << DraggedSlider::end << 0.25 << 0.5025;
-    QTest::newRow("nearer the start") << 150 << DraggedSlider::start << 0.375 << 0.7525;
-    QTest::newRow("nearer the end") << 250 << DraggedSlider::end << 0.25 << 0.625;
-    QTest::newRow("left of both") << 20 << DraggedSlider::start << 0.05 << 0.7525;
+    QTest::newRow("nearer the start") << 200 << DraggedSlider::start << 0.5 << 0.7525;
     QTest::newRow("right of both") << 380 << DraggedSlider::end << 0.25 << 0.95;
 }
 
@@ -327,12 +283,10 @@ void TestRangeSlider::barClick()
     Recorder recorder(slider);
 
     press(slider, pressX);
-    release(slider, pressX);
 
-    QCOMPARE(slider.currentSliderDragging(), OptionalKnob(knob));
     QCOMPARE(slider.selection().start, newStart);
     QCOMPARE(slider.selection().end, newEnd);
-    QCOMPARE(recorder.knobsInCallback, QList<OptionalKnob>{OptionalKnob(knob)});
+    QCOMPARE(recorder.knobsInCallback, QList<OptionalKnob>{knob});
 }
 
 void TestRangeSlider::barClicksOffClearsKnob()
@@ -343,14 +297,10 @@ void TestRangeSlider::barClicksOffClearsKnob()
     slider.setEnd(0.75);
     QSignalSpy changes(&slider, &RangeSlider::onControlChanged);
 
-    press(slider, 150);
-    QCOMPARE(slider.currentSliderDragging(), OptionalKnob());
-    dragTo(slider, 180);
-    release(slider, 180);
+    dragAndRelease(slider, 150, 180);
 
+    QCOMPARE(slider.currentSliderDragging(), OptionalKnob());
     QCOMPARE(changes.count(), 0);
-    QCOMPARE(slider.selection().start, 0.0);
-    QCOMPARE(slider.selection().end, 0.75);
 }
 
 void TestRangeSlider::disabledIgnoresMouse()
@@ -361,15 +311,11 @@ void TestRangeSlider::disabledIgnoresMouse()
     slider.setEnabled(false);
     QSignalSpy changes(&slider, &RangeSlider::onControlChanged);
 
-    press(slider, 4);           // on the start knob
-    dragTo(slider, 100);
-    release(slider, 100);
-    press(slider, 200);         // on the bar
-    release(slider, 200);
+    dragAndRelease(slider, 4, 100);     // from the start knob
+    dragAndRelease(slider, 200, 200);   // on the bar
 
     QCOMPARE(slider.currentSliderDragging(), OptionalKnob(DraggedSlider::end));
     QCOMPARE(slider.selection().start, 0.0);
-    QCOMPARE(slider.selection().end, 0.8);
     QCOMPARE(changes.count(), 0);
 }
 
@@ -379,19 +325,18 @@ void TestRangeSlider::programmaticSet_data()
     QTest::addColumn<double>("value");
     QTest::addColumn<QStringList>("announcements");
 
-    const QString callback = QStringLiteral("onControlChanged");
-    const QStringList startAndLength{QStringLiteral("startAboutToChange"), QStringLiteral("lengthAboutToChange"),
-                                     QStringLiteral("startChanged"), QStringLiteral("lengthChanged"), callback};
-    const QStringList endAndLength{QStringLiteral("endAboutToChange"), QStringLiteral("lengthAboutToChange"),
-                                   QStringLiteral("endChanged"), QStringLiteral("lengthChanged"), callback};
-    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const QStringList start{QStringLiteral("startAboutToChange"), QStringLiteral("lengthAboutToChange"),
+                            QStringLiteral("startChanged"), QStringLiteral("lengthChanged"),
+                            QStringLiteral("onControlChanged")};
+    const QStringList end{QStringLiteral("endAboutToChange"), QStringLiteral("lengthAboutToChange"),
+                          QStringLiteral("endChanged"), QStringLiteral("lengthChanged"),
+                          QStringLiteral("onControlChanged")};
 
-    QTest::newRow("start") << true << 0.3 << startAndLength;
-    QTest::newRow("end") << false << 0.6 << endAndLength;
+    QTest::newRow("start") << true << 0.3 << start;
+    QTest::newRow("end beyond the range") << false << 2.0 << end;
     QTest::newRow("start to its value") << true << 0.0 << QStringList();
     QTest::newRow("end to its value") << false << 1.0 << QStringList();
-    QTest::newRow("start to NaN") << true << nan << startAndLength;
-    QTest::newRow("end beyond the range") << false << 2.0 << endAndLength;
+    QTest::newRow("start to NaN") << true << notANumber << start;
 }
 
 void TestRangeSlider::programmaticSet()
@@ -407,27 +352,23 @@ void TestRangeSlider::programmaticSet()
     else
         slider.setEnd(value);
 
-    QCOMPARE(recorder.names, announcements);
     const OptionalKnob knob(setsStart ? DraggedSlider::start : DraggedSlider::end);
+    QCOMPARE(recorder.names, announcements);
     QCOMPARE(slider.currentSliderDragging(), knob);
-    if (!announcements.isEmpty()) {
-        QCOMPARE(recorder.callbackSenders, QList<RangeSlider *>{&slider});
+    if (!announcements.isEmpty())
         QCOMPARE(recorder.knobsInCallback, QList<OptionalKnob>{knob});
-    }
 }
 
-void TestRangeSlider::setToCurrentValueOnlyMarksKnob()
+void TestRangeSlider::setToCurrentValueStillMarksAndRedraws()
 {
     PaintCountingSlider slider;
     showSlider(slider);
     QTRY_VERIFY(slider.paints > 0);
     const int paintsBefore = slider.paints;
-    Recorder recorder(slider);
 
     slider.setStart(0.0);
 
     QCOMPARE(slider.currentSliderDragging(), OptionalKnob(DraggedSlider::start));
-    QVERIFY(recorder.names.isEmpty());
     QTRY_VERIFY(slider.paints > paintsBefore);
 }
 
@@ -438,54 +379,12 @@ void TestRangeSlider::setStoresWithoutClampingOrPushing()
     slider.setStart(0.7);
     QCOMPARE(slider.selection().start, 0.7);
     QCOMPARE(slider.selection().end, 0.4);
-    QCOMPARE(slider.length(), 0.4 - 0.7);
 
-    slider.setEnd(-0.5);
-    QCOMPARE(slider.selection().end, -0.5);
-    QCOMPARE(slider.selection().start, 0.7);
-
-    // A NaN differs from itself, so setting it again announces again.
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-    slider.setStart(nan);
+    // A NaN differs even from itself, so setting it again calls back again.
+    slider.setStart(notANumber);
     QSignalSpy changes(&slider, &RangeSlider::onControlChanged);
-    slider.setStart(nan);
+    slider.setStart(notANumber);
     QCOMPARE(changes.count(), 1);
-    QVERIFY(std::isnan(slider.start()));
-}
-
-void TestRangeSlider::setInUnitsOfRange()
-{
-    RangeSlider slider;
-    slider.setMinValue(10.0);
-    slider.setMaxValue(20.0);
-    QCOMPARE(slider.start(), 10.0);
-    QCOMPARE(slider.end(), 20.0);
-
-    slider.setStart(12.5);
-    slider.setEnd(17.5);
-    QCOMPARE(slider.selection().start, 0.25);
-    QCOMPARE(slider.selection().end, 0.75);
-    QCOMPARE(slider.length(), 5.0);
-    QCOMPARE(slider.property("start").toDouble(), 12.5);
-}
-
-void TestRangeSlider::callbackSeesStoredSelection()
-{
-    RangeSlider slider;
-    double startDuringAboutToChange = -1.0;
-    double startDuringChanged = -1.0;
-    double startInCallback = -1.0;
-    connect(&slider, &RangeSlider::startAboutToChange, &slider, [&] { startDuringAboutToChange = slider.start(); });
-    connect(&slider, &RangeSlider::startChanged, &slider, [&] { startDuringChanged = slider.start(); });
-    connect(&slider, &RangeSlider::onControlChanged, &slider, [&](RangeSlider *sender) {
-        startInCallback = sender->start();
-    });
-
-    slider.setStart(0.4);
-
-    QCOMPARE(startDuringAboutToChange, 0.0);
-    QCOMPARE(startDuringChanged, 0.4);
-    QCOMPARE(startInCallback, 0.4);
 }
 
 QTEST_MAIN(TestRangeSlider)

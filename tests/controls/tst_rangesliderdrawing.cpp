@@ -76,12 +76,9 @@ private slots:
     void colors_data();
     void colors();
     void barEdgesWhereTheGeometryPutsThem();
-    void barBackgroundDarkerAtTheTop();
     void fillInsideTheSelectionOnly();
-    void fillAcrossTheWholeBar();
     void noFillWhenTheSelectionIsEmpty();
     void paleFillWhenDisabled();
-    void aquaFill();
     void knobPositions_data();
     void knobPositions();
     void softShadowBelowRight();
@@ -150,21 +147,6 @@ void TestRangeSliderDrawing::barEdgesWhereTheGeometryPutsThem()
     QVERIFY(alphaAt(image, 0, 4) < 64);
 }
 
-void TestRangeSliderDrawing::barBackgroundDarkerAtTheTop()
-{
-    RangeSlider slider;
-    slider.resize(400, 20);
-    slider.setStart(0.9);
-    const QImage image = render(slider);
-
-    const QColor top = colorAt(image, 100, 5);
-    const QColor bottom = colorAt(image, 100, 14);
-    QVERIFY(isGrey(top));
-    QVERIFY(isGrey(bottom));
-    QVERIFY2(top.red() < bottom.red() - 20, qPrintable(QStringLiteral("%1 %2").arg(top.red()).arg(bottom.red())));
-    QVERIFY(top.red() >= 170 && bottom.red() <= 222);
-}
-
 void TestRangeSliderDrawing::fillInsideTheSelectionOnly()
 {
     RangeSlider slider;
@@ -173,26 +155,15 @@ void TestRangeSliderDrawing::fillInsideTheSelectionOnly()
     slider.setEnd(0.75);
     const QImage image = render(slider);
 
-    QVERIFY(isYellowish(colorAt(image, 200, middleRow)));
-    QVERIFY(isYellowish(colorAt(image, 110, middleRow)));
-    QVERIFY(isYellowish(colorAt(image, 290, middleRow)));
-    QVERIFY(isGrey(colorAt(image, 50, middleRow)));
-    QVERIFY(isGrey(colorAt(image, 90, middleRow)));
-    QVERIFY(isGrey(colorAt(image, 310, middleRow)));
-    QVERIFY(isGrey(colorAt(image, 350, middleRow)));
+    for (const int x : {110, 200, 290})
+        QVERIFY(isYellowish(colorAt(image, x, middleRow)));
+    for (const int x : {50, 90, 310, 350})
+        QVERIFY(isGrey(colorAt(image, x, middleRow)));
 
-    // The brighter yellow is at the top.
+    // The fill's brighter yellow and the background's darker grey are at the top.
     QVERIFY(colorAt(image, 200, 6).green() > colorAt(image, 200, 13).green() + 20);
-}
-
-void TestRangeSliderDrawing::fillAcrossTheWholeBar()
-{
-    RangeSlider slider;
-    slider.resize(400, 20);
-    const QImage image = render(slider);
-
-    QVERIFY(isYellowish(colorAt(image, 20, middleRow)));
-    QVERIFY(isYellowish(colorAt(image, 380, middleRow)));
+    QVERIFY(colorAt(image, 50, 5).red() < colorAt(image, 50, 14).red() - 20);
+    QVERIFY(colorAt(image, 50, 5).red() >= 170 && colorAt(image, 50, 14).red() <= 222);
 }
 
 void TestRangeSliderDrawing::noFillWhenTheSelectionIsEmpty()
@@ -239,20 +210,6 @@ void TestRangeSliderDrawing::paleFillWhenDisabled()
     QCOMPARE(disabled.pixel(100, knobOnlyRow), enabled.pixel(100, knobOnlyRow));
 }
 
-void TestRangeSliderDrawing::aquaFill()
-{
-    RangeSlider slider;
-    slider.resize(400, 20);
-    slider.setColorStyle(RangeSliderColorStyle::aqua);
-    slider.setStart(0.25);
-    slider.setEnd(0.75);
-    const QImage image = render(slider);
-
-    const QColor fill = colorAt(image, 200, middleRow);
-    QVERIFY(fill.blue() > 200 && fill.red() < 100);
-    QVERIFY(isGrey(colorAt(image, 50, middleRow)));
-}
-
 void TestRangeSliderDrawing::knobPositions_data()
 {
     QTest::addColumn<RangeSliderKnobStyle>("style");
@@ -262,9 +219,7 @@ void TestRangeSliderDrawing::knobPositions_data()
 
     QTest::newRow("square at both ends") << RangeSliderKnobStyle::square << 0.0 << 1.0 << 2;
     QTest::newRow("square both at 0.5") << RangeSliderKnobStyle::square << 0.5 << 0.5 << 1;
-    QTest::newRow("square apart") << RangeSliderKnobStyle::square << 0.3 << 0.6 << 2;
     QTest::newRow("circular at both ends") << RangeSliderKnobStyle::circular << 0.0 << 1.0 << 2;
-    QTest::newRow("circular both at 0.5") << RangeSliderKnobStyle::circular << 0.5 << 0.5 << 1;
 }
 
 void TestRangeSliderDrawing::knobPositions()
