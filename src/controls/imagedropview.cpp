@@ -139,7 +139,7 @@ void ImageDropView::paintPlaceholder(QPainter &painter) const
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF frame = QRectF(rect()).adjusted(placeholderInset, placeholderInset, -placeholderInset,
                                                  -placeholderInset);
-    QPen dashed(palette().color(QPalette::Mid), 2.0, Qt::DashLine);
+    const QPen dashed(palette().color(QPalette::Mid), 2.0, Qt::DashLine);
     painter.setPen(dashed);
     painter.setBrush(Qt::NoBrush);
     painter.drawRoundedRect(frame, placeholderCornerRadius, placeholderCornerRadius);
