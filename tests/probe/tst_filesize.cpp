@@ -6,7 +6,6 @@
 #include <QTest>
 
 #include "diagnosticlog.h"
-#include "fileprobe.h"
 #include "filesize.h"
 #include "mediafactory.h"
 
@@ -29,7 +28,6 @@ private slots:
     void sizes();
     void missingFile();
     void itemWithoutSize();
-    void probeOfMissingFilePrintsTwice();
 
 private:
     QTemporaryDir m_folder;
@@ -84,18 +82,6 @@ void TestFileSize::itemWithoutSize()
     QCOMPARE(FileSize::fileSizeText(path), lit("Unknown File Size"));
     const QString expected = lit("Failed to get a size attribute from path: ") + path;
     QCOMPARE(capture.lines(), (QStringList{expected, expected}));
-}
-
-void TestFileSize::probeOfMissingFilePrintsTwice()
-{
-    const QString path = QDir(m_folder.path()).filePath(lit("gone.mp4"));
-    DiagnosticLog::Capture capture;
-    const std::shared_ptr<const FileProbe> file
-        = FileProbe::fromReport(path, R"({"error": {"code": -2, "string": "No such file or directory"}})");
-    QCOMPARE(file->fileSize(), std::optional<quint64>(0));
-    QCOMPARE(file->fileSizeHuman(), lit("Unknown File Size"));
-    QVERIFY(file->hasErrors());
-    QCOMPARE(capture.lines().size(), 2);
 }
 
 QTEST_GUILESS_MAIN(TestFileSize)
