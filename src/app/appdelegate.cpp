@@ -281,9 +281,9 @@ void AppDelegate::showOpenPanel()
     panel->setAttribute(Qt::WA_DeleteOnClose);
     panel->setFileMode(QFileDialog::ExistingFile);
     panel->setWindowModality(Qt::WindowModal);
-    connect(panel, &QFileDialog::urlSelected, this, [this](const QUrl &url) {
-        if (!url.isEmpty())
-            openVideo(url);
+    connect(panel, &QFileDialog::fileSelected, this, [this](const QString &path) {
+        if (!path.isEmpty())
+            openVideo(QUrl::fromLocalFile(path));
     });
     panel->open();
 }

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include <QList>
+#include <QMessageBox>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -23,7 +24,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QMainWindow;
-class QMessageBox;
+
 class QProgressBar;
 class QPushButton;
 class QToolButton;

@@ -198,7 +198,7 @@ void TestOpenVideo::openFromTheMenuThroughTheFileDialog()
     QTRY_VERIFY((dialog = m_delegate->window()->findChild<QFileDialog *>()));
     QCOMPARE(dialog->windowModality(), Qt::WindowModal);
     dialog->selectFile(m_clips.exactly60);
-    dialog->accept();
+    static_cast<QDialog *>(dialog)->accept();
     QVERIFY(m_delegate->globalFP());
     QCOMPARE(m_delegate->globalFP()->fileFullPath(), std::optional<QString>(m_clips.exactly60));
     QCOMPARE(field("inputDurationTF"), QStringLiteral("Input Duration: 0:01:00.000"));
