@@ -39,28 +39,30 @@ QStringList lavfi(const QString &source)
     return {QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"), source};
 }
 
-// A resource folder with the real prober and the given encoder (none when
-// `creator` is empty), so a fault of the encoder can be simulated.
-QString resourceFolderWith(const QString &folder, const QString &creator)
+// A resource folder with the real prober and, for trims, the given encoder
+// (none when `trimEncoder` is empty), so a fault of the encoder can be
+// simulated; poster frames still come from the real encoder.
+QString resourceFolderWith(const QString &folder, const QString &trimEncoder)
 {
     QDir().mkpath(folder);
-    QFile::link(QDir(MediaFactory::toolsFolder()).filePath(ToolLocator::sniffer),
-                QDir(folder).filePath(ToolLocator::sniffer));
-    if (!creator.isEmpty())
-        QFile::link(creator, QDir(folder).filePath(ToolLocator::creator));
+    const QDir tools(MediaFactory::toolsFolder());
+    QFile::link(tools.filePath(ToolLocator::sniffer), QDir(folder).filePath(ToolLocator::sniffer));
+    if (trimEncoder.isEmpty())
+        return folder;
+    QFile dispatcher(QDir(folder).filePath(ToolLocator::creator));
+    if (!dispatcher.open(QIODevice::WriteOnly))
+        return folder;
+    dispatcher.write("#!/bin/sh\ncase \" $* \" in *\" -frames:v \"*) exec '"
+                     + QFile::encodeName(tools.filePath(ToolLocator::creator)) + "' \"$@\" ;; esac\nexec '"
+                     + QFile::encodeName(trimEncoder) + "' \"$@\"\n");
+    dispatcher.close();
+    dispatcher.setPermissions(dispatcher.permissions() | QFileDevice::ExeOwner);
     return folder;
 }
 
-QString fakeEncoder(const QString &folder, const QByteArray &script)
+QString fakeEncoder(const QString &scenario)
 {
-    const QString path = QDir(folder).filePath(QStringLiteral("fake-creator"));
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return {};
-    file.write("#!/bin/sh\n" + script);
-    file.close();
-    file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
-    return path;
+    return QDir(MediaFactory::fakeToolsFolder(scenario)).filePath(ToolLocator::creator);
 }
 
 int audioChannels(const FileProbe &probe)
@@ -327,15 +329,8 @@ void TestTrim::emptySelectionIsRefusedBeforeTheDialog()
 void TestTrim::cancelStopsTheEncoderAndLeavesNothing()
 {
     QTemporaryDir folder;
-    const QString encoder = fakeEncoder(folder.path(),
-        "for last in \"$@\"; do :; done\n"
-        "echo partial > \"$last\"\n"
-        "i=0\n"
-        "while [ $i -lt 600 ]; do\n"
-        "  printf 'frame=%d time=00:00:0%d.00 bitrate=1\\r' $i $((i % 10)) >&2\n"
-        "  sleep 0.1; i=$((i+1))\n"
-        "done\n");
-    auto delegate = makeDelegate(resourceFolderWith(folder.filePath(QStringLiteral("tools")), encoder));
+    auto delegate = makeDelegate(resourceFolderWith(folder.filePath(QStringLiteral("tools")),
+                                                    fakeEncoder(QStringLiteral("encoder-lingering"))));
     delegate->openVideo(QUrl::fromLocalFile(m_stereo));
     const QString output = folder.filePath(QStringLiteral("cancelled.mp4"));
 
@@ -351,6 +346,9 @@ void TestTrim::cancelStopsTheEncoderAndLeavesNothing()
 
     QTest::mouseClick(sheet->findChild<QPushButton *>(QStringLiteral("progressCancel")), Qt::LeftButton);
     QCOMPARE(delegate->isProcessCancelledByUser(), std::optional<bool>(true));
+    // The encoder takes a moment to stop; until it has, the sheet stays.
+    QVERIFY(sheet->isVisible());
+    QVERIFY(delegate->isTrimming());
     QVERIFY(finished.wait(trimTimeoutMs));
     QCOMPARE(finished.first().first().value<EncoderRun::Outcome>(), EncoderRun::Outcome::Cancelled);
     QVERIFY(!sheet->isVisible());
@@ -368,13 +366,8 @@ void TestTrim::cancelStopsTheEncoderAndLeavesNothing()
 void TestTrim::failingEncoderNeverReportsSuccess()
 {
     QTemporaryDir folder;
-    const QString encoder = fakeEncoder(folder.path(),
-        "for last in \"$@\"; do :; done\n"
-        "echo half-written > \"$last\"\n"
-        "echo 'Error while decoding stream #0:0: Invalid data found' >&2\n"
-        "echo 'Conversion failed!' >&2\n"
-        "exit 1\n");
-    auto delegate = makeDelegate(resourceFolderWith(folder.filePath(QStringLiteral("tools")), encoder));
+    auto delegate = makeDelegate(resourceFolderWith(folder.filePath(QStringLiteral("tools")),
+                                                    fakeEncoder(QStringLiteral("encoder-failing"))));
     delegate->openVideo(QUrl::fromLocalFile(m_stereo));
     const QString output = folder.filePath(QStringLiteral("failed.mp4"));
 
