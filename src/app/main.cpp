@@ -5,6 +5,7 @@
 #include <QtGlobal>
 
 #include "appdelegate.h"
+#include "quitsignalwatcher.h"
 #include "toollocator.h"
 
 namespace {
@@ -36,6 +37,8 @@ int main(int argc, char *argv[])
 
     AppDelegate delegate(ToolLocator::defaultResourceFolder());
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::applicationWillTerminate);
+    const QuitSignalWatcher quitSignals;
+    QObject::connect(&quitSignals, &QuitSignalWatcher::quitRequested, &app, &QCoreApplication::quit);
     delegate.window()->show();
     delegate.applicationDidFinishLaunching();
     return QApplication::exec();
