@@ -22,7 +22,6 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QStyle>
 #include <QToolButton>
 
 #include "decimaltext.h"
@@ -78,9 +77,9 @@ bool sameInode(const QString &first, const QString &second)
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-QIcon themeIcon(const QString &name, QStyle::StandardPixmap fallback)
+QIcon themeIcon(const QString &name)
 {
-    return QIcon::fromTheme(name, QApplication::style()->standardIcon(fallback));
+    return QIcon::fromTheme(name, QIcon(QStringLiteral(":/icons/icons/%1.svg").arg(name)));
 }
 
 } // namespace
@@ -133,9 +132,9 @@ AppDelegate::AppDelegate(const QString &resourceFolder, const QString &temporary
     m_ui->saveMenuBTN->setShortcut(QKeySequence::Save);
     m_ui->quitMenuBTN->setShortcut(QKeySequence::Quit);
     m_ui->helpBTN->setShortcut(QKeySequence::HelpContents);
-    m_ui->openToolBarBTN->setIcon(themeIcon(QStringLiteral("document-open"), QStyle::SP_DialogOpenButton));
-    m_ui->trimVideoBTN->setIcon(themeIcon(QStringLiteral("edit-cut"), QStyle::SP_DialogSaveButton));
-    m_ui->helpBTN->setIcon(themeIcon(QStringLiteral("help-about"), QStyle::SP_DialogHelpButton));
+    m_ui->openToolBarBTN->setIcon(themeIcon(QStringLiteral("document-open")));
+    m_ui->trimVideoBTN->setIcon(themeIcon(QStringLiteral("edit-cut")));
+    m_ui->helpBTN->setIcon(themeIcon(QStringLiteral("help-about")));
     posterView->setPlaceholderText(tr("Drop a video here, or choose File \u2192 Open\u2026"));
 
     m_window->installEventFilter(this);

@@ -65,6 +65,7 @@ private slots:
     void presetIsBoundedByTheInputEnd();
     void startPushedPastTheEndGivesANegativeDuration();
     void dropOpensOnlyTheFirstFile();
+    void openingChangesWhatTheWindowShows();
 
 private:
     QString field(const char *name) const;
@@ -340,6 +341,27 @@ void TestOpenVideo::dropOpensOnlyTheFirstFile()
     QVERIFY(m_delegate->globalFP());
     QCOMPARE(m_delegate->globalFP()->fileFullPath(), std::optional<QString>(m_clips.exactly60));
     QCOMPARE(field("inputDurationTF"), QStringLiteral("Input Duration: 0:01:00.000"));
+}
+
+void TestOpenVideo::openingChangesWhatTheWindowShows()
+{
+    QWidget *poster = m_delegate->window()->findChild<ImageDropView *>(QStringLiteral("posterView"));
+    QWidget *slider = m_delegate->window()->findChild<RangeSlider *>(QStringLiteral("myRangeSlider"));
+    QWidget *nudge = button("rightFrameUpBTN");
+    const QImage emptyPoster = poster->grab().toImage();
+    const QImage disabledSlider = slider->grab().toImage();
+    const QImage disabledNudge = nudge->grab().toImage();
+
+    m_delegate->openVideo(QUrl::fromLocalFile(m_clips.exactly60));
+
+    QVERIFY(poster->grab().toImage() != emptyPoster);
+    QVERIFY(slider->grab().toImage() != disabledSlider);
+    QVERIFY(nudge->grab().toImage() != disabledNudge);
+    // The menu and toolbar do not change with the state.
+    QWidget *open = m_delegate->window()->findChild<QWidget *>(QStringLiteral("mainToolBar"));
+    const QImage toolbar = open->grab().toImage();
+    m_delegate->openVideo(QUrl::fromLocalFile(m_clips.long125));
+    QCOMPARE(open->grab().toImage(), toolbar);
 }
 
 QTEST_MAIN(TestOpenVideo)
