@@ -240,21 +240,30 @@ void AppDelegate::clearTemporaryDirectory()
 
 // Alerts -------------------------------------------------------------------
 
-QMessageBox *AppDelegate::showAlert(int icon, const QString &message, const QString &informative)
+QMessageBox *AppDelegate::makeAlert(QMessageBox::Icon icon, const QString &message, const QString &informative,
+                                    QMessageBox::StandardButtons buttons)
 {
-    auto *alert = new QMessageBox(static_cast<QMessageBox::Icon>(icon), QApplication::applicationDisplayName(),
-                                  message, QMessageBox::Ok, m_window.get());
+    auto *alert = new QMessageBox(icon, QApplication::applicationDisplayName(), message, buttons, m_window.get());
     alert->setInformativeText(informative);
     alert->setAttribute(Qt::WA_DeleteOnClose);
     alert->setWindowModality(Qt::WindowModal);
+    return alert;
+}
+
+void AppDelegate::presentAlert(QMessageBox *alert)
+{
     alert->open();
     emit alertShown(alert);
-    return alert;
+}
+
+void AppDelegate::showAlert(QMessageBox::Icon icon, const QString &message, const QString &informative)
+{
+    presentAlert(makeAlert(icon, message, informative, QMessageBox::Ok));
 }
 
 void AppDelegate::helpBTNClickedWithSender()
 {
-    showAlert(QMessageBox::NoIcon, QStringLiteral("Questions?"), supportEmail);
+    showAlert(QMessageBox::Information, QStringLiteral("Questions?"), supportEmail);
 }
 
 // Opening ------------------------------------------------------------------
@@ -294,12 +303,12 @@ void AppDelegate::openVideo(const QUrl &url)
     m_globalFP = FileProbe::create(path, m_tools);
 
     if (QFileInfo(path).suffix().toLower() == QLatin1String("vob")) {
-        showAlert(QMessageBox::NoIcon, QStringLiteral("Kestrel cannot open .VOB files."),
+        showAlert(QMessageBox::Warning, QStringLiteral("Kestrel cannot open .VOB files."),
                   QStringLiteral("Questions? : ") + supportEmail);
         return;
     }
     if (!isAcceptable(*m_globalFP)) {
-        showAlert(QMessageBox::NoIcon,
+        showAlert(QMessageBox::Warning,
                   QStringLiteral("Seems to be an unsupported file.\nDoes the video play in a video player?"),
                   QStringLiteral("Please try opening some other file or contact : ") + supportEmail);
         return;
@@ -663,21 +672,16 @@ void AppDelegate::reportTrimResult(const FileProbe &output)
         + QStringLiteral(" (") + m_globalFP->fileSizeHuman().value_or(QString())
         + QStringLiteral(")\nOutput Duration: ") + timeTextFromSeconds(output.duration())
         + QStringLiteral(" (") + output.fileSizeHuman().value_or(QString()) + QStringLiteral(")");
-    auto *alert = new QMessageBox(QMessageBox::Information, QApplication::applicationDisplayName(),
-                                  QStringLiteral("Video Trimmed Successfully!"), QMessageBox::NoButton,
-                                  m_window.get());
-    alert->setInformativeText(text);
+    QMessageBox *alert = makeAlert(QMessageBox::Information, QStringLiteral("Video Trimmed Successfully!"), text,
+                                   QMessageBox::NoButton);
     alert->addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
     QPushButton *reveal = alert->addButton(QStringLiteral("Show in Finder"), QMessageBox::ActionRole);
-    alert->setAttribute(Qt::WA_DeleteOnClose);
-    alert->setWindowModality(Qt::WindowModal);
     const QString outputPath = output.fileFullPath().value_or(QString());
     connect(alert, &QMessageBox::buttonClicked, this, [reveal, outputPath](QAbstractButton *button) {
         if (button == reveal)
             FileRevealer::reveal(outputPath);
     });
-    alert->open();
-    emit alertShown(alert);
+    presentAlert(alert);
 }
 
 // Quitting -----------------------------------------------------------------
@@ -695,13 +699,11 @@ bool AppDelegate::confirmQuit()
 {
     if (!isTrimming())
         return true;
-    auto *question = new QMessageBox(QMessageBox::Question, QApplication::applicationDisplayName(),
-                                     tr("A video is being trimmed."), QMessageBox::NoButton, m_window.get());
-    question->setInformativeText(tr("Quitting stops the trim and deletes the unfinished file."));
+    QMessageBox *question = makeAlert(QMessageBox::Question, tr("A video is being trimmed."),
+                                      tr("Quitting stops the trim and deletes the unfinished file."),
+                                      QMessageBox::NoButton);
     QPushButton *quit = question->addButton(tr("Stop and Quit"), QMessageBox::DestructiveRole);
     question->addButton(tr("Keep Trimming"), QMessageBox::RejectRole);
-    question->setAttribute(Qt::WA_DeleteOnClose);
-    question->setWindowModality(Qt::WindowModal);
     connect(question, &QMessageBox::buttonClicked, this, [this, quit](QAbstractButton *button) {
         if (button != quit)
             return;
@@ -711,7 +713,6 @@ bool AppDelegate::confirmQuit()
         else
             m_window->close();
     });
-    question->open();
-    emit alertShown(question);
+    presentAlert(question);
     return false;
 }

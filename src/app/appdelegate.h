@@ -132,7 +132,10 @@ private:
     void trimEnded(EncoderRun::Outcome outcome, const QString &details, const QString &outputPath);
     void reportTrimResult(const FileProbe &output);
 
-    QMessageBox *showAlert(int icon, const QString &message, const QString &informative);
+    QMessageBox *makeAlert(QMessageBox::Icon icon, const QString &message, const QString &informative,
+                           QMessageBox::StandardButtons buttons);
+    void presentAlert(QMessageBox *alert);
+    void showAlert(QMessageBox::Icon icon, const QString &message, const QString &informative);
 
     const ToolLocator m_tools;
     TemporaryDirectory m_temporaryDirectory;
