@@ -166,6 +166,7 @@ void AppDelegate::connectActions()
     connect(m_ui->helpBTN, &QAction::triggered, this, &AppDelegate::helpBTNClickedWithSender);
     connect(m_ui->quitMenuBTN, &QAction::triggered, m_window.get(), &QWidget::close);
 
+    connectNudgeMenu();
     connect(leftSecondDownBTN, &QToolButton::clicked, this, &AppDelegate::leftSecondDownBTNClicked);
     connect(leftFrameDownBTN, &QToolButton::clicked, this, &AppDelegate::leftFrameDownBTNClicked);
     connect(leftFrameUpBTN, &QToolButton::clicked, this, &AppDelegate::leftFrameUpBTNClicked);
@@ -178,6 +179,32 @@ void AppDelegate::connectActions()
     connect(presetDurationPOPUP, &QComboBox::activated, this, &AppDelegate::presetDurationPOPUPChanged);
     connect(progressWindow, &ProgressSheet::cancelRequested,
             this, &AppDelegate::closeBTNInsideProgressWindowClicked);
+}
+
+// The Selection menu repeats the eight nudge buttons with shortcuts; an
+// item does what a click on its button does, and nothing while it is disabled.
+QList<std::pair<QAction *, QToolButton *>> AppDelegate::nudgeMenuItems() const
+{
+    return {{m_ui->startSecondEarlierAction, leftSecondDownBTN}, {m_ui->startFrameEarlierAction, leftFrameDownBTN},
+            {m_ui->startFrameLaterAction, leftFrameUpBTN},       {m_ui->startSecondLaterAction, leftSecondUpBTN},
+            {m_ui->endSecondEarlierAction, rightSecondDownBTN},  {m_ui->endFrameEarlierAction, rightFrameDownBTN},
+            {m_ui->endFrameLaterAction, rightFrameUpBTN},        {m_ui->endSecondLaterAction, rightSecondUpBTN}};
+}
+
+void AppDelegate::connectNudgeMenu()
+{
+    const QList<QKeySequence> shortcuts = {
+        QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Left), QKeySequence(Qt::CTRL | Qt::Key_Left),
+        QKeySequence(Qt::CTRL | Qt::Key_Right),             QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Right),
+        QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_Left),  QKeySequence(Qt::ALT | Qt::Key_Left),
+        QKeySequence(Qt::ALT | Qt::Key_Right),              QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_Right)};
+    const auto items = nudgeMenuItems();
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        QAction *action = items.at(i).first;
+        QToolButton *button = items.at(i).second;
+        action->setShortcut(shortcuts.at(i));
+        connect(action, &QAction::triggered, button, &QToolButton::click);
+    }
 }
 
 // Launch and shutdown ------------------------------------------------------
@@ -204,6 +231,8 @@ void AppDelegate::setNudgeButtonsEnabled(bool enabled)
     for (QToolButton *button : {leftSecondDownBTN, leftFrameDownBTN, leftFrameUpBTN, leftSecondUpBTN,
                                 rightSecondDownBTN, rightFrameDownBTN, rightFrameUpBTN, rightSecondUpBTN})
         button->setEnabled(enabled);
+    for (const auto &[action, button] : nudgeMenuItems())
+        action->setEnabled(enabled);
 }
 
 void AppDelegate::disableEditingControls()

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <optional>
+#include <utility>
 
 #include <QList>
 #include <QMessageBox>
@@ -105,6 +106,8 @@ signals:
 
 private:
     void connectActions();
+    void connectNudgeMenu();
+    QList<std::pair<QAction *, QToolButton *>> nudgeMenuItems() const;
     void setNudgeButtonsEnabled(bool enabled);
     void disableEditingControls();
     void enableEditingControls();

@@ -235,6 +235,7 @@ void TestOpenVideo::rejectedFilesShowTheirAlert()
     QCOMPARE(lastAlert()->windowModality(), Qt::WindowModal);
     QVERIFY(!m_delegate->window()->findChild<QAction *>(QStringLiteral("trimVideoBTN"))->isEnabled());
     QVERIFY(!button("leftSecondDownBTN")->isEnabled());
+    QVERIFY(!m_delegate->window()->findChild<QAction *>(QStringLiteral("startSecondEarlierAction"))->isEnabled());
     // The file was probed before it was turned down.
     QCOMPARE(m_delegate->globalFP()->fileFullPath(), std::optional<QString>(path));
 }
@@ -297,6 +298,11 @@ void TestOpenVideo::frameStepFollowsTheFrameRate()
 
     QTest::mouseClick(button("rightFrameDownBTN"), Qt::LeftButton);
     QCOMPARE(printed.lines().value(3), QStringLiteral("right"));
+
+    // The same step from the keyboard, through the Selection menu.
+    const double afterClick = slider->start() * duration;
+    QTest::keyClick(m_delegate->window(), Qt::Key_Left, Qt::ControlModifier);
+    QVERIFY(qFuzzyCompare(afterClick - slider->start() * duration, 1001.0 / 30000.0));
 }
 
 void TestOpenVideo::presetIsBoundedByTheInputEnd()
