@@ -27,6 +27,7 @@
 #include "decimaltext.h"
 #include "diagnosticlog.h"
 #include "filerevealer.h"
+#include "framerate.h"
 #include "fileprobe.h"
 #include "imagedropview.h"
 #include "json.h"
@@ -367,23 +368,13 @@ void AppDelegate::readFrameRate(const FileProbe &probe)
     for (const QVariantMap &track : probe.tracksInfo()) {
         if (track.value(QStringLiteral("trackType")).toString() != QLatin1String("Video"))
             continue;
-        const JSON rate = JSON::fromObject(track.value(QStringLiteral("trackDictionary")))
-                              [QStringLiteral("r_frame_rate")];
-        if (!rate.exists())
+        const JSON ratio = JSON::fromObject(track.value(QStringLiteral("trackDictionary")))
+                               [QStringLiteral("r_frame_rate")];
+        if (!ratio.exists())
             continue;
-        // Only a rate of two positive numbers counts; anything else would
-        // make the frame step meaningless.
-        const QStringList pieces = rate.stringValue().split(QLatin1Char('/'));
-        if (pieces.size() != 2)
-            continue;
-        bool numeratorOk = false;
-        bool denominatorOk = false;
-        const double numerator = QLocale::c().toDouble(pieces.at(0), &numeratorOk);
-        const double denominator = QLocale::c().toDouble(pieces.at(1), &denominatorOk);
-        const double value = numerator / denominator;
-        if (numeratorOk && denominatorOk && numerator > 0 && denominator > 0 && std::isfinite(value)
-            && value > 0)
-            m_fps = value;
+        // The last video track with a readable rate wins.
+        if (const std::optional<double> rate = frameRateFromRatio(ratio.stringValue()))
+            m_fps = *rate;
     }
 }
 
