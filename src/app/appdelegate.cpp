@@ -275,6 +275,8 @@ QMessageBox *AppDelegate::makeAlert(QMessageBox::Icon icon, const QString &messa
 {
     auto *alert = new QMessageBox(icon, QApplication::applicationDisplayName(), message, buttons, m_window.get());
     alert->setInformativeText(informative);
+    // Keeps a line such as "Output Duration: 0:01:07.480 (6.00 MB)" whole.
+    alert->setStyleSheet(QStringLiteral("QLabel#qt_msgbox_informativelabel { min-width: 22em; }"));
     alert->setAttribute(Qt::WA_DeleteOnClose);
     alert->setWindowModality(Qt::WindowModal);
     return alert;
