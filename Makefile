@@ -6,7 +6,7 @@ FUZZ_BUILD ?= build-fuzz
 CMAKE_FLAGS ?= -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 JOBS ?= 2
 
-.PHONY: all setup configure build run test sanitize fuzz screenshot install clean
+.PHONY: all setup configure build run test sanitize fuzz screenshot bench install clean
 
 all: build
 
@@ -30,7 +30,7 @@ test: build
 sanitize: setup
 	cmake -S . -B $(SANITIZE_BUILD) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DKESTREL_SANITIZE=ON
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
-	cd $(SANITIZE_BUILD) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 \
+	cd $(SANITIZE_BUILD) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 \
 		UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 
 fuzz:
@@ -42,6 +42,11 @@ fuzz:
 screenshot: build
 	cmake --build $(BUILD) --target kestrel_screenshot
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bin/kestrel_screenshot $(BUILD)/screenshots
+
+# Timings of the app beside its tools; clips are cached in $(BUILD)/bench/clips.
+bench: configure
+	cmake --build $(BUILD) --target kestrel_bench -j $(JOBS)
+	QT_QPA_PLATFORM=offscreen $(BUILD)/bin/kestrel_bench $(BUILD)/bench
 
 install: build
 	cmake --install $(BUILD)
