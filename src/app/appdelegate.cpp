@@ -330,6 +330,9 @@ void AppDelegate::showOpenPanel()
 
 void AppDelegate::openVideo(const QUrl &url)
 {
+    // The running trim reports on the open video; a new one waits for it.
+    if (isTrimming())
+        return;
     disableEditingControls();
     const QString path = url.toLocalFile();
     m_globalFP = FileProbe::create(path, m_tools);
