@@ -1,0 +1,142 @@
+#include "benchclips.h"
+
+#include <cstdio>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+
+#include "mediafactory.h"
+
+namespace {
+
+QStringList testPattern(const QString &size, const QString &rate, int seconds)
+{
+    return {QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+            QStringLiteral("testsrc2=size=%1:rate=%2:duration=%3").arg(size, rate).arg(seconds)};
+}
+
+QStringList sineTone(int seconds, int channels)
+{
+    return {QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+            QStringLiteral("sine=frequency=440:sample_rate=48000:duration=%1").arg(seconds),
+            QStringLiteral("-ac"), QString::number(channels)};
+}
+
+QStringList h264()
+{
+    return {QStringLiteral("-c:v"), QStringLiteral("libx264"), QStringLiteral("-preset"), QStringLiteral("ultrafast"),
+            QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p")};
+}
+
+QStringList aac(const QString &bitRate)
+{
+    return {QStringLiteral("-c:a"), QStringLiteral("aac"), QStringLiteral("-b:a"), bitRate};
+}
+
+void progress(const QString &line)
+{
+    std::printf("%s\n", qPrintable(line));
+    std::fflush(stdout);
+}
+
+} // namespace
+
+BenchClips::BenchClips(const QString &folder)
+    : m_folder(folder)
+{
+}
+
+QList<BenchClips::Recipe> BenchClips::recipes()
+{
+    return {
+        {Kind::FullHd, QStringLiteral("1080p H.264, 2 min"), QStringLiteral("h264-1080p-2min.mp4"),
+         testPattern(QStringLiteral("1920x1080"), QStringLiteral("30000/1001"), 120) + sineTone(120, 2) + h264()
+             + aac(QStringLiteral("128k")),
+         1},
+        {Kind::HdSurround, QStringLiteral("720p H.264 + 5.1, 10 min"), QStringLiteral("h264-720p-10min-5.1.mp4"),
+         testPattern(QStringLiteral("1280x720"), QStringLiteral("25"), 300) + sineTone(300, 6) + h264()
+             + aac(QStringLiteral("384k")),
+         2},
+        {Kind::UltraHdHevc, QStringLiteral("2160p HEVC, 10 s"), QStringLiteral("hevc-2160p-10s.mp4"),
+         testPattern(QStringLiteral("3840x2160"), QStringLiteral("25"), 5)
+             + QStringList{QStringLiteral("-c:v"), QStringLiteral("libx265"), QStringLiteral("-preset"),
+                           QStringLiteral("ultrafast"), QStringLiteral("-x265-params"),
+                           QStringLiteral("log-level=error"), QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p"),
+                           QStringLiteral("-tag:v"), QStringLiteral("hvc1")},
+         2},
+    };
+}
+
+bool BenchClips::prepare()
+{
+    QDir().mkpath(m_folder);
+    m_clips.clear();
+    m_kinds.clear();
+    for (const Recipe &recipe : recipes()) {
+        if (!make(recipe))
+            return false;
+    }
+    return true;
+}
+
+bool BenchClips::make(const Recipe &recipe)
+{
+    const MediaFactory factory(m_folder);
+    BenchClip clip{recipe.label, factory.path(recipe.fileName), 0.0};
+    if (!QFileInfo::exists(clip.path)) {
+        progress(QStringLiteral("generating %1 …").arg(recipe.label));
+        QElapsedTimer timer;
+        timer.start();
+        const QString partial = QStringLiteral("partial-") + recipe.fileName;
+        const QString part = QStringLiteral("part-") + recipe.fileName;
+        bool made = false;
+        if (recipe.repeats == 1) {
+            made = !factory.generate(partial, recipe.arguments).isEmpty();
+        } else {
+            made = !factory.generate(part, recipe.arguments).isEmpty() && joinRepeats(recipe, part, partial);
+            QFile::remove(factory.path(part));
+        }
+        if (!made || !QFile::rename(factory.path(partial), clip.path)) {
+            QFile::remove(factory.path(partial));
+            progress(QStringLiteral("could not generate %1").arg(recipe.label));
+            return false;
+        }
+        clip.generationSeconds = static_cast<double>(timer.elapsed()) / 1000.0;
+        progress(QStringLiteral("generated %1 in %2 s").arg(recipe.label).arg(clip.generationSeconds, 0, 'f', 1));
+    } else {
+        progress(QStringLiteral("re-using %1 from the cache").arg(recipe.label));
+    }
+    m_clips.append(clip);
+    m_kinds.append(recipe.kind);
+    return true;
+}
+
+bool BenchClips::joinRepeats(const Recipe &recipe, const QString &partName, const QString &outputName) const
+{
+    const MediaFactory factory(m_folder);
+    QByteArray list;
+    for (int i = 0; i < recipe.repeats; ++i)
+        list += "file '" + QFile::encodeName(partName) + "'\n";
+    const QString listName = QStringLiteral("list-") + recipe.fileName + QStringLiteral(".txt");
+    const QString listPath = factory.writeFile(listName, list);
+    const bool joined = !listPath.isEmpty()
+        && !factory.generate(outputName, {QStringLiteral("-f"), QStringLiteral("concat"), QStringLiteral("-safe"),
+                                          QStringLiteral("0"), QStringLiteral("-i"), listPath,
+                                          QStringLiteral("-c"), QStringLiteral("copy")})
+                .isEmpty();
+    QFile::remove(listPath);
+    return joined;
+}
+
+BenchClip BenchClips::clip(Kind kind) const
+{
+    const qsizetype index = m_kinds.indexOf(kind);
+    return index < 0 ? BenchClip{} : m_clips.at(index);
+}
+
+QList<BenchClip> BenchClips::all() const
+{
+    return m_clips;
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QList>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+#include "benchclips.h"
+
+class ResultsTable;
+
+// Start-up time and peak memory, measured on fresh child processes (the
+// benchmark program in its child mode): the app's controller and window
+// beside an empty Qt main window, and the app opening and trimming a clip.
+class ChildBench
+{
+public:
+    ChildBench(const QString &workFolder, ResultsTable &table);
+
+    void measureStartup(int repetitions);
+    void measureMemory(const BenchClip &clip);
+
+private:
+    struct Report {
+        bool succeeded = false;
+        double shownMs = -1.0;     // from starting the process to its "shown" line
+        double cpuMs = 0.0;        // the child's CPU time, its own children included
+        QMap<QString, QList<qint64>> milestones;
+    };
+
+    static Report run(const QStringList &arguments);
+    static void readMilestones(const QByteArray &line, Report &report);
+
+    const QString m_workFolder;
+    ResultsTable &m_table;
+};

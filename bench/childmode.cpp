@@ -1,0 +1,100 @@
+#include "childmode.h"
+
+#include <cstdio>
+
+#include <QApplication>
+#include <QDir>
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QTimer>
+#include <QUrl>
+
+#include "appdelegate.h"
+#include "diagnosticlog.h"
+#include "firstpaintwatcher.h"
+#include "mediafactory.h"
+#include "resourceusage.h"
+
+namespace {
+
+// The size the main window's layout file gives it.
+constexpr int windowWidth = 820;
+constexpr int windowHeight = 640;
+
+} // namespace
+
+bool ChildMode::isRequested(int argc, char *argv[])
+{
+    return argc > 2 && QString::fromLocal8Bit(argv[1]) == flag;
+}
+
+void ChildMode::printMilestone(const QString &word, const QString &extra)
+{
+    const QString figures = QString::number(ResourceUsage::peakResidentKiB(ResourceUsage::Whose::Self));
+    std::printf("%s %s%s%s\n", qPrintable(word), qPrintable(figures), extra.isEmpty() ? "" : " ",
+                qPrintable(extra));
+    std::fflush(stdout);
+}
+
+int ChildMode::run(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("kestrel"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Kestrel"));
+    const QStringList arguments = QCoreApplication::arguments().mid(2);
+    if (arguments.value(0) == emptyWindow)
+        return runEmptyWindow();
+    if (arguments.value(0) == appWindow && arguments.size() >= 2)
+        return runApp(arguments.at(1), arguments.value(2), arguments.value(3));
+    std::fprintf(stderr, "kestrel_bench: unknown child mode\n");
+    return 2;
+}
+
+int ChildMode::runEmptyWindow()
+{
+    QMainWindow window;
+    window.resize(windowWidth, windowHeight);
+    const FirstPaintWatcher watcher(&window, [] {
+        printMilestone(QStringLiteral("shown"));
+        QCoreApplication::quit();
+    });
+    window.show();
+    return QApplication::exec();
+}
+
+int ChildMode::runApp(const QString &workFolder, const QString &clip, const QString &output)
+{
+    const DiagnosticLog::Capture quiet;
+    AppDelegate delegate(MediaFactory::toolsFolder(), QDir(workFolder).filePath(QStringLiteral("tmp-child")));
+    bool trimmed = false;
+    QObject::connect(&delegate, &AppDelegate::alertShown, &delegate, [](QMessageBox *alert) {
+        alert->hide();
+        alert->deleteLater();
+    });
+    QObject::connect(&delegate, &AppDelegate::trimFinished, &delegate, [&](EncoderRun::Outcome outcome) {
+        trimmed = outcome == EncoderRun::Outcome::Succeeded;
+        printMilestone(QStringLiteral("trimmed"), QString::number(ResourceUsage::peakResidentKiB(
+                                                       ResourceUsage::Whose::Children))
+                                                       + (trimmed ? QStringLiteral(" 1") : QStringLiteral(" 0")));
+        QCoreApplication::quit();
+    });
+    const FirstPaintWatcher watcher(delegate.window(), [&] {
+        printMilestone(QStringLiteral("shown"));
+        if (clip.isEmpty()) {
+            QCoreApplication::quit();
+            return;
+        }
+        delegate.openVideo(QUrl::fromLocalFile(clip));
+        QApplication::processEvents();
+        printMilestone(QStringLiteral("opened"),
+                       QString::number(ResourceUsage::peakResidentKiB(ResourceUsage::Whose::Children)));
+        delegate.savePanelFinished(output);
+        if (!delegate.isTrimming())
+            QCoreApplication::quit();
+    });
+    delegate.window()->show();
+    delegate.applicationDidFinishLaunching();
+    const int status = QApplication::exec();
+    delegate.applicationWillTerminate();
+    return clip.isEmpty() || trimmed ? status : 1;
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+
+// The benchmark program run again as a child process, so that start-up and
+// memory are those of a fresh process. It writes one line per milestone on
+// standard output: a word, then its figures separated by spaces.
+//
+//   kestrel_bench --child empty
+//       an empty main window of the same size; "shown <peak KiB>"
+//   kestrel_bench --child app <work folder> [<clip> <output>]
+//       the app's controller and window; "shown <peak KiB>", then with a
+//       clip "opened <peak KiB> <largest tool's peak KiB>" and, after a trim
+//       of the centred selection by stream copy, "trimmed <peak KiB>
+//       <largest tool's peak KiB> <1 when it succeeded>"
+class ChildMode
+{
+public:
+    static inline const QString flag = QStringLiteral("--child");
+    static inline const QString emptyWindow = QStringLiteral("empty");
+    static inline const QString appWindow = QStringLiteral("app");
+
+    static bool isRequested(int argc, char *argv[]);
+    static int run(int argc, char *argv[]);
+
+private:
+    static int runEmptyWindow();
+    static int runApp(const QString &workFolder, const QString &clip, const QString &output);
+    static void printMilestone(const QString &word, const QString &extra = QString());
+};

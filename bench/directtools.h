@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include "toollocator.h"
+
+// The app's tools run directly, with the same argument lists the app uses,
+// as the baseline the app's actions are compared with.
+class DirectTools
+{
+public:
+    explicit DirectTools(const ToolLocator &tools);
+
+    // The prober's report of `path`, as the app asks for it.
+    bool probe(const QString &path) const;
+    // One poster frame at `seconds`, as the app extracts it.
+    bool extractPoster(const QString &path, double seconds, const QString &outputPath) const;
+    // The encoder with a full argument list, such as a trim's.
+    bool encode(const QStringList &arguments) const;
+    // `cp`: the same bytes written without any media work.
+    bool copy(const QString &from, const QString &to) const;
+
+    static QStringList posterArguments(const QString &path, double seconds, const QString &outputPath);
+
+private:
+    enum class Output { Read, Discarded };
+    static bool run(const QString &program, const QStringList &arguments, Output output);
+
+    const QString m_sniffer;
+    const QString m_creator;
+    const QString m_cp;
+};

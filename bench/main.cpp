@@ -1,0 +1,134 @@
+// `make bench`: measures what the app adds to the work of its tools, by
+// driving the real controller offscreen beside the same tool commands run
+// directly, on clips generated once and kept in a cache folder.
+#include <cstdio>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+
+#include "benchclips.h"
+#include "benchsession.h"
+#include "childbench.h"
+#include "childmode.h"
+#include "resultstable.h"
+
+namespace {
+
+// Fewer runs where one extraction of the HEVC clip takes seconds.
+constexpr int repetitions = 9;
+constexpr int slowRepetitions = 5;
+constexpr int trimRepetitions = 7;
+constexpr int reencodeRepetitions = 3;
+constexpr double streamCopySeconds = 60.0;
+constexpr double reencodeSeconds = 10.0;
+
+int repetitionsFor(BenchClips::Kind kind)
+{
+    return kind == BenchClips::Kind::UltraHdHevc ? slowRepetitions : repetitions;
+}
+
+QString cpuModel()
+{
+    QFile cpuinfo(QStringLiteral("/proc/cpuinfo"));
+    if (!cpuinfo.open(QIODevice::ReadOnly))
+        return QStringLiteral("unknown CPU");
+    // Files under /proc report a size of 0, so read until the end of data.
+    const QList<QByteArray> lines = cpuinfo.readAll().split('\n');
+    for (const QByteArray &line : lines) {
+        if (line.startsWith("model name"))
+            return QString::fromUtf8(line.mid(line.indexOf(':') + 1).trimmed());
+    }
+    return QStringLiteral("unknown CPU");
+}
+
+void print(const QString &text)
+{
+    std::printf("%s\n", qPrintable(text));
+    std::fflush(stdout);
+}
+
+QString clipList(const BenchClips &clips)
+{
+    QStringList lines;
+    for (const BenchClip &clip : clips.all()) {
+        const double mebibytes = static_cast<double>(QFileInfo(clip.path).size()) / (1024.0 * 1024.0);
+        lines.append(QStringLiteral("- %1: %2 MiB, %3")
+                         .arg(clip.label)
+                         .arg(mebibytes, 0, 'f', 0)
+                         .arg(clip.generationSeconds > 0
+                                  ? QStringLiteral("generated in %1 s").arg(clip.generationSeconds, 0, 'f', 0)
+                                  : QStringLiteral("from the cache")));
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+void measureInProcess(const BenchClips &clips, const QString &workFolder, ResultsTable &table)
+{
+    BenchSession session(workFolder, table);
+    const QList<BenchClips::Kind> kinds{BenchClips::Kind::FullHd, BenchClips::Kind::HdSurround,
+                                        BenchClips::Kind::UltraHdHevc};
+    for (const BenchClips::Kind kind : kinds)
+        session.measureOpen(clips.clip(kind), repetitionsFor(kind));
+    for (const BenchClips::Kind kind : kinds)
+        session.measureNudges(clips.clip(kind), repetitionsFor(kind));
+    session.measureStreamCopy(clips.clip(BenchClips::Kind::FullHd), streamCopySeconds, trimRepetitions);
+    session.measureStreamCopy(clips.clip(BenchClips::Kind::HdSurround), streamCopySeconds, trimRepetitions);
+    session.measureReencode(clips.clip(BenchClips::Kind::FullHd), reencodeSeconds, reencodeRepetitions);
+}
+
+// Two warnings that say nothing about the app: the offscreen platform has no
+// window manager to pass size hints to, and a session without a login
+// manager has no XDG_RUNTIME_DIR.
+void dropPlatformNoise(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (message.contains(QLatin1String("propagateSizeHints"))
+        || message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")))
+        return;
+    std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    // The app's window is drawn, but nowhere to be seen.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler(dropPlatformNoise);
+    if (ChildMode::isRequested(argc, argv))
+        return ChildMode::run(argc, argv);
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("kestrel"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Kestrel"));
+    const QString folder = QCoreApplication::arguments().value(1, QStringLiteral("kestrel-bench"));
+    QElapsedTimer total;
+    total.start();
+    print(QStringLiteral("machine: %1 cores, %2").arg(QThread::idealThreadCount()).arg(cpuModel()));
+
+    BenchClips clips(QDir(folder).filePath(QStringLiteral("clips")));
+    if (!clips.prepare())
+        return 1;
+    const QString workFolder = QDir(folder).filePath(QStringLiteral("work"));
+    QDir(workFolder).removeRecursively();
+    QDir().mkpath(workFolder);
+
+    ResultsTable table;
+    measureInProcess(clips, workFolder, table);
+    ChildBench children(workFolder, table);
+    children.measureStartup(repetitions);
+    children.measureMemory(clips.clip(BenchClips::Kind::FullHd));
+    QDir(workFolder).removeRecursively();
+
+    print(QString());
+    print(QStringLiteral("Clips:"));
+    print(clipList(clips));
+    print(QString());
+    print(table.markdown());
+    print(QStringLiteral("whole run: %1 min").arg(static_cast<double>(total.elapsed()) / 60000.0, 0, 'f', 1));
+    return 0;
+}

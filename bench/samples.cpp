@@ -1,0 +1,49 @@
+#include "samples.h"
+
+#include <algorithm>
+
+void Samples::add(const Cost &cost)
+{
+    m_wallMs.append(cost.wallMs);
+    m_ownCpuMs.append(cost.ownCpuMs);
+    m_childCpuMs.append(cost.childCpuMs);
+}
+
+void Samples::addFailure()
+{
+    ++m_failures;
+}
+
+int Samples::count() const
+{
+    return static_cast<int>(m_wallMs.size());
+}
+
+int Samples::failures() const
+{
+    return m_failures;
+}
+
+double Samples::medianWallMs() const
+{
+    return median(m_wallMs);
+}
+
+double Samples::medianOwnCpuMs() const
+{
+    return median(m_ownCpuMs);
+}
+
+double Samples::medianChildCpuMs() const
+{
+    return median(m_childCpuMs);
+}
+
+double Samples::median(QList<double> values)
+{
+    if (values.isEmpty())
+        return 0.0;
+    std::sort(values.begin(), values.end());
+    const qsizetype middle = values.size() / 2;
+    return values.size() % 2 == 1 ? values.at(middle) : (values.at(middle - 1) + values.at(middle)) / 2.0;
+}

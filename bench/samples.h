@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QList>
+
+#include "stopwatch.h"
+
+// The repeated costs of one action, summarised by their medians.
+class Samples
+{
+public:
+    void add(const Cost &cost);
+    void addFailure();
+
+    int count() const;
+    int failures() const;
+    double medianWallMs() const;
+    double medianOwnCpuMs() const;
+    double medianChildCpuMs() const;
+
+    static double median(QList<double> values);
+
+private:
+
+    QList<double> m_wallMs;
+    QList<double> m_ownCpuMs;
+    QList<double> m_childCpuMs;
+    int m_failures = 0;
+};

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QElapsedTimer>
+
+// What one measured action cost: its wall time, the CPU time this process
+// spent meanwhile, and that of the child processes it reaped meanwhile.
+struct Cost {
+    double wallMs = 0.0;
+    double ownCpuMs = 0.0;
+    double childCpuMs = 0.0;
+};
+
+// Starts on construction; elapsed() may be read any number of times.
+class Stopwatch
+{
+public:
+    Stopwatch();
+
+    void restart();
+    Cost elapsed() const;
+
+private:
+    QElapsedTimer m_wall;
+    double m_ownCpuAtStart = 0.0;
+    double m_childCpuAtStart = 0.0;
+};
