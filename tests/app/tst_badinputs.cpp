@@ -16,6 +16,7 @@
 
 #include "appdelegate.h"
 #include "childprocesses.h"
+#include "childzombies.h"
 #include "diagnosticlog.h"
 #include "encoderrun.h"
 #include "fileprobe.h"
@@ -132,6 +133,7 @@ void TestBadInputs::initTestCase()
 void TestBadInputs::cleanup()
 {
     QTRY_VERIFY(ChildProcesses::running().isEmpty());
+    QTRY_VERIFY(ChildProcesses::zombies().isEmpty());
 }
 
 std::unique_ptr<AppDelegate> TestBadInputs::makeDelegate()
