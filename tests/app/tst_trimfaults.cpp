@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
@@ -120,6 +121,7 @@ private slots:
     void cleanup();
 
     void unwritableOutputFolderFails();
+    void outputNamingAFolderFails();
     void inputRemovedWhileEncoding();
     void randomCancelsLeaveNothingBehind();
     void quitWhileTrimming_data();
@@ -202,6 +204,31 @@ void TestTrimFaults::unwritableOutputFolderFails()
              procBefore);
     QCOMPARE(listing(folder.path()), inputFolderBefore);
     QVERIFY(!delegate->isTrimming());
+}
+
+// The encoder writes its partial file without trouble; only putting it in
+// place fails, as a file cannot replace a folder.
+void TestTrimFaults::outputNamingAFolderFails()
+{
+    QTemporaryDir folder;
+    const QString output = folder.filePath(QStringLiteral("taken.mp4"));
+    QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("taken.mp4")));
+    const QStringList before = listing(folder.path());
+
+    auto delegate = makeDelegate(MediaFactory::toolsFolder());
+    delegate->openVideo(QUrl::fromLocalFile(m_clip));
+    const DiagnosticLog::Capture quiet;
+    QSignalSpy alerts(delegate.get(), &AppDelegate::alertShown);
+    QSignalSpy finished(delegate.get(), &AppDelegate::trimFinished);
+    delegate->savePanelFinished(output);
+    QVERIFY(finished.wait(trimTimeoutMs));
+
+    QCOMPARE(finished.first().first().value<EncoderRun::Outcome>(), EncoderRun::Outcome::Failed);
+    QCOMPARE(alerts.count(), 1);
+    QCOMPARE(lastAlert(alerts)->text(), failureMessage);
+    QVERIFY(QFileInfo(output).isDir());
+    QCOMPARE(listing(output), QStringList());
+    QCOMPARE(listing(folder.path()), before);
 }
 
 // The encoder holds the input open, so it may well finish from its open
