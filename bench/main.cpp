@@ -22,7 +22,7 @@ namespace {
 constexpr int repetitions = 9;
 constexpr int slowRepetitions = 5;
 constexpr int trimRepetitions = 7;
-constexpr int reencodeRepetitions = 3;
+constexpr int reencodeRepetitions = 5;
 constexpr double streamCopySeconds = 60.0;
 constexpr double reencodeSeconds = 10.0;
 

@@ -2,6 +2,10 @@
 
 #include <sys/resource.h>
 
+#include <QByteArray>
+#include <QFile>
+#include <QList>
+
 namespace {
 
 rusage usageOf(ResourceUsage::Whose whose)
@@ -26,6 +30,18 @@ double ResourceUsage::cpuMs(Whose whose)
 
 long ResourceUsage::peakResidentKiB(Whose whose)
 {
-    // Linux reports ru_maxrss in kibibytes.
-    return usageOf(whose).ru_maxrss;
+    if (whose == Whose::Children) {
+        // Linux reports ru_maxrss in kibibytes.
+        return usageOf(whose).ru_maxrss;
+    }
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    // Files under /proc report a size of 0, so read until the end of data.
+    const QList<QByteArray> lines = status.readAll().split('\n');
+    for (const QByteArray &line : lines) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    }
+    return 0;
 }

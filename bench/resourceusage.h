@@ -9,7 +9,10 @@ public:
 
     // User plus system time, in milliseconds.
     static double cpuMs(Whose whose);
-    // The largest resident set so far, in kibibytes; for the children, that
-    // of the largest single child.
+    // The largest resident set so far, in kibibytes. For this process it is
+    // the peak since it started its program (VmHWM): getrusage() would also
+    // count the parent's memory it was forked with. For the children it is
+    // that of the largest single child, as getrusage() tells it, and so at
+    // least the size of this process when it started them.
     static long peakResidentKiB(Whose whose);
 };
