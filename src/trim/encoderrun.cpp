@@ -15,17 +15,34 @@ constexpr std::chrono::milliseconds defaultKillDelay{5000};
 // The destructor's last resort may block the event loop, but only briefly.
 constexpr int destructionWaitMilliseconds = 2000;
 
+// Longest file name, in bytes, that Linux file systems take.
+constexpr qsizetype maximumNameBytes = 255;
+
+// The base name cut at a character boundary so that the whole name fits.
+QString fittedBaseName(const QString &baseName, qsizetype bytesForTheRest)
+{
+    QString fitted = baseName;
+    while (!fitted.isEmpty() && QFile::encodeName(fitted).size() + bytesForTheRest > maximumNameBytes) {
+        fitted.chop(1);
+        if (!fitted.isEmpty() && fitted.back().isHighSurrogate())
+            fitted.chop(1);
+    }
+    return fitted;
+}
+
 QString partialFileName(const QFileInfo &output)
 {
     const QString suffix = output.suffix();
     const QString name = output.fileName();
-    const QString baseName = suffix.isEmpty() ? name : name.chopped(suffix.size() + 1);
     const QString random =
         QString::number(QRandomGenerator::global()->generate(), 16).rightJustified(8, QLatin1Char('0'));
-    QString fileName = QLatin1Char('.') + baseName + QStringLiteral(".kestrel-partial-") + random;
-    if (!suffix.isEmpty())
-        fileName += QLatin1Char('.') + suffix;
-    return fileName;
+    const QString marker = QStringLiteral(".kestrel-partial-") + random;
+    const QString ending = suffix.isEmpty() ? QString() : QLatin1Char('.') + suffix;
+    // The name adds a marker to the output's own, which may already be as
+    // long as the file system allows: the base name gives way.
+    const QString baseName = suffix.isEmpty() ? name : name.chopped(suffix.size() + 1);
+    const qsizetype restBytes = 1 + QFile::encodeName(marker + ending).size();
+    return QLatin1Char('.') + fittedBaseName(baseName, restBytes) + marker + ending;
 }
 
 }

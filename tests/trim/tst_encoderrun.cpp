@@ -140,6 +140,13 @@ void TestEncoderRun::partialPath_data()
                                   << QStringLiteral("^/videos/\\.Trimmed\\.kestrel-partial-[0-9a-f]{8}$");
     QTest::newRow("blanks") << QStringLiteral("/my videos/a b.mkv")
                             << QStringLiteral("^/my videos/\\.a b\\.kestrel-partial-[0-9a-f]{8}\\.mkv$");
+    // A name already as long as the file system allows: the base gives way.
+    QTest::newRow("255 bytes") << QStringLiteral("/v/") + QString(251, QLatin1Char('b')) + QStringLiteral(".mp4")
+                               << QStringLiteral("^/v/\\.b{225}\\.kestrel-partial-[0-9a-f]{8}\\.mp4$");
+    // Cut between characters, never inside one: 2 bytes each in UTF-8.
+    QTest::newRow("255 bytes of two-byte letters")
+        << QStringLiteral("/v/") + QString(125, QChar(0x00e9)) + QStringLiteral("a.mp4")
+        << QStringLiteral("^/v/\\.\u00e9{112}\\.kestrel-partial-[0-9a-f]{8}\\.mp4$");
 }
 
 void TestEncoderRun::partialPath()
@@ -148,6 +155,7 @@ void TestEncoderRun::partialPath()
     QFETCH(QString, pattern);
     const QString first = EncoderRun::partialPathFor(output);
     QVERIFY2(QRegularExpression(pattern).match(first).hasMatch(), qPrintable(first));
+    QVERIFY(QFile::encodeName(QFileInfo(first).fileName()).size() <= 255);
     QVERIFY(EncoderRun::partialPathFor(output) != first);
 }
 
