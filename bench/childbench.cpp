@@ -94,7 +94,7 @@ void ChildBench::measureStartup(int repetitions)
                 samples.addFailure();
                 continue;
             }
-            samples.add({report.shownMs, report.cpuMs, 0.0});
+            samples.add({report.shownMs, report.cpuMs});
             (isApp ? appPeaks : emptyPeaks).append(static_cast<double>(report.milestones.value(QStringLiteral("shown")).value(0)));
         }
     }

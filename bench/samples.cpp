@@ -6,7 +6,6 @@ void Samples::add(const Cost &cost)
 {
     m_wallMs.append(cost.wallMs);
     m_ownCpuMs.append(cost.ownCpuMs);
-    m_childCpuMs.append(cost.childCpuMs);
 }
 
 void Samples::addFailure()
@@ -32,11 +31,6 @@ double Samples::medianWallMs() const
 double Samples::medianOwnCpuMs() const
 {
     return median(m_ownCpuMs);
-}
-
-double Samples::medianChildCpuMs() const
-{
-    return median(m_childCpuMs);
 }
 
 double Samples::median(QList<double> values)

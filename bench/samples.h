@@ -15,7 +15,6 @@ public:
     int failures() const;
     double medianWallMs() const;
     double medianOwnCpuMs() const;
-    double medianChildCpuMs() const;
 
     static double median(QList<double> values);
 
@@ -23,6 +22,5 @@ private:
 
     QList<double> m_wallMs;
     QList<double> m_ownCpuMs;
-    QList<double> m_childCpuMs;
     int m_failures = 0;
 };

@@ -10,7 +10,6 @@ Stopwatch::Stopwatch()
 void Stopwatch::restart()
 {
     m_ownCpuAtStart = ResourceUsage::cpuMs(ResourceUsage::Whose::Self);
-    m_childCpuAtStart = ResourceUsage::cpuMs(ResourceUsage::Whose::Children);
     m_wall.start();
 }
 
@@ -19,6 +18,5 @@ Cost Stopwatch::elapsed() const
     Cost cost;
     cost.wallMs = static_cast<double>(m_wall.nsecsElapsed()) / 1.0e6;
     cost.ownCpuMs = ResourceUsage::cpuMs(ResourceUsage::Whose::Self) - m_ownCpuAtStart;
-    cost.childCpuMs = ResourceUsage::cpuMs(ResourceUsage::Whose::Children) - m_childCpuAtStart;
     return cost;
 }

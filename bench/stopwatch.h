@@ -2,12 +2,11 @@
 
 #include <QElapsedTimer>
 
-// What one measured action cost: its wall time, the CPU time this process
-// spent meanwhile, and that of the child processes it reaped meanwhile.
+// What one measured action cost: its wall time and the CPU time this
+// process spent meanwhile.
 struct Cost {
     double wallMs = 0.0;
     double ownCpuMs = 0.0;
-    double childCpuMs = 0.0;
 };
 
 // Starts on construction; elapsed() may be read any number of times.
@@ -22,5 +21,4 @@ public:
 private:
     QElapsedTimer m_wall;
     double m_ownCpuAtStart = 0.0;
-    double m_childCpuAtStart = 0.0;
 };
