@@ -24,6 +24,7 @@
 #include <QPushButton>
 #include <QToolButton>
 
+#include "containersuffix.h"
 #include "decimaltext.h"
 #include "diagnosticlog.h"
 #include "filerevealer.h"
@@ -609,7 +610,10 @@ void AppDelegate::savePanelFinished(const QString &outputPath)
     const double outputDuration = endSeconds() - startSeconds();
     if (!(outputDuration > 0))
         return;
-    const QString partialPath = EncoderRun::partialPathFor(outputPath);
+    // A name without an extension says nothing of the format: keep the input's.
+    const QString fallbackSuffix = containerSuffix(forceEncodeCBX->isChecked() ? QStringLiteral("mp4")
+                                                                                : m_globalFP->formatName());
+    const QString partialPath = EncoderRun::partialPathFor(outputPath, fallbackSuffix);
     const QStringList arguments = trimArguments(*m_globalFP, *m_globalFP->fileFullPath(), partialPath);
     startTrimming(outputPath, partialPath, arguments, outputDuration);
 }

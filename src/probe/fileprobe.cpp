@@ -35,6 +35,7 @@ constexpr QLatin1String channels("channels");
 constexpr QLatin1String channelLayout("channel_layout");
 constexpr QLatin1String duration("duration");
 constexpr QLatin1String bitRate("bit_rate");
+constexpr QLatin1String formatName("format_name");
 constexpr QLatin1String rotate("rotate");
 constexpr QLatin1String language("language");
 }
@@ -240,6 +241,7 @@ void FileProbe::readFormat(const JSON &format)
 {
     m_duration = format[Report::duration].doubleValue();
     m_bitRate = format[Report::bitRate].intValue();
+    m_formatName = format[Report::formatName].stringValue();
 }
 
 void FileProbe::buildMetadata(const JSON &tags)

@@ -68,6 +68,9 @@ public:
     bool hasAudioTrackWhichHasMoreThanTwoChannels() const { return m_hasAudioTrackWhichHasMoreThanTwoChannels; }
     double duration() const { return m_duration; }
     qint64 bitRate() const { return m_bitRate; }
+    // The prober's names of the container format, comma-separated
+    // ("mov,mp4,m4a,3gp,3g2,mj2"); empty when unknown.
+    QString formatName() const { return m_formatName; }
     std::optional<qint64> videoWidth() const { return m_videoWidth; }
     std::optional<qint64> videoHeight() const { return m_videoHeight; }
     std::optional<double> videoRatio() const { return m_videoRatio; }
@@ -108,6 +111,7 @@ private:
     bool m_hasAudioTrackWhichHasMoreThanTwoChannels = false;
     double m_duration = 0.0;
     qint64 m_bitRate = 0;
+    QString m_formatName;
     std::optional<qint64> m_videoWidth;
     std::optional<qint64> m_videoHeight;
     std::optional<double> m_videoRatio;

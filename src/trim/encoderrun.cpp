@@ -30,14 +30,15 @@ QString fittedBaseName(const QString &baseName, qsizetype bytesForTheRest)
     return fitted;
 }
 
-QString partialFileName(const QFileInfo &output)
+QString partialFileName(const QFileInfo &output, const QString &fallbackSuffix)
 {
     const QString suffix = output.suffix();
     const QString name = output.fileName();
     const QString random =
         QString::number(QRandomGenerator::global()->generate(), 16).rightJustified(8, QLatin1Char('0'));
     const QString marker = QStringLiteral(".kestrel-partial-") + random;
-    const QString ending = suffix.isEmpty() ? QString() : QLatin1Char('.') + suffix;
+    const QString endingSuffix = suffix.isEmpty() ? fallbackSuffix : suffix;
+    const QString ending = endingSuffix.isEmpty() ? QString() : QLatin1Char('.') + endingSuffix;
     // The name adds a marker to the output's own, which may already be as
     // long as the file system allows: the base name gives way.
     const QString baseName = suffix.isEmpty() ? name : name.chopped(suffix.size() + 1);
@@ -64,13 +65,13 @@ EncoderRun::~EncoderRun()
     stopForDestruction();
 }
 
-QString EncoderRun::partialPathFor(const QString &outputPath)
+QString EncoderRun::partialPathFor(const QString &outputPath, const QString &fallbackSuffix)
 {
     const QFileInfo output(outputPath);
     const QDir folder = output.dir();
     QString path;
     do {
-        path = folder.filePath(partialFileName(output));
+        path = folder.filePath(partialFileName(output, fallbackSuffix));
     } while (QFileInfo::exists(path));
     return path;
 }

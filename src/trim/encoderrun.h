@@ -29,7 +29,9 @@ public:
 
     // A new hidden file beside `outputPath`, keeping its extension so the
     // encoder picks the same format: "<dir>/.Trimmed.kestrel-partial-<random>.mp4".
-    static QString partialPathFor(const QString &outputPath);
+    // An output without an extension gets `fallbackSuffix` on the partial
+    // file, so the encoder still knows which format to write.
+    static QString partialPathFor(const QString &outputPath, const QString &fallbackSuffix = {});
 
     // Starts `creator` with `arguments` (whose last argument is `partialPath`)
     // and returns at once. Ignored while a run is still going.

@@ -129,34 +129,39 @@ void TestEncoderRun::cleanup()
 void TestEncoderRun::partialPath_data()
 {
     QTest::addColumn<QString>("output");
+    QTest::addColumn<QString>("fallbackSuffix");
     QTest::addColumn<QString>("pattern");
 
-    QTest::newRow("mp4") << QStringLiteral("/videos/Trimmed.mp4")
+    QTest::newRow("mp4") << QStringLiteral("/videos/Trimmed.mp4") << QStringLiteral("mkv")
                          << QStringLiteral("^/videos/\\.Trimmed\\.kestrel-partial-[0-9a-f]{8}\\.mp4$");
     QTest::newRow("several points, letter case kept")
-        << QStringLiteral("/videos/clip.final.MOV")
+        << QStringLiteral("/videos/clip.final.MOV") << QString()
         << QStringLiteral("^/videos/\\.clip\\.final\\.kestrel-partial-[0-9a-f]{8}\\.MOV$");
-    QTest::newRow("no extension") << QStringLiteral("/videos/Trimmed")
+    QTest::newRow("no extension") << QStringLiteral("/videos/Trimmed") << QString()
                                   << QStringLiteral("^/videos/\\.Trimmed\\.kestrel-partial-[0-9a-f]{8}$");
-    QTest::newRow("blanks") << QStringLiteral("/my videos/a b.mkv")
+    QTest::newRow("blanks") << QStringLiteral("/my videos/a b.mkv") << QString()
                             << QStringLiteral("^/my videos/\\.a b\\.kestrel-partial-[0-9a-f]{8}\\.mkv$");
+    // Without an extension of its own, the partial file carries the format's.
+    QTest::newRow("no extension, format given") << QStringLiteral("/videos/Trimmed") << QStringLiteral("mov")
+                                                << QStringLiteral("^/videos/\\.Trimmed\\.kestrel-partial-[0-9a-f]{8}\\.mov$");
     // A name already as long as the file system allows: the base gives way.
-    QTest::newRow("255 bytes") << QStringLiteral("/v/") + QString(251, QLatin1Char('b')) + QStringLiteral(".mp4")
+    QTest::newRow("255 bytes") << QStringLiteral("/v/") + QString(251, QLatin1Char('b')) + QStringLiteral(".mp4") << QString()
                                << QStringLiteral("^/v/\\.b{225}\\.kestrel-partial-[0-9a-f]{8}\\.mp4$");
     // Cut between characters, never inside one: 2 bytes each in UTF-8.
     QTest::newRow("255 bytes of two-byte letters")
-        << QStringLiteral("/v/") + QString(125, QChar(0x00e9)) + QStringLiteral("a.mp4")
+        << QStringLiteral("/v/") + QString(125, QChar(0x00e9)) + QStringLiteral("a.mp4") << QString()
         << QStringLiteral("^/v/\\.\u00e9{112}\\.kestrel-partial-[0-9a-f]{8}\\.mp4$");
 }
 
 void TestEncoderRun::partialPath()
 {
     QFETCH(QString, output);
+    QFETCH(QString, fallbackSuffix);
     QFETCH(QString, pattern);
-    const QString first = EncoderRun::partialPathFor(output);
+    const QString first = EncoderRun::partialPathFor(output, fallbackSuffix);
     QVERIFY2(QRegularExpression(pattern).match(first).hasMatch(), qPrintable(first));
     QVERIFY(QFile::encodeName(QFileInfo(first).fileName()).size() <= 255);
-    QVERIFY(EncoderRun::partialPathFor(output) != first);
+    QVERIFY(EncoderRun::partialPathFor(output, fallbackSuffix) != first);
 }
 
 void TestEncoderRun::realEncoderTrims_data()
