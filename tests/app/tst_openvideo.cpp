@@ -111,6 +111,7 @@ void TestOpenVideo::cleanup()
     m_alerts.reset();
     m_delegate.reset();
     QTRY_VERIFY(ChildProcesses::running().isEmpty());
+    QVERIFY(ChildProcesses::zombies().isEmpty());
 }
 
 QString TestOpenVideo::field(const char *name) const

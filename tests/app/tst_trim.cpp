@@ -132,6 +132,7 @@ void TestTrim::initTestCase()
 void TestTrim::cleanup()
 {
     QTRY_VERIFY(ChildProcesses::running().isEmpty());
+    QVERIFY(ChildProcesses::zombies().isEmpty());
 }
 
 std::unique_ptr<AppDelegate> TestTrim::makeDelegate(const QString &resourceFolder)

@@ -21,7 +21,6 @@
 
 #include "appdelegate.h"
 #include "childprocesses.h"
-#include "childzombies.h"
 #include "diagnosticlog.h"
 #include "encoderrun.h"
 #include "fileprobe.h"

@@ -44,6 +44,7 @@ class TestFileProbe : public QObject
 
 private slots:
     void initTestCase();
+    void cleanup();
     void realFiles_data();
     void realFiles();
     void videoTrackDictionaryHoldsTheFrameRate();
@@ -63,6 +64,13 @@ private:
     QTemporaryDir m_folder;
     std::unique_ptr<MediaFactory> m_media;
 };
+
+// Every probe waits for its prober: none may be left running or unreaped.
+void TestFileProbe::cleanup()
+{
+    QCOMPARE(ChildProcesses::running(), QList<qint64>());
+    QCOMPARE(ChildProcesses::zombies(), QList<qint64>());
+}
 
 void TestFileProbe::initTestCase()
 {

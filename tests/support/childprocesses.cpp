@@ -5,9 +5,13 @@
 #include <QDir>
 #include <QFile>
 
-QList<qint64> ChildProcesses::running()
+namespace {
+
+enum class Kind { Running, Zombie };
+
+QList<qint64> children(Kind kind)
 {
-    QList<qint64> children;
+    QList<qint64> found;
     const qint64 self = ::getpid();
     const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString &entry : entries) {
@@ -25,10 +29,22 @@ QList<qint64> ChildProcesses::running()
         if (close < 0)
             continue;
         const QList<QByteArray> fields = line.mid(close + 2).split(' ');
-        if (fields.size() < 2 || fields.at(0) == "Z")
+        if (fields.size() < 2 || fields.at(1).toLongLong() != self)
             continue;
-        if (fields.at(1).toLongLong() == self)
-            children.append(pid);
+        if ((fields.at(0) == "Z") == (kind == Kind::Zombie))
+            found.append(pid);
     }
-    return children;
+    return found;
+}
+
+} // namespace
+
+QList<qint64> ChildProcesses::running()
+{
+    return children(Kind::Running);
+}
+
+QList<qint64> ChildProcesses::zombies()
+{
+    return children(Kind::Zombie);
 }

@@ -123,6 +123,7 @@ void TestEncoderRun::init()
 void TestEncoderRun::cleanup()
 {
     QTRY_VERIFY(ChildProcesses::running().isEmpty());
+    QVERIFY(ChildProcesses::zombies().isEmpty());
     m_folder.reset();
 }
 
