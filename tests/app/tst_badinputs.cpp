@@ -15,6 +15,7 @@
 #include <QTest>
 
 #include "appdelegate.h"
+#include "apptesting.h"
 #include "childprocesses.h"
 #include "diagnosticlog.h"
 #include "encoderrun.h"
@@ -29,25 +30,8 @@ constexpr int trimTimeoutMs = 120000;
 const QString unsupportedMessage =
     QStringLiteral("Seems to be an unsupported file.\nDoes the video play in a video player?");
 const QString unsupportedInformativeStart = QStringLiteral("Please try opening some other file or contact : ");
-const QString successMessage = QStringLiteral("Video Trimmed Successfully!");
-const QString failureMessage = QStringLiteral("The video could not be trimmed.");
-
 // How a bad input is made from the good clips.
 enum class Damage { Empty, RandomBytes, IndexCutOff, MatroskaHeader, Folder, FolderNamedLikeAVideo };
-
-QStringList listing(const QString &folder)
-{
-    QStringList entries = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System
-                                                 | QDir::NoDotAndDotDot);
-    entries.sort();
-    return entries;
-}
-
-QByteArray contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 bool writeBytes(const QString &path, const QByteArray &bytes)
 {
@@ -127,7 +111,7 @@ void TestBadInputs::initTestCase()
          QStringLiteral("-movflags"), QStringLiteral("+faststart")});
     QVERIFY(!m_mp4.isEmpty() && !m_mkv.isEmpty() && !m_fastStartMp4.isEmpty());
     // The index must really be at the end for the cut-off case to mean anything.
-    QVERIFY(contents(m_mp4).lastIndexOf("moov") > contents(m_mp4).lastIndexOf("mdat"));
+    QVERIFY(AppTesting::fileContents(m_mp4).lastIndexOf("moov") > AppTesting::fileContents(m_mp4).lastIndexOf("mdat"));
 }
 
 void TestBadInputs::cleanup()
@@ -158,12 +142,12 @@ QString TestBadInputs::badInput(Damage damage, const QString &folder) const
     }
     case Damage::IndexCutOff: {
         const QString path = dir.filePath(QStringLiteral("no-index.mp4"));
-        const QByteArray cut = withoutIndex(contents(m_mp4));
+        const QByteArray cut = withoutIndex(AppTesting::fileContents(m_mp4));
         return !cut.isEmpty() && writeBytes(path, cut) ? path : QString();
     }
     case Damage::MatroskaHeader: {
         const QString path = dir.filePath(QStringLiteral("damaged.mkv"));
-        return writeBytes(path, withDamagedHeader(contents(m_mkv))) ? path : QString();
+        return writeBytes(path, withDamagedHeader(AppTesting::fileContents(m_mkv))) ? path : QString();
     }
     case Damage::Folder:
         return dir.mkdir(QStringLiteral("a folder")) ? dir.filePath(QStringLiteral("a folder")) : QString();
@@ -190,8 +174,8 @@ void TestBadInputs::rejectedInputsShowTheUnsupportedAlert()
     QTemporaryDir folder;
     const QString input = badInput(damage, folder.path());
     QVERIFY(!input.isEmpty());
-    const QStringList before = listing(folder.path());
-    const QByteArray bytesBefore = contents(input);
+    const QStringList before = AppTesting::folderListing(folder.path());
+    const QByteArray bytesBefore = AppTesting::fileContents(input);
 
     auto delegate = makeDelegate();
     QSignalSpy alerts(delegate.get(), &AppDelegate::alertShown);
@@ -207,8 +191,8 @@ void TestBadInputs::rejectedInputsShowTheUnsupportedAlert()
     delegate->window()->findChild<QAction *>(QStringLiteral("saveMenuBTN"))->trigger();
     QVERIFY(!delegate->window()->findChild<QFileDialog *>());
     QVERIFY(!delegate->isTrimming());
-    QCOMPARE(listing(folder.path()), before);
-    QCOMPARE(contents(input), bytesBefore);
+    QCOMPARE(AppTesting::folderListing(folder.path()), before);
+    QCOMPARE(AppTesting::fileContents(input), bytesBefore);
 }
 
 void TestBadInputs::awkwardNamesOpenAndTrim_data()
@@ -241,7 +225,7 @@ void TestBadInputs::awkwardNamesOpenAndTrim()
     const QString input = folder.filePath(inputName);
     QVERIFY(QFile::copy(m_mp4, input));
     const QString output = folder.filePath(outputName);
-    const QStringList before = listing(folder.path());
+    const QStringList before = AppTesting::folderListing(folder.path());
 
     auto delegate = makeDelegate();
     QSignalSpy alerts(delegate.get(), &AppDelegate::alertShown);
@@ -262,15 +246,15 @@ void TestBadInputs::awkwardNamesOpenAndTrim()
     QVERIFY(finished.wait(trimTimeoutMs));
     QCOMPARE(finished.first().first().value<EncoderRun::Outcome>(), EncoderRun::Outcome::Succeeded);
     QCOMPARE(alerts.count(), 1);
-    QCOMPARE(alerts.first().first().value<QMessageBox *>()->text(), successMessage);
+    QCOMPARE(alerts.first().first().value<QMessageBox *>()->text(), AppTesting::successMessage);
     const auto probe = FileProbe::create(output, ToolLocator(MediaFactory::toolsFolder()));
     QVERIFY(probe->isValidMediaFile());
     QVERIFY(probe->hasVideoTrack());
     // Only the output appears, under the very name chosen (not normalised).
     QStringList expected = before + QStringList{outputName};
     expected.sort();
-    QCOMPARE(listing(folder.path()), expected);
-    QCOMPARE(contents(input), contents(m_mp4));
+    QCOMPARE(AppTesting::folderListing(folder.path()), expected);
+    QCOMPARE(AppTesting::fileContents(input), AppTesting::fileContents(m_mp4));
 }
 
 void TestBadInputs::clipTruncatedToAThirdIsReportedHonestly()
@@ -278,16 +262,16 @@ void TestBadInputs::clipTruncatedToAThirdIsReportedHonestly()
     const DiagnosticLog::Capture quiet;
     QTemporaryDir folder;
     const QString input = folder.filePath(QStringLiteral("third.mp4"));
-    const QByteArray whole = contents(m_fastStartMp4);
+    const QByteArray whole = AppTesting::fileContents(m_fastStartMp4);
     QVERIFY(writeBytes(input, whole.left(whole.size() / 3)));
-    const QStringList before = listing(folder.path());
+    const QStringList before = AppTesting::folderListing(folder.path());
 
     auto delegate = makeDelegate();
     QSignalSpy alerts(delegate.get(), &AppDelegate::alertShown);
     delegate->openVideo(QUrl::fromLocalFile(input));
     if (!alerts.isEmpty()) {
         QCOMPARE(alerts.first().first().value<QMessageBox *>()->text(), unsupportedMessage);
-        QCOMPARE(listing(folder.path()), before);
+        QCOMPARE(AppTesting::folderListing(folder.path()), before);
         return;
     }
 
@@ -300,14 +284,14 @@ void TestBadInputs::clipTruncatedToAThirdIsReportedHonestly()
     QVERIFY(finished.wait(trimTimeoutMs));
     QCOMPARE(alerts.count(), 1);
     const QString message = alerts.first().first().value<QMessageBox *>()->text();
-    if (message == successMessage) {
+    if (message == AppTesting::successMessage) {
         QVERIFY(FileProbe::create(output, ToolLocator(MediaFactory::toolsFolder()))->isValidMediaFile());
         QStringList expected = before + QStringList{QStringLiteral("out.mp4")};
         expected.sort();
-        QCOMPARE(listing(folder.path()), expected);
+        QCOMPARE(AppTesting::folderListing(folder.path()), expected);
     } else {
-        QCOMPARE(message, failureMessage);
-        QCOMPARE(listing(folder.path()), before);
+        QCOMPARE(message, AppTesting::failureMessage);
+        QCOMPARE(AppTesting::folderListing(folder.path()), before);
     }
 }
 
@@ -322,7 +306,7 @@ void TestBadInputs::inputRemovedBeforeTrimmingFails()
     delegate->openVideo(QUrl::fromLocalFile(input));
     QVERIFY(delegate->window()->findChild<QAction *>(QStringLiteral("trimVideoBTN"))->isEnabled());
     QVERIFY(QFile::remove(input));
-    const QStringList before = listing(folder.path());
+    const QStringList before = AppTesting::folderListing(folder.path());
 
     QSignalSpy alerts(delegate.get(), &AppDelegate::alertShown);
     QSignalSpy finished(delegate.get(), &AppDelegate::trimFinished);
@@ -331,9 +315,9 @@ void TestBadInputs::inputRemovedBeforeTrimmingFails()
     QCOMPARE(finished.first().first().value<EncoderRun::Outcome>(), EncoderRun::Outcome::Failed);
     QCOMPARE(alerts.count(), 1);
     auto *alert = alerts.first().first().value<QMessageBox *>();
-    QCOMPARE(alert->text(), failureMessage);
+    QCOMPARE(alert->text(), AppTesting::failureMessage);
     QVERIFY2(alert->informativeText().contains(QStringLiteral("No such file")), qPrintable(alert->informativeText()));
-    QCOMPARE(listing(folder.path()), before);
+    QCOMPARE(AppTesting::folderListing(folder.path()), before);
 }
 
 // The file system takes names of up to 255 bytes, and the save dialog lets
@@ -349,7 +333,7 @@ void TestBadInputs::outputNameOfTheLongestAllowedLength()
     const QString output = folder.filePath(outputName);
     QVERIFY2(writeBytes(output, "placeholder"), "the file system takes a name of 255 bytes");
     QVERIFY(QFile::remove(output));
-    const QStringList before = listing(folder.path());
+    const QStringList before = AppTesting::folderListing(folder.path());
 
     auto delegate = makeDelegate();
     delegate->openVideo(QUrl::fromLocalFile(input));
@@ -360,13 +344,13 @@ void TestBadInputs::outputNameOfTheLongestAllowedLength()
     QCOMPARE(alerts.count(), 1);
     const QString message = alerts.first().first().value<QMessageBox *>()->text();
     // Whatever happens, no partial file is left and a failure writes nothing.
-    if (message != successMessage)
-        QCOMPARE(listing(folder.path()), before);
-    QCOMPARE(message, successMessage);
+    if (message != AppTesting::successMessage)
+        QCOMPARE(AppTesting::folderListing(folder.path()), before);
+    QCOMPARE(message, AppTesting::successMessage);
     QVERIFY(FileProbe::create(output, ToolLocator(MediaFactory::toolsFolder()))->isValidMediaFile());
     QStringList expected = before + QStringList{outputName};
     expected.sort();
-    QCOMPARE(listing(folder.path()), expected);
+    QCOMPARE(AppTesting::folderListing(folder.path()), expected);
 }
 
 // Without an extension the save dialog has no type to add, and proposes the
@@ -377,7 +361,7 @@ void TestBadInputs::inputWithoutExtensionTrimsUnderTheProposedName()
     QTemporaryDir folder;
     const QString input = folder.filePath(QStringLiteral("clip"));
     QVERIFY(QFile::copy(m_mp4, input));
-    const QStringList before = listing(folder.path());
+    const QStringList before = AppTesting::folderListing(folder.path());
 
     auto delegate = makeDelegate();
     delegate->openVideo(QUrl::fromLocalFile(input));
@@ -392,9 +376,9 @@ void TestBadInputs::inputWithoutExtensionTrimsUnderTheProposedName()
     QVERIFY(finished.wait(trimTimeoutMs));
     QCOMPARE(alerts.count(), 1);
     const QString message = alerts.first().first().value<QMessageBox *>()->text();
-    if (message != successMessage)
-        QCOMPARE(listing(folder.path()), before);
-    QCOMPARE(message, successMessage);
+    if (message != AppTesting::successMessage)
+        QCOMPARE(AppTesting::folderListing(folder.path()), before);
+    QCOMPARE(message, AppTesting::successMessage);
     QVERIFY(FileProbe::create(proposed, ToolLocator(MediaFactory::toolsFolder()))->isValidMediaFile());
 }
 

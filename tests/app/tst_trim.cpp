@@ -16,6 +16,7 @@
 #include <QTest>
 
 #include "appdelegate.h"
+#include "apptesting.h"
 #include "childprocesses.h"
 #include "diagnosticlog.h"
 #include "fileprobe.h"
@@ -37,32 +38,6 @@ QStringList keyframeEverySecond()
 QStringList lavfi(const QString &source)
 {
     return {QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"), source};
-}
-
-// A resource folder with the real prober and, for trims, the given encoder
-// (none when `trimEncoder` is empty), so a fault of the encoder can be
-// simulated; poster frames still come from the real encoder.
-QString resourceFolderWith(const QString &folder, const QString &trimEncoder)
-{
-    QDir().mkpath(folder);
-    const QDir tools(MediaFactory::toolsFolder());
-    QFile::link(tools.filePath(ToolLocator::sniffer), QDir(folder).filePath(ToolLocator::sniffer));
-    if (trimEncoder.isEmpty())
-        return folder;
-    QFile dispatcher(QDir(folder).filePath(ToolLocator::creator));
-    if (!dispatcher.open(QIODevice::WriteOnly))
-        return folder;
-    dispatcher.write("#!/bin/sh\ncase \" $* \" in *\" -frames:v \"*) exec '"
-                     + QFile::encodeName(tools.filePath(ToolLocator::creator)) + "' \"$@\" ;; esac\nexec '"
-                     + QFile::encodeName(trimEncoder) + "' \"$@\"\n");
-    dispatcher.close();
-    dispatcher.setPermissions(dispatcher.permissions() | QFileDevice::ExeOwner);
-    return folder;
-}
-
-QString fakeEncoder(const QString &scenario)
-{
-    return QDir(MediaFactory::fakeToolsFolder(scenario)).filePath(ToolLocator::creator);
 }
 
 int audioChannels(const FileProbe &probe)
@@ -169,7 +144,7 @@ void TestTrim::streamCopyOfAMiddleSegment()
     DiagnosticLog::Capture printed;
     QMessageBox *alert = trimTo(*delegate, output);
     QVERIFY(alert);
-    QCOMPARE(alert->text(), QStringLiteral("Video Trimmed Successfully!"));
+    QCOMPARE(alert->text(), AppTesting::successMessage);
     const QRegularExpression informative(QStringLiteral(
         "^Input Duration: 0:00:12\\.\\d{3} \\([^)]+\\)\nOutput Duration: 0:00:0[5-7]\\.\\d{3} \\([^)]+\\)$"));
     QVERIFY2(informative.match(alert->informativeText()).hasMatch(), qPrintable(alert->informativeText()));
@@ -206,7 +181,7 @@ void TestTrim::reencodeDownmixesAndDropsSubtitles()
     const QString output = m_work.filePath(QStringLiteral("encoded-out.mp4"));
     QMessageBox *alert = trimTo(*delegate, output);
     QVERIFY(alert);
-    QCOMPARE(alert->text(), QStringLiteral("Video Trimmed Successfully!"));
+    QCOMPARE(alert->text(), AppTesting::successMessage);
 
     const auto probe = FileProbe::create(output, ToolLocator(MediaFactory::toolsFolder()));
     QVERIFY(probe->hasVideoTrack());
@@ -330,8 +305,8 @@ void TestTrim::emptySelectionIsRefusedBeforeTheDialog()
 void TestTrim::cancelStopsTheEncoderAndLeavesNothing()
 {
     QTemporaryDir folder;
-    auto delegate = makeDelegate(resourceFolderWith(folder.filePath(QStringLiteral("tools")),
-                                                    fakeEncoder(QStringLiteral("encoder-lingering"))));
+    auto delegate = makeDelegate(AppTesting::resourceFolderWith(folder.filePath(QStringLiteral("tools")),
+                                                    AppTesting::fakeEncoderCommand(QStringLiteral("encoder-lingering"))));
     delegate->openVideo(QUrl::fromLocalFile(m_stereo));
     const QString output = folder.filePath(QStringLiteral("cancelled.mp4"));
 
@@ -367,14 +342,14 @@ void TestTrim::cancelStopsTheEncoderAndLeavesNothing()
 void TestTrim::failingEncoderNeverReportsSuccess()
 {
     QTemporaryDir folder;
-    auto delegate = makeDelegate(resourceFolderWith(folder.filePath(QStringLiteral("tools")),
-                                                    fakeEncoder(QStringLiteral("encoder-failing"))));
+    auto delegate = makeDelegate(AppTesting::resourceFolderWith(folder.filePath(QStringLiteral("tools")),
+                                                    AppTesting::fakeEncoderCommand(QStringLiteral("encoder-failing"))));
     delegate->openVideo(QUrl::fromLocalFile(m_stereo));
     const QString output = folder.filePath(QStringLiteral("failed.mp4"));
 
     QMessageBox *alert = trimTo(*delegate, output);
     QVERIFY(alert);
-    QCOMPARE(alert->text(), QStringLiteral("The video could not be trimmed."));
+    QCOMPARE(alert->text(), AppTesting::failureMessage);
     QCOMPARE(alert->icon(), QMessageBox::Warning);
     QVERIFY(alert->informativeText().contains(QStringLiteral("Conversion failed!")));
     QVERIFY(!QFile::exists(output));
@@ -384,14 +359,14 @@ void TestTrim::failingEncoderNeverReportsSuccess()
 void TestTrim::missingEncoderReportsFailure()
 {
     QTemporaryDir folder;
-    auto delegate = makeDelegate(resourceFolderWith(folder.filePath(QStringLiteral("tools")), QString()));
+    auto delegate = makeDelegate(AppTesting::resourceFolderWith(folder.filePath(QStringLiteral("tools")), QByteArray()));
     delegate->openVideo(QUrl::fromLocalFile(m_stereo));
     QVERIFY(delegate->window()->findChild<QAction *>(QStringLiteral("trimVideoBTN"))->isEnabled());
     const QString output = folder.filePath(QStringLiteral("never.mp4"));
 
     QMessageBox *alert = trimTo(*delegate, output);
     QVERIFY(alert);
-    QCOMPARE(alert->text(), QStringLiteral("The video could not be trimmed."));
+    QCOMPARE(alert->text(), AppTesting::failureMessage);
     QVERIFY(!QFile::exists(output));
     // Still usable: another file opens.
     delegate->openVideo(QUrl::fromLocalFile(m_surround));

@@ -20,6 +20,7 @@
 #include <QTimer>
 
 #include "appdelegate.h"
+#include "apptesting.h"
 #include "childprocesses.h"
 #include "diagnosticlog.h"
 #include "encoderrun.h"
@@ -33,26 +34,9 @@ namespace {
 constexpr int trimTimeoutMs = 120000;
 constexpr int randomCancelCount = 20;
 
-const QString successMessage = QStringLiteral("Video Trimmed Successfully!");
-const QString failureMessage = QStringLiteral("The video could not be trimmed.");
-
-QStringList listing(const QString &folder)
-{
-    QStringList entries = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System
-                                                 | QDir::NoDotAndDotDot);
-    entries.sort();
-    return entries;
-}
-
 QStringList partialFiles(const QString &folder)
 {
     return QDir(folder).entryList({QStringLiteral("*kestrel-partial*")}, QDir::Files | QDir::Hidden);
-}
-
-QByteArray contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 bool probesAsVideo(const QString &path)
@@ -61,37 +45,12 @@ bool probesAsVideo(const QString &path)
     return probe->isValidMediaFile() && probe->hasVideoTrack() && probe->duration() > 0;
 }
 
-// A resource folder with the real prober and a dispatcher for `creator`:
-// poster frames come from the real encoder, trims from `trimCommand`, a
-// shell word list that receives the trim's arguments after it.
-QString resourceFolderWith(const QString &folder, const QByteArray &trimCommand)
-{
-    QDir().mkpath(folder);
-    const QDir tools(MediaFactory::toolsFolder());
-    QFile::link(tools.filePath(ToolLocator::sniffer), QDir(folder).filePath(ToolLocator::sniffer));
-    QFile dispatcher(QDir(folder).filePath(ToolLocator::creator));
-    if (!dispatcher.open(QIODevice::WriteOnly))
-        return folder;
-    dispatcher.write("#!/bin/sh\ncase \" $* \" in *\" -frames:v \"*) exec '"
-                     + QFile::encodeName(tools.filePath(ToolLocator::creator)) + "' \"$@\" ;; esac\nexec "
-                     + trimCommand + " \"$@\"\n");
-    dispatcher.close();
-    dispatcher.setPermissions(dispatcher.permissions() | QFileDevice::ExeOwner);
-    return folder;
-}
-
 // The real encoder, made to read its input at the input's own pace with its
 // -re option, so a trim lasts about as long as the segment it writes and is
 // surely still running when a test acts on it.
 QByteArray pacedRealEncoder()
 {
     return '\'' + QFile::encodeName(QDir(MediaFactory::toolsFolder()).filePath(ToolLocator::creator)) + "' -re";
-}
-
-QByteArray fakeEncoder(const QString &scenario)
-{
-    return '\'' + QFile::encodeName(QDir(MediaFactory::fakeToolsFolder(scenario)).filePath(ToolLocator::creator))
-        + '\'';
 }
 
 QMessageBox *lastAlert(const QSignalSpy &alerts)
@@ -181,7 +140,7 @@ void TestTrimFaults::unwritableOutputFolderFails()
     QTemporaryDir folder;
     const QString input = folder.filePath(QStringLiteral("clip.mp4"));
     QVERIFY(QFile::copy(m_clip, input));
-    const QStringList inputFolderBefore = listing(folder.path());
+    const QStringList inputFolderBefore = AppTesting::folderListing(folder.path());
     const QStringList procBefore = QDir(QStringLiteral("/proc")).entryList({QStringLiteral("*kestrel*")},
                                                                            QDir::AllEntries | QDir::Hidden);
 
@@ -195,13 +154,13 @@ void TestTrimFaults::unwritableOutputFolderFails()
 
     QCOMPARE(finished.first().first().value<EncoderRun::Outcome>(), EncoderRun::Outcome::Failed);
     QCOMPARE(alerts.count(), 1);
-    QCOMPARE(lastAlert(alerts)->text(), failureMessage);
+    QCOMPARE(lastAlert(alerts)->text(), AppTesting::failureMessage);
     QCOMPARE(lastAlert(alerts)->icon(), QMessageBox::Warning);
     QVERIFY(!lastAlert(alerts)->informativeText().isEmpty());
     QVERIFY(!QFile::exists(output));
     QCOMPARE(QDir(QStringLiteral("/proc")).entryList({QStringLiteral("*kestrel*")}, QDir::AllEntries | QDir::Hidden),
              procBefore);
-    QCOMPARE(listing(folder.path()), inputFolderBefore);
+    QCOMPARE(AppTesting::folderListing(folder.path()), inputFolderBefore);
     QVERIFY(!delegate->isTrimming());
 }
 
@@ -212,7 +171,7 @@ void TestTrimFaults::outputNamingAFolderFails()
     QTemporaryDir folder;
     const QString output = folder.filePath(QStringLiteral("taken.mp4"));
     QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("taken.mp4")));
-    const QStringList before = listing(folder.path());
+    const QStringList before = AppTesting::folderListing(folder.path());
 
     auto delegate = makeDelegate(MediaFactory::toolsFolder());
     delegate->openVideo(QUrl::fromLocalFile(m_clip));
@@ -224,10 +183,10 @@ void TestTrimFaults::outputNamingAFolderFails()
 
     QCOMPARE(finished.first().first().value<EncoderRun::Outcome>(), EncoderRun::Outcome::Failed);
     QCOMPARE(alerts.count(), 1);
-    QCOMPARE(lastAlert(alerts)->text(), failureMessage);
+    QCOMPARE(lastAlert(alerts)->text(), AppTesting::failureMessage);
     QVERIFY(QFileInfo(output).isDir());
-    QCOMPARE(listing(output), QStringList());
-    QCOMPARE(listing(folder.path()), before);
+    QCOMPARE(AppTesting::folderListing(output), QStringList());
+    QCOMPARE(AppTesting::folderListing(folder.path()), before);
 }
 
 // The encoder holds the input open, so it may well finish from its open
@@ -237,7 +196,7 @@ void TestTrimFaults::inputRemovedWhileEncoding()
     QTemporaryDir folder;
     const QString input = folder.filePath(QStringLiteral("vanishing.mp4"));
     QVERIFY(QFile::copy(m_clip, input));
-    auto delegate = makeDelegate(resourceFolderWith(folder.filePath(QStringLiteral("tools")), pacedRealEncoder()));
+    auto delegate = makeDelegate(AppTesting::resourceFolderWith(folder.filePath(QStringLiteral("tools")), pacedRealEncoder()));
     delegate->openVideo(QUrl::fromLocalFile(input));
     delegate->window()->findChild<QCheckBox *>(QStringLiteral("forceEncodeCBX"))->setChecked(true);
     const QString output = folder.filePath(QStringLiteral("out.mp4"));
@@ -250,10 +209,10 @@ void TestTrimFaults::inputRemovedWhileEncoding()
     QVERIFY(finished.wait(trimTimeoutMs));
 
     QCOMPARE(alerts.count(), 1);
-    const bool reportedSuccess = lastAlert(alerts)->text() == successMessage;
+    const bool reportedSuccess = lastAlert(alerts)->text() == AppTesting::successMessage;
     qInfo("the encoder %s without its input", reportedSuccess ? "finished" : "failed");
     if (!reportedSuccess)
-        QCOMPARE(lastAlert(alerts)->text(), failureMessage);
+        QCOMPARE(lastAlert(alerts)->text(), AppTesting::failureMessage);
     QCOMPARE(QFile::exists(output), reportedSuccess);
     if (reportedSuccess)
         QVERIFY(probesAsVideo(output));
@@ -305,7 +264,7 @@ void TestTrimFaults::randomCancelsLeaveNothingBehind()
         // trim; anything else is a cancelled one, never a failure.
         if (outcome == EncoderRun::Outcome::Succeeded) {
             QVERIFY2(probesAsVideo(output), qPrintable(where));
-            QCOMPARE(lastAlert(alerts)->text(), successMessage);
+            QCOMPARE(lastAlert(alerts)->text(), AppTesting::successMessage);
             QVERIFY(QFile::remove(output));
         } else {
             QVERIFY2(outcome == EncoderRun::Outcome::Cancelled, qPrintable(where));
@@ -345,7 +304,7 @@ void TestTrimFaults::quitWhileTrimming()
     QFETCH(bool, byClosingTheWindow);
     QFETCH(bool, stop);
     QTemporaryDir folder;
-    auto delegate = makeDelegate(resourceFolderWith(folder.filePath(QStringLiteral("tools")), pacedRealEncoder()));
+    auto delegate = makeDelegate(AppTesting::resourceFolderWith(folder.filePath(QStringLiteral("tools")), pacedRealEncoder()));
     delegate->openVideo(QUrl::fromLocalFile(m_clip));
     const DiagnosticLog::Capture quiet;
     auto *slider = delegate->window()->findChild<RangeSlider *>(QStringLiteral("myRangeSlider"));
@@ -376,7 +335,7 @@ void TestTrimFaults::quitWhileTrimming()
         QCOMPARE(finished.first().first().value<EncoderRun::Outcome>(), EncoderRun::Outcome::Succeeded);
         QVERIFY(delegate->window()->isVisible());
         QVERIFY(probesAsVideo(output));
-        QCOMPARE(lastAlert(alerts)->text(), successMessage);
+        QCOMPARE(lastAlert(alerts)->text(), AppTesting::successMessage);
         return;
     }
 
@@ -402,13 +361,13 @@ void TestTrimFaults::failedTrimKeepsTheExistingOutput()
 {
     QFETCH(bool, cancel);
     QTemporaryDir folder;
-    const QByteArray trimCommand = cancel ? pacedRealEncoder() : fakeEncoder(QStringLiteral("encoder-failing"));
-    auto delegate = makeDelegate(resourceFolderWith(folder.filePath(QStringLiteral("tools")), trimCommand));
+    const QByteArray trimCommand = cancel ? pacedRealEncoder() : AppTesting::fakeEncoderCommand(QStringLiteral("encoder-failing"));
+    auto delegate = makeDelegate(AppTesting::resourceFolderWith(folder.filePath(QStringLiteral("tools")), trimCommand));
     delegate->openVideo(QUrl::fromLocalFile(m_clip));
     const QString output = folder.filePath(QStringLiteral("precious.mp4"));
     QVERIFY(QFile::copy(m_denseClip, output));
-    const QByteArray before = contents(output);
-    const QStringList listingBefore = listing(folder.path());
+    const QByteArray before = AppTesting::fileContents(output);
+    const QStringList listingBefore = AppTesting::folderListing(folder.path());
 
     const DiagnosticLog::Capture quiet;
     QSignalSpy alerts(delegate.get(), &AppDelegate::alertShown);
@@ -425,9 +384,9 @@ void TestTrimFaults::failedTrimKeepsTheExistingOutput()
              cancel ? EncoderRun::Outcome::Cancelled : EncoderRun::Outcome::Failed);
     QCOMPARE(alerts.count(), cancel ? 0 : 1);
     if (!cancel)
-        QCOMPARE(lastAlert(alerts)->text(), failureMessage);
-    QVERIFY(contents(output) == before);
-    QCOMPARE(listing(folder.path()), listingBefore);
+        QCOMPARE(lastAlert(alerts)->text(), AppTesting::failureMessage);
+    QVERIFY(AppTesting::fileContents(output) == before);
+    QCOMPARE(AppTesting::folderListing(folder.path()), listingBefore);
 }
 
 QTEST_MAIN(TestTrimFaults)
