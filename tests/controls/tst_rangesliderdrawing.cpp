@@ -80,8 +80,7 @@ class TestRangeSliderDrawing : public QObject
     Q_OBJECT
 
 private slots:
-    void colors_data();
-    void colors();
+    void disabledAquaColors();
     void barWithAnEmptySelection();
     void fillInsideTheSelectionOnly();
     void knobPositions_data();
@@ -89,33 +88,15 @@ private slots:
     void softShadowBelowRight();
 };
 
-void TestRangeSliderDrawing::colors_data()
+void TestRangeSliderDrawing::disabledAquaColors()
 {
-    QTest::addColumn<RangeSliderColorStyle>("style");
-    QTest::addColumn<bool>("enabled");
-    QTest::addColumn<QColor>("fillTop");
-    QTest::addColumn<QColor>("fillBottom");
-    QTest::addColumn<QColor>("fillOutline");
-
-    QTest::newRow("yellow") << RangeSliderColorStyle::yellow << true << QColor(255, 255, 0) << QColor(255, 196, 0)
-                            << QColor(255, 170, 16, 178);
-    // Disabled: saturation (HSV) times 0.65; the fill colours at alpha 0.65, the outline keeps 0.7.
-    QTest::newRow("aqua disabled") << RangeSliderColorStyle::aqua << false << QColor(137, 209, 251, 166)
-                                   << QColor(98, 171, 243, 166) << QColor(87, 156, 227, 178);
-}
-
-void TestRangeSliderDrawing::colors()
-{
-    QFETCH(RangeSliderColorStyle, style);
-    QFETCH(bool, enabled);
-    QFETCH(QColor, fillTop);
-    QFETCH(QColor, fillBottom);
-    QFETCH(QColor, fillOutline);
-
-    const RangeSliderColors colors = RangeSliderColors::forStyle(style, enabled);
-    QVERIFY2(near(colors.fillTop, fillTop), qPrintable(colors.fillTop.name(QColor::HexArgb)));
-    QVERIFY2(near(colors.fillBottom, fillBottom), qPrintable(colors.fillBottom.name(QColor::HexArgb)));
-    QVERIFY2(near(colors.fillOutline, fillOutline), qPrintable(colors.fillOutline.name(QColor::HexArgb)));
+    const RangeSliderColors colors = RangeSliderColors::forStyle(RangeSliderColorStyle::aqua, false);
+    // Saturation (HSV) times 0.65; the fill colours at alpha 0.65, the outline keeps 0.7.
+    const std::pair<QColor, QColor> actualAndExpected[] = {{colors.fillTop, QColor(137, 209, 251, 166)},
+                                                           {colors.fillBottom, QColor(98, 171, 243, 166)},
+                                                           {colors.fillOutline, QColor(87, 156, 227, 178)}};
+    for (const auto &[actual, expected] : actualAndExpected)
+        QVERIFY2(near(actual, expected), qPrintable(actual.name(QColor::HexArgb)));
 }
 
 void TestRangeSliderDrawing::barWithAnEmptySelection()

@@ -71,9 +71,8 @@ private slots:
     void partialPath();
     void realEncoderTrims_data();
     void realEncoderTrims();
-    void cancelStopsTheEncoder();
-    void cancelKillsAnEncoderThatLingers_data();
-    void cancelKillsAnEncoderThatLingers();
+    void cancel_data();
+    void cancel();
     void failingEncoderLeavesTheOutputAlone();
     void encoderThatCannotStartFailsLater_data();
     void encoderThatCannotStartFailsLater();
@@ -175,54 +174,46 @@ void TestEncoderRun::realEncoderTrims()
     QCOMPARE(audioChannels(outputPath()), QStringLiteral("2"));
 }
 
-void TestEncoderRun::cancelStopsTheEncoder()
+void TestEncoderRun::cancel_data()
 {
-    writePreviousOutput();
-    Harness h(MediaFactory::fakeToolsFolder(QStringLiteral("encoder-polite")), outputPath());
-    h.start(60.0);
-    QVERIFY(h.progress.wait(encoderTimeout));
-    QVERIFY(h.partialExists());
-
-    h.run.cancel();
-    QVERIFY(h.run.isCancelledByUser());
-    QVERIFY(h.finished.wait(encoderTimeout));
-
-    // The fake ends with status 0 when asked to stop: a cancel still wins.
-    QCOMPARE(h.outcome(), EncoderRun::Outcome::Cancelled);
-    QVERIFY(!h.runningAtFinish);
-    QCOMPARE(h.run.process()->exitStatus(), QProcess::NormalExit);
-    QCOMPARE(h.run.process()->exitCode(), 0);
-    QVERIFY(!h.partialExists());
-    QCOMPARE(contents(outputPath()), previousOutput);
-}
-
-void TestEncoderRun::cancelKillsAnEncoderThatLingers_data()
-{
+    QTest::addColumn<QString>("scenario");
     QTest::addColumn<bool>("waitForProgress");
+    QTest::addColumn<QProcess::ExitStatus>("exitStatus"); // after a wait for progress
 
-    QTest::newRow("while it runs") << true;
-    QTest::newRow("right after start") << false;
+    // The polite encoder ends with status 0 when asked to stop: a cancel still wins.
+    QTest::newRow("polite encoder") << QStringLiteral("encoder-polite") << true << QProcess::NormalExit;
+    // The stubborn one ignores the request and is killed after the delay.
+    QTest::newRow("lingering encoder") << QStringLiteral("encoder-stubborn") << true << QProcess::CrashExit;
+    QTest::newRow("right after start") << QStringLiteral("encoder-stubborn") << false << QProcess::CrashExit;
 }
 
-void TestEncoderRun::cancelKillsAnEncoderThatLingers()
+void TestEncoderRun::cancel()
 {
+    QFETCH(QString, scenario);
     QFETCH(bool, waitForProgress);
+    QFETCH(QProcess::ExitStatus, exitStatus);
 
-    Harness h(MediaFactory::fakeToolsFolder(QStringLiteral("encoder-stubborn")), outputPath());
-    h.run.setKillDelay(std::chrono::milliseconds(200));
+    writePreviousOutput();
+    Harness h(MediaFactory::fakeToolsFolder(scenario), outputPath());
+    if (exitStatus == QProcess::CrashExit) // no need to wait long for a kill
+        h.run.setKillDelay(std::chrono::milliseconds(200));
     h.start(60.0);
-    if (waitForProgress)
+    if (waitForProgress) {
         QVERIFY(h.progress.wait(encoderTimeout));
+        QVERIFY(h.partialExists());
+    }
     h.run.cancel();
     h.run.cancel(); // a second press changes nothing
+    QVERIFY(h.run.isCancelledByUser());
     QVERIFY(h.finished.wait(encoderTimeout));
 
     QCOMPARE(h.finished.count(), 1);
     QCOMPARE(h.outcome(), EncoderRun::Outcome::Cancelled);
+    QVERIFY(!h.runningAtFinish);
     if (waitForProgress)
-        QCOMPARE(h.run.process()->exitStatus(), QProcess::CrashExit);
+        QCOMPARE(h.run.process()->exitStatus(), exitStatus);
     QVERIFY(!h.partialExists());
-    QVERIFY(!QFileInfo::exists(outputPath()));
+    QCOMPARE(contents(outputPath()), previousOutput);
 }
 
 void TestEncoderRun::failingEncoderLeavesTheOutputAlone()
