@@ -38,6 +38,19 @@ QStringList column(const FileProbe &probe, const QString &key)
     return values;
 }
 
+// What a report decides for the whole file, in words.
+QString facts(const FileProbe &file)
+{
+    return QStringLiteral("%1%2, %3 streams, %4, %5 s, %6 bit/s, %7 tracks, %8 metadata")
+        .arg(file.hasErrors() ? lit("errors, ") : QString(), file.isValidMediaFile() ? lit("valid") : lit("invalid"))
+        .arg(file.numberOfStreams())
+        .arg(file.hasVideoTrack() ? lit("video") : lit("no video"))
+        .arg(file.duration())
+        .arg(file.bitRate())
+        .arg(file.tracksInfo().size())
+        .arg(file.metadata().size());
+}
+
 // The metadata entries in order, as "key: value".
 QStringList metadataLines(const FileProbe &probe)
 {
@@ -60,12 +73,9 @@ class TestProbeReport : public QObject
 
 private slots:
     void initTestCase() { QVERIFY(m_folder.isValid()); }
-    void invalidReports_data();
-    void invalidReports();
-    void textExtensionIsNeverValid_data();
-    void textExtensionIsNeverValid();
-    void oddStreams_data();
-    void oddStreams();
+    void validity_data();
+    void validity();
+    void streamsThatAreNotObjects();
     void streamWithoutCodecNameIsEncrypted();
     void videoSize_data();
     void videoSize();
@@ -89,93 +99,61 @@ private:
     QTemporaryDir m_folder;
 };
 
-void TestProbeReport::invalidReports_data()
+void TestProbeReport::validity_data()
 {
     QTest::addColumn<QByteArray>("text");
-    QTest::addColumn<bool>("hasErrors");
+    QTest::addColumn<QString>("fileName");
     QTest::addColumn<int>("printedLines");
+    QTest::addColumn<QString>("expectedFacts");
+
+    const QString clip = lit("clip.mp4");
+    const QString nothing = lit("invalid, 0 streams, no video, 0 s, 0 bit/s, 0 tracks, 0 metadata");
+    const QByteArray ansi = report({video("ansi", R"("avg_frame_rate": "25/1", "width": 640, "height": 400)")},
+                                   R"({"duration": "4.4", "bit_rate": "1234567"})");
+    const QString ansiRead = lit("valid, 1 streams, video, 4.4 s, 1234567 bit/s, 1 tracks, 12 metadata");
+    const QString ansiRefused = lit("invalid, 1 streams, no video, 0 s, 0 bit/s, 0 tracks, 0 metadata");
 
     // The prober could not read the file: the streams it lists do not count.
-    QTest::newRow("error with streams") << QByteArray(R"({"error": {"code": -2}, "streams": [)" + hevc1080
-                                                       + R"(], "format": {"duration": "5.0"}})") << true << 0;
-    QTest::newRow("error as JSON null") << QByteArray(R"({"error": null, "streams": [{}]})") << true << 0;
-    QTest::newRow("no streams member") << QByteArray(R"({"format": {"duration": "3.0"}})") << false << 0;
-    QTest::newRow("empty streams") << QByteArray(R"({"streams": [], "format": {"duration": "3.0"}})") << false << 0;
-    QTest::newRow("top-level array") << QByteArray(R"([{"streams": [{}]}])") << false << 0;
-    QTest::newRow("empty report") << QByteArray() << false << 1;
-    QTest::newRow("truncated report") << QByteArray(R"({"streams": [{"codec_type": "vid)") << false << 1;
+    QTest::newRow("error with streams") << QByteArray(R"({"error": {"code": -2}, "streams": [{}], "format": {"duration": "5"}})")
+                                        << clip << 0 << lit("errors, ") + nothing;
+    QTest::newRow("error as JSON null") << QByteArray(R"({"error": null, "streams": [{}]})") << clip << 0
+                                        << lit("errors, ") + nothing;
+    QTest::newRow("no streams member") << QByteArray(R"({"format": {"duration": "3.0"}})") << clip << 0 << nothing;
+    QTest::newRow("empty streams") << QByteArray(R"({"streams": [], "format": {"duration": "3.0"}})") << clip << 0
+                                   << nothing;
+    QTest::newRow("top-level array") << QByteArray(R"([{"streams": [{}]}])") << clip << 0 << nothing;
+    QTest::newRow("empty report") << QByteArray() << clip << 1 << nothing;
+    QTest::newRow("truncated report") << QByteArray(R"({"streams": [{"codec_type": "vid)") << clip << 1 << nothing;
+    // The prober reads any text as a video.
+    QTest::newRow("txt") << ansi << lit("notes.txt") << 0 << ansiRefused;
+    QTest::newRow("TXT") << ansi << lit("notes.TXT") << 0 << ansiRefused;
+    QTest::newRow("txt before the last dot") << ansi << lit("notes.txt.mp4") << 0 << ansiRead;
+    QTest::newRow("no extension") << ansi << lit("notes") << 0 << ansiRead;
+    // Counted whatever its kind, but no stream of a dictionary can be reached by index.
+    QTest::newRow("streams as a dictionary") << QByteArray(R"({"streams": {"0": )" + hevc1080 + "}}") << clip << 0
+                                             << lit("valid, 1 streams, no video, 0 s, 0 bit/s, 1 tracks, 12 metadata");
 }
 
-void TestProbeReport::invalidReports()
+void TestProbeReport::validity()
 {
     QFETCH(QByteArray, text);
-    QFETCH(bool, hasErrors);
+    QFETCH(QString, fileName);
     QFETCH(int, printedLines);
+    QFETCH(QString, expectedFacts);
 
     DiagnosticLog::Capture capture;
-    const std::shared_ptr<const FileProbe> file = probe(text);
+    const std::shared_ptr<const FileProbe> file = probe(text, fileName);
     QCOMPARE(capture.lines().size(), printedLines);
-    QCOMPARE(file->hasErrors(), hasErrors);
-    QVERIFY(!file->isValidMediaFile());
-    QCOMPARE(file->numberOfStreams(), 0);
-    QVERIFY(!file->hasVideoTrack());
-    QCOMPARE(file->duration(), 0.0);
-    QVERIFY(file->tracksInfo().isEmpty());
-    QVERIFY(file->metadata().isEmpty());
+    QCOMPARE(facts(*file), expectedFacts);
     // What is known without the report stays.
     QCOMPARE(file->fileSize(), std::optional<quint64>(10));
 }
 
-void TestProbeReport::textExtensionIsNeverValid_data()
+void TestProbeReport::streamsThatAreNotObjects()
 {
-    QTest::addColumn<QString>("fileName");
-    QTest::addColumn<bool>("valid");
-
-    QTest::newRow("txt") << lit("notes.txt") << false;
-    QTest::newRow("TXT") << lit("notes.TXT") << false;
-    QTest::newRow("txt before the last dot") << lit("notes.txt.mp4") << true;
-    QTest::newRow("no extension") << lit("notes") << true;
-}
-
-void TestProbeReport::textExtensionIsNeverValid()
-{
-    QFETCH(QString, fileName);
-    QFETCH(bool, valid);
-
-    const std::shared_ptr<const FileProbe> file = probe(
-        report({video("ansi", R"("avg_frame_rate": "25/1", "width": 640, "height": 400)")},
-               R"({"duration": "4.4", "bit_rate": "1234567"})"),
-        fileName);
-    QCOMPARE(file->isValidMediaFile(), valid);
-    QCOMPARE(file->numberOfStreams(), 1);
-    QCOMPARE(file->hasVideoTrack(), valid);
-    // Numbers given as texts are read.
-    QCOMPARE(file->duration(), valid ? 4.4 : 0.0);
-    QCOMPARE(file->bitRate(), valid ? 1234567 : 0);
-    QCOMPARE(file->tracksInfo().size(), valid ? 1 : 0);
-    QCOMPARE(file->metadata().size(), valid ? 12 : 0);
-}
-
-void TestProbeReport::oddStreams_data()
-{
-    QTest::addColumn<QByteArray>("text");
-    QTest::addColumn<int>("count");
-
-    // Counted whatever its kind, but no stream of a dictionary can be reached by index.
-    QTest::newRow("streams as a dictionary") << QByteArray(R"({"streams": {"0": )" + hevc1080 + "}}") << 1;
-    QTest::newRow("streams that are not objects") << report({"5", R"("video")", "null", "[1, 2]", "true"}) << 5;
-}
-
-void TestProbeReport::oddStreams()
-{
-    QFETCH(QByteArray, text);
-    QFETCH(int, count);
-
-    const std::shared_ptr<const FileProbe> file = probe(text);
+    const std::shared_ptr<const FileProbe> file = probe(report({"5", R"("video")", "null", "[1, 2]", "true"}));
     QVERIFY(file->isValidMediaFile());
-    QCOMPARE(file->numberOfStreams(), count);
-    QVERIFY(!file->hasVideoTrack());
-    QCOMPARE(column(*file, FileProbe::trackTypeKey), QStringList(count, lit("Other")));
+    QCOMPARE(column(*file, FileProbe::trackTypeKey), QStringList(5, lit("Other")));
     for (const QVariantMap &track : file->tracksInfo()) {
         QCOMPARE(track.size(), 9);
         QCOMPARE(track.value(FileProbe::trackDictionaryKey).toJsonObject(), QJsonObject());
