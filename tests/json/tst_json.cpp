@@ -205,6 +205,7 @@ void TestJson::equality_data()
     QTest::addColumn<bool>("equal");
 
     QTest::newRow("true vs 1") << QByteArray("true") << QByteArray("1") << false;
+    QTest::newRow("false vs 0") << QByteArray("false") << QByteArray("0") << false;
     QTest::newRow("1 vs 1.0") << QByteArray("1") << QByteArray("1.0") << true;
     QTest::newRow("large whole numbers apart") << QByteArray("9007199254740993") << QByteArray("9007199254740992") << false;
     QTest::newRow("number vs its text") << QByteArray("90") << QByteArray(R"("90")") << false;
