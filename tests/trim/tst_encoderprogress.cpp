@@ -37,6 +37,8 @@ void TestEncoderProgress::feed_data()
     QTest::newRow("comma in place of the point") << 20.0 << Chunks{"frame=1 time=00:00:10,00 bitrate=N/A\r"}
                                                  << Values{-1};
     QTest::newRow("no output duration") << 0.0 << Chunks{"time=00:00:10.00\r"} << Values{-1};
+    // A selection whose start is after its end.
+    QTest::newRow("negative output duration") << -5.0 << Chunks{"time=00:00:10.00\r"} << Values{-1};
     QTest::newRow("past the end is full") << 20.0 << Chunks{"time=00:00:30.00\r"} << Values{100.0};
     // Lines cut by the chunking.
     QTest::newRow("split inside the time code")
@@ -71,7 +73,7 @@ void TestEncoderProgress::errorTail()
 {
     EncoderProgress progress(10.0);
     QCOMPARE(progress.errorTail(), QString());
-    progress.feed("Input #0, mov,mp4, from 'in.mp4':\n\n  Duration: 00:00:10.00\r\n");
+    progress.feed("Input #0, mov,mp4, from 'in.mp4':\n \n  Duration: 00:00:10.00\r\n");
     progress.feed("frame=1 time=00:00:01.00\rframe=2 time=00:00:02.00\r");
     progress.feed("[mp4 @ 0x1] Could not write hea");
     progress.feed("der\nConversion failed!\nlast words without an end");
