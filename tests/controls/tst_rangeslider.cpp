@@ -16,6 +16,19 @@ namespace {
 constexpr int knobRow = 10;
 const double notANumber = std::numeric_limits<double>::quiet_NaN();
 
+class PaintCountingSlider : public RangeSlider
+{
+public:
+    int paints = 0;
+
+protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        ++paints;
+        RangeSlider::paintEvent(event);
+    }
+};
+
 // Records the slider's announcements in order, each with the start value it sees.
 class Recorder
 {
@@ -254,7 +267,7 @@ void TestRangeSlider::programmaticSet_data()
     QTest::newRow("start above the end") << true << 2.0 << start;
     QTest::newRow("end below the start") << false << -0.5 << end;
     QTest::newRow("start to NaN") << true << notANumber << start;
-    // Nothing to announce, but the knob is still marked.
+    // Nothing to announce, but the knob is still marked and the slider redrawn.
     QTest::newRow("start to its value") << true << 0.0 << QStringList();
     QTest::newRow("end to its value") << false << 1.0 << QStringList();
 }
@@ -265,7 +278,10 @@ void TestRangeSlider::programmaticSet()
     QFETCH(double, value);
     QFETCH(QStringList, announcements);
 
-    RangeSlider slider;
+    PaintCountingSlider slider;
+    showSlider(slider);
+    QTRY_VERIFY(slider.paints > 0);
+    const int paintsBefore = slider.paints;
     Recorder recorder(slider);
     if (setsStart)
         slider.setStart(value);
@@ -277,6 +293,7 @@ void TestRangeSlider::programmaticSet()
     QCOMPARE(slider.currentSliderDragging(), knob);
     if (!announcements.isEmpty())
         QCOMPARE(recorder.knobsInCallback, QList<OptionalKnob>{knob});
+    QTRY_VERIFY(slider.paints > paintsBefore);
     // QCOMPARE takes a NaN as equal to a NaN.
     QCOMPARE(setsStart ? slider.start() : slider.end(), value);
     QCOMPARE(setsStart ? slider.end() : slider.start(), setsStart ? 1.0 : 0.0);

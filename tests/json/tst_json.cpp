@@ -206,7 +206,9 @@ void TestJson::equality_data()
 
     QTest::newRow("true vs 1") << QByteArray("true") << QByteArray("1") << false;
     QTest::newRow("false vs 0") << QByteArray("false") << QByteArray("0") << false;
+    QTest::newRow("true vs false") << QByteArray("true") << QByteArray("false") << false;
     QTest::newRow("1 vs 1.0") << QByteArray("1") << QByteArray("1.0") << true;
+    QTest::newRow("0 vs 0.5") << QByteArray("0") << QByteArray("0.5") << false;
     QTest::newRow("large whole numbers apart") << QByteArray("9007199254740993") << QByteArray("9007199254740992") << false;
     QTest::newRow("number vs its text") << QByteArray("90") << QByteArray(R"("90")") << false;
     QTest::newRow("same text") << QByteArray(R"("video")") << QByteArray(R"("video")") << true;
@@ -251,6 +253,7 @@ void TestJson::fromObject_data()
     QTest::newRow("text that looks like JSON") << QVariant(key("[1]")) << QByteArray(R"("[1]")");
     QTest::newRow("int") << QVariant(90) << QByteArray("90");
     QTest::newRow("unsigned 64 bits") << QVariant(18446744073709551615ULL) << QByteArray("18446744073709551615");
+    QTest::newRow("double") << QVariant(0.5) << QByteArray("0.5");
     QTest::newRow("bool") << QVariant(true) << QByteArray("true");
     QTest::newRow("invalid variant") << QVariant() << QByteArray("null");
     QTest::newRow("null pointer") << QVariant::fromValue(nullptr) << QByteArray("null");
