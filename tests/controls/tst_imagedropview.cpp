@@ -162,6 +162,10 @@ void TestImageDropView::letterboxedImage()
     const QColor bar = shot.pixelColor(before);
     QCOMPARE(shot.pixelColor(after), bar);
     QVERIFY(bar.red() == bar.green() && bar.green() == bar.blue() && bar.value() < 96);
+
+    // A null image empties the view again.
+    view.setImage(QImage());
+    QVERIFY(view.grab().toImage().pixelColor(inner.topLeft()) != QColor(Qt::blue));
 }
 
 QTEST_MAIN(TestImageDropView)
