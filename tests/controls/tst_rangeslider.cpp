@@ -206,6 +206,8 @@ void TestRangeSlider::snapping_data()
     // A range of 10 units over 200 pixels.
     QTest::newRow("68 rounds down") << 68.0 << 0.3;
     QTest::newRow("70, a half, rounds away from zero") << 70.0 << 0.4;
+    // 2.5 units: away from zero gives 3, rounding to even would give 2.
+    QTest::newRow("50, a half below an odd unit") << 50.0 << 0.3;
 }
 
 void TestRangeSlider::snapping()
