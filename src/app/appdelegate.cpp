@@ -3,12 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include <sys/stat.h>
-
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
@@ -27,13 +24,14 @@
 #include "containersuffix.h"
 #include "decimaltext.h"
 #include "diagnosticlog.h"
+#include "fileprobe.h"
 #include "filerevealer.h"
 #include "framerate.h"
-#include "fileprobe.h"
 #include "imagedropview.h"
 #include "json.h"
 #include "progresssheet.h"
 #include "rangeslider.h"
+#include "samefile.h"
 #include "timetext.h"
 #include "trimcommand.h"
 #include "trimparameters.h"
@@ -54,29 +52,6 @@ QString withAllowedSuffix(const QString &path, const QString &type)
     if (type.isEmpty() || QFileInfo(path).suffix().compare(type, Qt::CaseInsensitive) == 0)
         return path;
     return path + QLatin1Char('.') + type;
-}
-
-// The path with its folder resolved through links and `..` steps, for a
-// file that need not exist yet.
-QString resolvedPath(const QString &path)
-{
-    const QFileInfo info(path);
-    const QString canonical = info.canonicalFilePath();
-    if (!canonical.isEmpty())
-        return canonical;
-    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
-    const QString base = folder.isEmpty() ? QDir::cleanPath(info.absolutePath()) : folder;
-    return QDir(base).filePath(info.fileName());
-}
-
-bool sameInode(const QString &first, const QString &second)
-{
-    struct stat a {};
-    struct stat b {};
-    if (::stat(QFile::encodeName(first).constData(), &a) != 0
-        || ::stat(QFile::encodeName(second).constData(), &b) != 0)
-        return false;
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
 QIcon themeIcon(const QString &name)
@@ -587,15 +562,7 @@ void AppDelegate::showSavePanel()
 
 bool AppDelegate::isSameFileAsInput(const QString &outputPath) const
 {
-    const QString inputPath = m_globalFP->fileFullPath().value_or(QString());
-    if (outputPath.normalized(QString::NormalizationForm_C) == inputPath.normalized(QString::NormalizationForm_C))
-        return true;
-    // Another text for the same file: `..` steps, a link, a hard link, or
-    // another letter case on a disk that ignores case.
-    if (resolvedPath(outputPath).normalized(QString::NormalizationForm_C)
-        == resolvedPath(inputPath).normalized(QString::NormalizationForm_C))
-        return true;
-    return sameInode(outputPath, inputPath);
+    return isSameFile(m_globalFP->fileFullPath().value_or(QString()), outputPath);
 }
 
 void AppDelegate::savePanelFinished(const QString &outputPath)
