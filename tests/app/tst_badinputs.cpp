@@ -16,6 +16,7 @@
 
 #include "appdelegate.h"
 #include "apptesting.h"
+#include "trimrecorder.h"
 #include "childprocesses.h"
 #include "diagnosticlog.h"
 #include "encoderrun.h"
@@ -178,11 +179,11 @@ void TestBadInputs::rejectedInputsShowTheUnsupportedAlert()
     const QByteArray bytesBefore = AppTesting::fileContents(input);
 
     auto delegate = makeDelegate();
-    QSignalSpy alerts(delegate.get(), &AppDelegate::alertShown);
+    TrimRecorder trim(*delegate);
     delegate->openVideo(QUrl::fromLocalFile(input));
 
-    QCOMPARE(alerts.count(), 1);
-    auto *alert = alerts.first().first().value<QMessageBox *>();
+    QCOMPARE(trim.alertCount(), 1);
+    auto *alert = trim.firstAlert();
     QCOMPARE(alert->text(), unsupportedMessage);
     QVERIFY(alert->informativeText().startsWith(unsupportedInformativeStart));
     QVERIFY(!delegate->window()->findChild<QAction *>(QStringLiteral("trimVideoBTN"))->isEnabled());
@@ -228,11 +229,10 @@ void TestBadInputs::awkwardNamesOpenAndTrim()
     const QStringList before = AppTesting::folderListing(folder.path());
 
     auto delegate = makeDelegate();
-    QSignalSpy alerts(delegate.get(), &AppDelegate::alertShown);
-    QSignalSpy finished(delegate.get(), &AppDelegate::trimFinished);
+    TrimRecorder trim(*delegate);
     delegate->openVideo(QUrl::fromLocalFile(input));
-    QVERIFY2(alerts.isEmpty(), qPrintable(alerts.isEmpty() ? QString()
-                                          : alerts.first().first().value<QMessageBox *>()->text()));
+    QVERIFY2((trim.alertCount() == 0), qPrintable((trim.alertCount() == 0) ? QString()
+                                          : trim.firstAlert()->text()));
     QCOMPARE(delegate->globalFP()->fileFullPath(), std::optional<QString>(input));
 
     delegate->savePanelFinished(output);
@@ -243,10 +243,10 @@ void TestBadInputs::awkwardNamesOpenAndTrim()
     QVERIFY(QFileInfo(arguments.last()).fileName().startsWith(QLatin1Char('.')));
     QCOMPARE(QFileInfo(arguments.last()).absolutePath(), folder.path());
 
-    QVERIFY(finished.wait(trimTimeoutMs));
-    QCOMPARE(finished.first().first().value<EncoderRun::Outcome>(), EncoderRun::Outcome::Succeeded);
-    QCOMPARE(alerts.count(), 1);
-    QCOMPARE(alerts.first().first().value<QMessageBox *>()->text(), AppTesting::successMessage);
+    QVERIFY(trim.waitForEnd());
+    QCOMPARE(trim.outcome(), EncoderRun::Outcome::Succeeded);
+    QCOMPARE(trim.alertCount(), 1);
+    QCOMPARE(trim.firstAlert()->text(), AppTesting::successMessage);
     const auto probe = FileProbe::create(output, ToolLocator(MediaFactory::toolsFolder()));
     QVERIFY(probe->isValidMediaFile());
     QVERIFY(probe->hasVideoTrack());
@@ -267,10 +267,10 @@ void TestBadInputs::clipTruncatedToAThirdIsReportedHonestly()
     const QStringList before = AppTesting::folderListing(folder.path());
 
     auto delegate = makeDelegate();
-    QSignalSpy alerts(delegate.get(), &AppDelegate::alertShown);
+    TrimRecorder trim(*delegate);
     delegate->openVideo(QUrl::fromLocalFile(input));
-    if (!alerts.isEmpty()) {
-        QCOMPARE(alerts.first().first().value<QMessageBox *>()->text(), unsupportedMessage);
+    if (!(trim.alertCount() == 0)) {
+        QCOMPARE(trim.firstAlert()->text(), unsupportedMessage);
         QCOMPARE(AppTesting::folderListing(folder.path()), before);
         return;
     }
@@ -280,10 +280,9 @@ void TestBadInputs::clipTruncatedToAThirdIsReportedHonestly()
     // must tell the truth about the file it leaves.
     const QString output = folder.filePath(QStringLiteral("out.mp4"));
     QSignalSpy finished(delegate.get(), &AppDelegate::trimFinished);
-    delegate->savePanelFinished(output);
-    QVERIFY(finished.wait(trimTimeoutMs));
-    QCOMPARE(alerts.count(), 1);
-    const QString message = alerts.first().first().value<QMessageBox *>()->text();
+    QVERIFY(trim.trim(output));
+    QCOMPARE(trim.alertCount(), 1);
+    const QString message = trim.firstAlert()->text();
     if (message == AppTesting::successMessage) {
         QVERIFY(FileProbe::create(output, ToolLocator(MediaFactory::toolsFolder()))->isValidMediaFile());
         QStringList expected = before + QStringList{QStringLiteral("out.mp4")};
@@ -308,13 +307,11 @@ void TestBadInputs::inputRemovedBeforeTrimmingFails()
     QVERIFY(QFile::remove(input));
     const QStringList before = AppTesting::folderListing(folder.path());
 
-    QSignalSpy alerts(delegate.get(), &AppDelegate::alertShown);
-    QSignalSpy finished(delegate.get(), &AppDelegate::trimFinished);
-    delegate->savePanelFinished(folder.filePath(QStringLiteral("out.mp4")));
-    QVERIFY(finished.wait(trimTimeoutMs));
-    QCOMPARE(finished.first().first().value<EncoderRun::Outcome>(), EncoderRun::Outcome::Failed);
-    QCOMPARE(alerts.count(), 1);
-    auto *alert = alerts.first().first().value<QMessageBox *>();
+    TrimRecorder trim(*delegate);
+    QVERIFY(trim.trim(folder.filePath(QStringLiteral("out.mp4"))));
+    QCOMPARE(trim.outcome(), EncoderRun::Outcome::Failed);
+    QCOMPARE(trim.alertCount(), 1);
+    auto *alert = trim.firstAlert();
     QCOMPARE(alert->text(), AppTesting::failureMessage);
     QVERIFY2(alert->informativeText().contains(QStringLiteral("No such file")), qPrintable(alert->informativeText()));
     QCOMPARE(AppTesting::folderListing(folder.path()), before);
@@ -337,12 +334,10 @@ void TestBadInputs::outputNameOfTheLongestAllowedLength()
 
     auto delegate = makeDelegate();
     delegate->openVideo(QUrl::fromLocalFile(input));
-    QSignalSpy alerts(delegate.get(), &AppDelegate::alertShown);
-    QSignalSpy finished(delegate.get(), &AppDelegate::trimFinished);
-    delegate->savePanelFinished(output);
-    QVERIFY(finished.wait(trimTimeoutMs));
-    QCOMPARE(alerts.count(), 1);
-    const QString message = alerts.first().first().value<QMessageBox *>()->text();
+    TrimRecorder trim(*delegate);
+    QVERIFY(trim.trim(output));
+    QCOMPARE(trim.alertCount(), 1);
+    const QString message = trim.firstAlert()->text();
     // Whatever happens, no partial file is left and a failure writes nothing.
     if (message != AppTesting::successMessage)
         QCOMPARE(AppTesting::folderListing(folder.path()), before);
@@ -365,17 +360,16 @@ void TestBadInputs::inputWithoutExtensionTrimsUnderTheProposedName()
 
     auto delegate = makeDelegate();
     delegate->openVideo(QUrl::fromLocalFile(input));
-    QSignalSpy alerts(delegate.get(), &AppDelegate::alertShown);
-    QSignalSpy finished(delegate.get(), &AppDelegate::trimFinished);
+    TrimRecorder trim(*delegate);
     delegate->window()->findChild<QAction *>(QStringLiteral("trimVideoBTN"))->trigger();
     auto *dialog = delegate->window()->findChild<QFileDialog *>();
     QVERIFY(dialog);
     const QString proposed = dialog->selectedFiles().value(0);
     QCOMPARE(proposed, folder.filePath(QStringLiteral("Trimmed")));
     static_cast<QDialog *>(dialog)->accept();
-    QVERIFY(finished.wait(trimTimeoutMs));
-    QCOMPARE(alerts.count(), 1);
-    const QString message = alerts.first().first().value<QMessageBox *>()->text();
+    QVERIFY(trim.waitForEnd());
+    QCOMPARE(trim.alertCount(), 1);
+    const QString message = trim.firstAlert()->text();
     if (message != AppTesting::successMessage)
         QCOMPARE(AppTesting::folderListing(folder.path()), before);
     QCOMPARE(message, AppTesting::successMessage);

@@ -15,6 +15,7 @@
 
 #include "appdelegate.h"
 #include "apptesting.h"
+#include "trimrecorder.h"
 #include "childprocesses.h"
 #include "diagnosticlog.h"
 #include "fileprobe.h"
@@ -25,7 +26,7 @@
 
 namespace {
 
-constexpr int trimTimeoutMs = 120000;
+constexpr int trimTimeoutMs = TrimRecorder::trimTimeoutMs;
 
 QStringList keyframeEverySecond()
 {
@@ -71,7 +72,7 @@ private slots:
 
 private:
     std::unique_ptr<AppDelegate> makeDelegate(const QString &resourceFolder);
-    QMessageBox *trimTo(AppDelegate &delegate, const QString &outputPath, bool expectFinished = true);
+    QMessageBox *trimTo(AppDelegate &delegate, const QString &outputPath);
 
     QTemporaryDir m_work;
     QString m_stereo;
@@ -116,18 +117,12 @@ std::unique_ptr<AppDelegate> TestTrim::makeDelegate(const QString &resourceFolde
     return delegate;
 }
 
-// Starts a trim into `outputPath` through the same steps as the save dialog's
-// confirmation, waits for its end and returns the alert shown then, if any.
-QMessageBox *TestTrim::trimTo(AppDelegate &delegate, const QString &outputPath, bool expectFinished)
+// Trims into `outputPath` as the save dialog's confirmation does, and gives
+// the alert shown at the end, if any.
+QMessageBox *TestTrim::trimTo(AppDelegate &delegate, const QString &outputPath)
 {
-    QSignalSpy finished(&delegate, &AppDelegate::trimFinished);
-    QSignalSpy alerts(&delegate, &AppDelegate::alertShown);
-    delegate.savePanelFinished(outputPath);
-    if (!expectFinished)
-        return nullptr;
-    if (!finished.wait(trimTimeoutMs))
-        return nullptr;
-    return alerts.isEmpty() ? nullptr : alerts.last().first().value<QMessageBox *>();
+    TrimRecorder recorder(delegate);
+    return recorder.trim(outputPath) ? recorder.lastAlert() : nullptr;
 }
 
 void TestTrim::streamCopyOfAMiddleSegment()

@@ -21,6 +21,7 @@
 
 #include "appdelegate.h"
 #include "apptesting.h"
+#include "trimrecorder.h"
 #include "childprocesses.h"
 #include "diagnosticlog.h"
 #include "encoderrun.h"
@@ -51,11 +52,6 @@ bool probesAsVideo(const QString &path)
 QByteArray pacedRealEncoder()
 {
     return '\'' + QFile::encodeName(QDir(MediaFactory::toolsFolder()).filePath(ToolLocator::creator)) + "' -re";
-}
-
-QMessageBox *lastAlert(const QSignalSpy &alerts)
-{
-    return alerts.isEmpty() ? nullptr : alerts.last().first().value<QMessageBox *>();
 }
 
 QAbstractButton *buttonTitled(QMessageBox *box, const QString &title)
@@ -147,16 +143,14 @@ void TestTrimFaults::unwritableOutputFolderFails()
     auto delegate = makeDelegate(MediaFactory::toolsFolder());
     delegate->openVideo(QUrl::fromLocalFile(input));
     const DiagnosticLog::Capture quiet;
-    QSignalSpy alerts(delegate.get(), &AppDelegate::alertShown);
-    QSignalSpy finished(delegate.get(), &AppDelegate::trimFinished);
-    delegate->savePanelFinished(output);
-    QVERIFY(finished.wait(trimTimeoutMs));
+    TrimRecorder trim(*delegate);
+    QVERIFY(trim.trim(output));
 
-    QCOMPARE(finished.first().first().value<EncoderRun::Outcome>(), EncoderRun::Outcome::Failed);
-    QCOMPARE(alerts.count(), 1);
-    QCOMPARE(lastAlert(alerts)->text(), AppTesting::failureMessage);
-    QCOMPARE(lastAlert(alerts)->icon(), QMessageBox::Warning);
-    QVERIFY(!lastAlert(alerts)->informativeText().isEmpty());
+    QCOMPARE(trim.outcome(), EncoderRun::Outcome::Failed);
+    QCOMPARE(trim.alertCount(), 1);
+    QCOMPARE(trim.lastAlert()->text(), AppTesting::failureMessage);
+    QCOMPARE(trim.lastAlert()->icon(), QMessageBox::Warning);
+    QVERIFY(!trim.lastAlert()->informativeText().isEmpty());
     QVERIFY(!QFile::exists(output));
     QCOMPARE(QDir(QStringLiteral("/proc")).entryList({QStringLiteral("*kestrel*")}, QDir::AllEntries | QDir::Hidden),
              procBefore);
@@ -176,14 +170,12 @@ void TestTrimFaults::outputNamingAFolderFails()
     auto delegate = makeDelegate(MediaFactory::toolsFolder());
     delegate->openVideo(QUrl::fromLocalFile(m_clip));
     const DiagnosticLog::Capture quiet;
-    QSignalSpy alerts(delegate.get(), &AppDelegate::alertShown);
-    QSignalSpy finished(delegate.get(), &AppDelegate::trimFinished);
-    delegate->savePanelFinished(output);
-    QVERIFY(finished.wait(trimTimeoutMs));
+    TrimRecorder trim(*delegate);
+    QVERIFY(trim.trim(output));
 
-    QCOMPARE(finished.first().first().value<EncoderRun::Outcome>(), EncoderRun::Outcome::Failed);
-    QCOMPARE(alerts.count(), 1);
-    QCOMPARE(lastAlert(alerts)->text(), AppTesting::failureMessage);
+    QCOMPARE(trim.outcome(), EncoderRun::Outcome::Failed);
+    QCOMPARE(trim.alertCount(), 1);
+    QCOMPARE(trim.lastAlert()->text(), AppTesting::failureMessage);
     QVERIFY(QFileInfo(output).isDir());
     QCOMPARE(AppTesting::folderListing(output), QStringList());
     QCOMPARE(AppTesting::folderListing(folder.path()), before);
@@ -202,17 +194,16 @@ void TestTrimFaults::inputRemovedWhileEncoding()
     const QString output = folder.filePath(QStringLiteral("out.mp4"));
 
     const DiagnosticLog::Capture quiet;
-    QSignalSpy alerts(delegate.get(), &AppDelegate::alertShown);
-    QSignalSpy finished(delegate.get(), &AppDelegate::trimFinished);
+    TrimRecorder trim(*delegate);
     QVERIFY(startAndAwaitProgress(*delegate, output));
     QVERIFY(QFile::remove(input));
-    QVERIFY(finished.wait(trimTimeoutMs));
+    QVERIFY(trim.waitForEnd());
 
-    QCOMPARE(alerts.count(), 1);
-    const bool reportedSuccess = lastAlert(alerts)->text() == AppTesting::successMessage;
+    QCOMPARE(trim.alertCount(), 1);
+    const bool reportedSuccess = trim.lastAlert()->text() == AppTesting::successMessage;
     qInfo("the encoder %s without its input", reportedSuccess ? "finished" : "failed");
     if (!reportedSuccess)
-        QCOMPARE(lastAlert(alerts)->text(), AppTesting::failureMessage);
+        QCOMPARE(trim.lastAlert()->text(), AppTesting::failureMessage);
     QCOMPARE(QFile::exists(output), reportedSuccess);
     if (reportedSuccess)
         QVERIFY(probesAsVideo(output));
@@ -264,7 +255,7 @@ void TestTrimFaults::randomCancelsLeaveNothingBehind()
         // trim; anything else is a cancelled one, never a failure.
         if (outcome == EncoderRun::Outcome::Succeeded) {
             QVERIFY2(probesAsVideo(output), qPrintable(where));
-            QCOMPARE(lastAlert(alerts)->text(), AppTesting::successMessage);
+            QCOMPARE(alerts.last().first().value<QMessageBox *>()->text(), AppTesting::successMessage);
             QVERIFY(QFile::remove(output));
         } else {
             QVERIFY2(outcome == EncoderRun::Outcome::Cancelled, qPrintable(where));
@@ -311,16 +302,15 @@ void TestTrimFaults::quitWhileTrimming()
     slider->setEnd(0.9);
     slider->setStart(0.1);
     const QString output = folder.filePath(QStringLiteral("out.mp4"));
-    QSignalSpy alerts(delegate.get(), &AppDelegate::alertShown);
-    QSignalSpy finished(delegate.get(), &AppDelegate::trimFinished);
+    TrimRecorder trim(*delegate);
     QVERIFY(startAndAwaitProgress(*delegate, output));
 
     const bool mayQuit = byClosingTheWindow ? delegate->window()->close() : delegate->confirmQuit();
     QVERIFY(!mayQuit);
     QVERIFY(delegate->window()->isVisible());
     QVERIFY(delegate->isTrimming());
-    QCOMPARE(alerts.count(), 1);
-    QMessageBox *question = lastAlert(alerts);
+    QCOMPARE(trim.alertCount(), 1);
+    QMessageBox *question = trim.lastAlert();
     QCOMPARE(question->icon(), QMessageBox::Question);
     QCOMPARE(question->windowModality(), Qt::WindowModal);
     QAbstractButton *stopAndQuit = buttonTitled(question, QStringLiteral("Stop and Quit"));
@@ -331,21 +321,21 @@ void TestTrimFaults::quitWhileTrimming()
     if (!stop) {
         keepTrimming->click();
         QVERIFY(delegate->isTrimming());
-        QVERIFY(finished.wait(trimTimeoutMs));
-        QCOMPARE(finished.first().first().value<EncoderRun::Outcome>(), EncoderRun::Outcome::Succeeded);
+        QVERIFY(trim.waitForEnd());
+        QCOMPARE(trim.outcome(), EncoderRun::Outcome::Succeeded);
         QVERIFY(delegate->window()->isVisible());
         QVERIFY(probesAsVideo(output));
-        QCOMPARE(lastAlert(alerts)->text(), AppTesting::successMessage);
+        QCOMPARE(trim.lastAlert()->text(), AppTesting::successMessage);
         return;
     }
 
     stopAndQuit->click();
-    QVERIFY(finished.wait(trimTimeoutMs));
-    QCOMPARE(finished.first().first().value<EncoderRun::Outcome>(), EncoderRun::Outcome::Cancelled);
+    QVERIFY(trim.waitForEnd());
+    QCOMPARE(trim.outcome(), EncoderRun::Outcome::Cancelled);
     QTRY_VERIFY(!delegate->window()->isVisible());
     QVERIFY(!QFile::exists(output));
     QCOMPARE(partialFiles(folder.path()), QStringList());
-    QCOMPARE(alerts.count(), 1);
+    QCOMPARE(trim.alertCount(), 1);
 }
 
 void TestTrimFaults::failedTrimKeepsTheExistingOutput_data()
@@ -370,21 +360,20 @@ void TestTrimFaults::failedTrimKeepsTheExistingOutput()
     const QStringList listingBefore = AppTesting::folderListing(folder.path());
 
     const DiagnosticLog::Capture quiet;
-    QSignalSpy alerts(delegate.get(), &AppDelegate::alertShown);
-    QSignalSpy finished(delegate.get(), &AppDelegate::trimFinished);
+    TrimRecorder trim(*delegate);
     if (cancel) {
         QVERIFY(startAndAwaitProgress(*delegate, output));
         delegate->closeBTNInsideProgressWindowClicked();
     } else {
         delegate->savePanelFinished(output);
     }
-    QVERIFY(finished.wait(trimTimeoutMs));
+    QVERIFY(trim.waitForEnd());
 
-    QCOMPARE(finished.first().first().value<EncoderRun::Outcome>(),
+    QCOMPARE(trim.outcome(),
              cancel ? EncoderRun::Outcome::Cancelled : EncoderRun::Outcome::Failed);
-    QCOMPARE(alerts.count(), cancel ? 0 : 1);
+    QCOMPARE(trim.alertCount(), cancel ? 0 : 1);
     if (!cancel)
-        QCOMPARE(lastAlert(alerts)->text(), AppTesting::failureMessage);
+        QCOMPARE(trim.lastAlert()->text(), AppTesting::failureMessage);
     QVERIFY(AppTesting::fileContents(output) == before);
     QCOMPARE(AppTesting::folderListing(folder.path()), listingBefore);
 }
