@@ -541,7 +541,7 @@ void AppDelegate::showSavePanel()
     }
 
     const QString inputPath = m_globalFP->fileFullPath().value_or(QString());
-    const QString type = forceEncodeCBX->isChecked() ? QStringLiteral("mp4") : QFileInfo(inputPath).suffix();
+    const QString type = isForcingEncode() ? QStringLiteral("mp4") : QFileInfo(inputPath).suffix();
     auto *panel = new QFileDialog(m_window.get(), tr("Save Trimmed Video"));
     panel->setAttribute(Qt::WA_DeleteOnClose);
     panel->setAcceptMode(QFileDialog::AcceptSave);
@@ -558,6 +558,12 @@ void AppDelegate::showSavePanel()
             savePanelFinished(withAllowedSuffix(path, type));
     });
     panel->open();
+}
+
+// Any state of the check box but off asks for a re-encode to MP4.
+bool AppDelegate::isForcingEncode() const
+{
+    return forceEncodeCBX->checkState() != Qt::Unchecked;
 }
 
 bool AppDelegate::isSameFileAsInput(const QString &outputPath) const
@@ -578,7 +584,7 @@ void AppDelegate::savePanelFinished(const QString &outputPath)
     if (!(outputDuration > 0))
         return;
     // A name without an extension says nothing of the format: keep the input's.
-    const QString fallbackSuffix = containerSuffix(forceEncodeCBX->isChecked() ? QStringLiteral("mp4")
+    const QString fallbackSuffix = containerSuffix(isForcingEncode() ? QStringLiteral("mp4")
                                                                                 : m_globalFP->formatName());
     const QString partialPath = EncoderRun::partialPathFor(outputPath, fallbackSuffix);
     const QStringList arguments = trimArguments(*m_globalFP, *m_globalFP->fileFullPath(), partialPath);
@@ -594,7 +600,7 @@ QStringList AppDelegate::trimArguments(const FileProbe &probe, const QString &in
     parameters.maxValue = myRangeSlider->maxValue();
     parameters.selectionStart = myRangeSlider->selection().start;
     parameters.selectionEnd = myRangeSlider->selection().end;
-    parameters.forceEncode = forceEncodeCBX->checkState() != Qt::Unchecked;
+    parameters.forceEncode = isForcingEncode();
     parameters.hasAudioTrack = probe.hasAudioTrack();
     parameters.hasAudioTrackWhichHasMoreThanTwoChannels = probe.hasAudioTrackWhichHasMoreThanTwoChannels();
     parameters.inputPath = inputPath;

@@ -127,6 +127,7 @@ private:
     double endSeconds() const;
     double inputDuration() const;
 
+    bool isForcingEncode() const;
     bool isSameFileAsInput(const QString &outputPath) const;
     void startTrimming(const QString &outputPath, const QString &partialPath,
                        const QStringList &arguments, double outputDuration);
