@@ -15,6 +15,7 @@
 #include <QTest>
 
 #include "appdelegate.h"
+#include "appfixture.h"
 #include "apptesting.h"
 #include "trimrecorder.h"
 #include "childprocesses.h"
@@ -92,7 +93,6 @@ private slots:
     void inputWithoutExtensionTrimsUnderTheProposedName();
 
 private:
-    std::unique_ptr<AppDelegate> makeDelegate();
     QString badInput(Damage damage, const QString &folder) const;
 
     QTemporaryDir m_media;
@@ -119,14 +119,6 @@ void TestBadInputs::cleanup()
 {
     QTRY_VERIFY(ChildProcesses::running().isEmpty());
     QTRY_VERIFY(ChildProcesses::zombies().isEmpty());
-}
-
-std::unique_ptr<AppDelegate> TestBadInputs::makeDelegate()
-{
-    auto delegate = std::make_unique<AppDelegate>(MediaFactory::toolsFolder(), m_temporaryBase.path());
-    delegate->window()->show();
-    delegate->applicationDidFinishLaunching();
-    return delegate;
 }
 
 QString TestBadInputs::badInput(Damage damage, const QString &folder) const
@@ -178,7 +170,7 @@ void TestBadInputs::rejectedInputsShowTheUnsupportedAlert()
     const QStringList before = AppTesting::folderListing(folder.path());
     const QByteArray bytesBefore = AppTesting::fileContents(input);
 
-    auto delegate = makeDelegate();
+    auto delegate = AppTesting::launchedDelegate(MediaFactory::toolsFolder(), m_temporaryBase.path());
     TrimRecorder trim(*delegate);
     delegate->openVideo(QUrl::fromLocalFile(input));
 
@@ -228,7 +220,7 @@ void TestBadInputs::awkwardNamesOpenAndTrim()
     const QString output = folder.filePath(outputName);
     const QStringList before = AppTesting::folderListing(folder.path());
 
-    auto delegate = makeDelegate();
+    auto delegate = AppTesting::launchedDelegate(MediaFactory::toolsFolder(), m_temporaryBase.path());
     TrimRecorder trim(*delegate);
     delegate->openVideo(QUrl::fromLocalFile(input));
     QVERIFY2((trim.alertCount() == 0), qPrintable((trim.alertCount() == 0) ? QString()
@@ -266,7 +258,7 @@ void TestBadInputs::clipTruncatedToAThirdIsReportedHonestly()
     QVERIFY(writeBytes(input, whole.left(whole.size() / 3)));
     const QStringList before = AppTesting::folderListing(folder.path());
 
-    auto delegate = makeDelegate();
+    auto delegate = AppTesting::launchedDelegate(MediaFactory::toolsFolder(), m_temporaryBase.path());
     TrimRecorder trim(*delegate);
     delegate->openVideo(QUrl::fromLocalFile(input));
     if (!(trim.alertCount() == 0)) {
@@ -301,7 +293,7 @@ void TestBadInputs::inputRemovedBeforeTrimmingFails()
     const QString input = folder.filePath(QStringLiteral("vanishing.mp4"));
     QVERIFY(QFile::copy(m_mp4, input));
 
-    auto delegate = makeDelegate();
+    auto delegate = AppTesting::launchedDelegate(MediaFactory::toolsFolder(), m_temporaryBase.path());
     delegate->openVideo(QUrl::fromLocalFile(input));
     QVERIFY(delegate->window()->findChild<QAction *>(QStringLiteral("trimVideoBTN"))->isEnabled());
     QVERIFY(QFile::remove(input));
@@ -332,7 +324,7 @@ void TestBadInputs::outputNameOfTheLongestAllowedLength()
     QVERIFY(QFile::remove(output));
     const QStringList before = AppTesting::folderListing(folder.path());
 
-    auto delegate = makeDelegate();
+    auto delegate = AppTesting::launchedDelegate(MediaFactory::toolsFolder(), m_temporaryBase.path());
     delegate->openVideo(QUrl::fromLocalFile(input));
     TrimRecorder trim(*delegate);
     QVERIFY(trim.trim(output));
@@ -358,7 +350,7 @@ void TestBadInputs::inputWithoutExtensionTrimsUnderTheProposedName()
     QVERIFY(QFile::copy(m_mp4, input));
     const QStringList before = AppTesting::folderListing(folder.path());
 
-    auto delegate = makeDelegate();
+    auto delegate = AppTesting::launchedDelegate(MediaFactory::toolsFolder(), m_temporaryBase.path());
     delegate->openVideo(QUrl::fromLocalFile(input));
     TrimRecorder trim(*delegate);
     delegate->window()->findChild<QAction *>(QStringLiteral("trimVideoBTN"))->trigger();

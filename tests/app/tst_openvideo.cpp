@@ -14,6 +14,7 @@
 #include <QToolButton>
 
 #include "appdelegate.h"
+#include "appfixture.h"
 #include "childprocesses.h"
 #include "diagnosticlog.h"
 #include "fileprobe.h"
@@ -99,10 +100,8 @@ void TestOpenVideo::initTestCase()
 
 void TestOpenVideo::init()
 {
-    m_delegate = std::make_unique<AppDelegate>(MediaFactory::toolsFolder(), m_temporaryBase.path());
-    m_delegate->window()->show();
+    m_delegate = AppTesting::launchedDelegate(MediaFactory::toolsFolder(), m_temporaryBase.path());
     QVERIFY(QTest::qWaitForWindowExposed(m_delegate->window()));
-    m_delegate->applicationDidFinishLaunching();
     m_alerts = std::make_unique<QSignalSpy>(m_delegate.get(), &AppDelegate::alertShown);
 }
 

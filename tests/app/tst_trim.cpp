@@ -14,6 +14,7 @@
 #include <QTest>
 
 #include "appdelegate.h"
+#include "appfixture.h"
 #include "apptesting.h"
 #include "trimrecorder.h"
 #include "childprocesses.h"
@@ -71,7 +72,10 @@ private slots:
     void missingEncoderReportsFailure();
 
 private:
-    std::unique_ptr<AppDelegate> makeDelegate(const QString &resourceFolder);
+    std::unique_ptr<AppDelegate> launched(const QString &resourceFolder) const
+    {
+        return AppTesting::launchedDelegate(resourceFolder, m_work.filePath(QStringLiteral("tmp")));
+    }
     QMessageBox *trimTo(AppDelegate &delegate, const QString &outputPath);
 
     QTemporaryDir m_work;
@@ -109,14 +113,6 @@ void TestTrim::cleanup()
     QVERIFY(ChildProcesses::zombies().isEmpty());
 }
 
-std::unique_ptr<AppDelegate> TestTrim::makeDelegate(const QString &resourceFolder)
-{
-    auto delegate = std::make_unique<AppDelegate>(resourceFolder, m_work.filePath(QStringLiteral("tmp")));
-    delegate->window()->show();
-    delegate->applicationDidFinishLaunching();
-    return delegate;
-}
-
 // Trims into `outputPath` as the save dialog's confirmation does, and gives
 // the alert shown at the end, if any.
 QMessageBox *TestTrim::trimTo(AppDelegate &delegate, const QString &outputPath)
@@ -127,7 +123,7 @@ QMessageBox *TestTrim::trimTo(AppDelegate &delegate, const QString &outputPath)
 
 void TestTrim::streamCopyOfAMiddleSegment()
 {
-    auto delegate = makeDelegate(MediaFactory::toolsFolder());
+    auto delegate = launched(MediaFactory::toolsFolder());
     delegate->openVideo(QUrl::fromLocalFile(m_stereo));
     auto *slider = delegate->window()->findChild<RangeSlider *>(QStringLiteral("myRangeSlider"));
     slider->setEnd(0.75);
@@ -162,7 +158,7 @@ void TestTrim::streamCopyOfAMiddleSegment()
 
 void TestTrim::reencodeDownmixesAndDropsSubtitles()
 {
-    auto delegate = makeDelegate(MediaFactory::toolsFolder());
+    auto delegate = launched(MediaFactory::toolsFolder());
     delegate->openVideo(QUrl::fromLocalFile(m_surround));
     QVERIFY(delegate->globalFP()->hasAudioTrackWhichHasMoreThanTwoChannels());
     QVERIFY(delegate->globalFP()->hasSubtitleTrack());
@@ -204,7 +200,7 @@ void TestTrim::saveDialogProposesTheAllowedType()
     QFETCH(QString, proposedName);
     QFETCH(QString, defaultSuffix);
 
-    auto delegate = makeDelegate(MediaFactory::toolsFolder());
+    auto delegate = launched(MediaFactory::toolsFolder());
     delegate->openVideo(QUrl::fromLocalFile(QStringList{m_stereo, m_surround, m_noExtension}.at(clip)));
     delegate->window()->findChild<QCheckBox *>(QStringLiteral("forceEncodeCBX"))->setChecked(forceEncode);
     delegate->window()->findChild<QAction *>(QStringLiteral("trimVideoBTN"))->trigger();
@@ -257,7 +253,7 @@ void TestTrim::sameFileIsRefused()
         output = folder.filePath(composed.normalized(QString::NormalizationForm_D));
     }
 
-    auto delegate = makeDelegate(MediaFactory::toolsFolder());
+    auto delegate = launched(MediaFactory::toolsFolder());
     delegate->openVideo(QUrl::fromLocalFile(input));
     const QByteArray before = AppTesting::fileContents(input);
     QSignalSpy alerts(delegate.get(), &AppDelegate::alertShown);
@@ -274,7 +270,7 @@ void TestTrim::sameFileIsRefused()
 
 void TestTrim::emptySelectionIsRefusedBeforeTheDialog()
 {
-    auto delegate = makeDelegate(MediaFactory::toolsFolder());
+    auto delegate = launched(MediaFactory::toolsFolder());
     delegate->openVideo(QUrl::fromLocalFile(m_stereo));
     auto *slider = delegate->window()->findChild<RangeSlider *>(QStringLiteral("myRangeSlider"));
     slider->setStart(0.6);
@@ -290,7 +286,7 @@ void TestTrim::emptySelectionIsRefusedBeforeTheDialog()
 void TestTrim::cancelStopsTheEncoderAndLeavesNothing()
 {
     QTemporaryDir folder;
-    auto delegate = makeDelegate(AppTesting::resourceFolderWith(folder.filePath(QStringLiteral("tools")),
+    auto delegate = launched(AppTesting::resourceFolderWith(folder.filePath(QStringLiteral("tools")),
                                                     AppTesting::fakeEncoderCommand(QStringLiteral("encoder-lingering"))));
     delegate->openVideo(QUrl::fromLocalFile(m_stereo));
     const QString output = folder.filePath(QStringLiteral("cancelled.mp4"));
@@ -327,7 +323,7 @@ void TestTrim::cancelStopsTheEncoderAndLeavesNothing()
 void TestTrim::failingEncoderNeverReportsSuccess()
 {
     QTemporaryDir folder;
-    auto delegate = makeDelegate(AppTesting::resourceFolderWith(folder.filePath(QStringLiteral("tools")),
+    auto delegate = launched(AppTesting::resourceFolderWith(folder.filePath(QStringLiteral("tools")),
                                                     AppTesting::fakeEncoderCommand(QStringLiteral("encoder-failing"))));
     delegate->openVideo(QUrl::fromLocalFile(m_stereo));
     const QString output = folder.filePath(QStringLiteral("failed.mp4"));
@@ -344,7 +340,7 @@ void TestTrim::failingEncoderNeverReportsSuccess()
 void TestTrim::missingEncoderReportsFailure()
 {
     QTemporaryDir folder;
-    auto delegate = makeDelegate(AppTesting::resourceFolderWith(folder.filePath(QStringLiteral("tools")), QByteArray()));
+    auto delegate = launched(AppTesting::resourceFolderWith(folder.filePath(QStringLiteral("tools")), QByteArray()));
     delegate->openVideo(QUrl::fromLocalFile(m_stereo));
     QVERIFY(delegate->window()->findChild<QAction *>(QStringLiteral("trimVideoBTN"))->isEnabled());
     const QString output = folder.filePath(QStringLiteral("never.mp4"));

@@ -20,6 +20,7 @@
 #include <QTimer>
 
 #include "appdelegate.h"
+#include "appfixture.h"
 #include "apptesting.h"
 #include "trimrecorder.h"
 #include "childprocesses.h"
@@ -84,7 +85,10 @@ private slots:
     void failedTrimKeepsTheExistingOutput();
 
 private:
-    std::unique_ptr<AppDelegate> makeDelegate(const QString &resourceFolder);
+    std::unique_ptr<AppDelegate> launched(const QString &resourceFolder) const
+    {
+        return AppTesting::launchedDelegate(resourceFolder, m_temporaryBase.path());
+    }
     // Starts a trim and returns once the encoder has reported progress.
     bool startAndAwaitProgress(AppDelegate &delegate, const QString &outputPath);
 
@@ -110,14 +114,6 @@ void TestTrimFaults::cleanup()
     QTRY_VERIFY(ChildProcesses::zombies().isEmpty());
 }
 
-std::unique_ptr<AppDelegate> TestTrimFaults::makeDelegate(const QString &resourceFolder)
-{
-    auto delegate = std::make_unique<AppDelegate>(resourceFolder, m_temporaryBase.path());
-    delegate->window()->show();
-    delegate->applicationDidFinishLaunching();
-    return delegate;
-}
-
 bool TestTrimFaults::startAndAwaitProgress(AppDelegate &delegate, const QString &outputPath)
 {
     delegate.savePanelFinished(outputPath);
@@ -140,7 +136,7 @@ void TestTrimFaults::unwritableOutputFolderFails()
     const QStringList procBefore = QDir(QStringLiteral("/proc")).entryList({QStringLiteral("*kestrel*")},
                                                                            QDir::AllEntries | QDir::Hidden);
 
-    auto delegate = makeDelegate(MediaFactory::toolsFolder());
+    auto delegate = launched(MediaFactory::toolsFolder());
     delegate->openVideo(QUrl::fromLocalFile(input));
     const DiagnosticLog::Capture quiet;
     TrimRecorder trim(*delegate);
@@ -167,7 +163,7 @@ void TestTrimFaults::outputNamingAFolderFails()
     QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("taken.mp4")));
     const QStringList before = AppTesting::folderListing(folder.path());
 
-    auto delegate = makeDelegate(MediaFactory::toolsFolder());
+    auto delegate = launched(MediaFactory::toolsFolder());
     delegate->openVideo(QUrl::fromLocalFile(m_clip));
     const DiagnosticLog::Capture quiet;
     TrimRecorder trim(*delegate);
@@ -188,7 +184,7 @@ void TestTrimFaults::inputRemovedWhileEncoding()
     QTemporaryDir folder;
     const QString input = folder.filePath(QStringLiteral("vanishing.mp4"));
     QVERIFY(QFile::copy(m_clip, input));
-    auto delegate = makeDelegate(AppTesting::resourceFolderWith(folder.filePath(QStringLiteral("tools")), pacedRealEncoder()));
+    auto delegate = launched(AppTesting::resourceFolderWith(folder.filePath(QStringLiteral("tools")), pacedRealEncoder()));
     delegate->openVideo(QUrl::fromLocalFile(input));
     delegate->window()->findChild<QCheckBox *>(QStringLiteral("forceEncodeCBX"))->setChecked(true);
     const QString output = folder.filePath(QStringLiteral("out.mp4"));
@@ -213,7 +209,7 @@ void TestTrimFaults::inputRemovedWhileEncoding()
 void TestTrimFaults::randomCancelsLeaveNothingBehind()
 {
     QTemporaryDir folder;
-    auto delegate = makeDelegate(MediaFactory::toolsFolder());
+    auto delegate = launched(MediaFactory::toolsFolder());
     delegate->openVideo(QUrl::fromLocalFile(m_denseClip));
     delegate->window()->findChild<QCheckBox *>(QStringLiteral("forceEncodeCBX"))->setChecked(true);
     auto *trimButton = delegate->window()->findChild<QAction *>(QStringLiteral("trimVideoBTN"));
@@ -295,7 +291,7 @@ void TestTrimFaults::quitWhileTrimming()
     QFETCH(bool, byClosingTheWindow);
     QFETCH(bool, stop);
     QTemporaryDir folder;
-    auto delegate = makeDelegate(AppTesting::resourceFolderWith(folder.filePath(QStringLiteral("tools")), pacedRealEncoder()));
+    auto delegate = launched(AppTesting::resourceFolderWith(folder.filePath(QStringLiteral("tools")), pacedRealEncoder()));
     delegate->openVideo(QUrl::fromLocalFile(m_clip));
     const DiagnosticLog::Capture quiet;
     auto *slider = delegate->window()->findChild<RangeSlider *>(QStringLiteral("myRangeSlider"));
@@ -352,7 +348,7 @@ void TestTrimFaults::failedTrimKeepsTheExistingOutput()
     QFETCH(bool, cancel);
     QTemporaryDir folder;
     const QByteArray trimCommand = cancel ? pacedRealEncoder() : AppTesting::fakeEncoderCommand(QStringLiteral("encoder-failing"));
-    auto delegate = makeDelegate(AppTesting::resourceFolderWith(folder.filePath(QStringLiteral("tools")), trimCommand));
+    auto delegate = launched(AppTesting::resourceFolderWith(folder.filePath(QStringLiteral("tools")), trimCommand));
     delegate->openVideo(QUrl::fromLocalFile(m_clip));
     const QString output = folder.filePath(QStringLiteral("precious.mp4"));
     QVERIFY(QFile::copy(m_denseClip, output));
