@@ -1,6 +1,7 @@
 #include "benchsession.h"
 
 #include <cstdio>
+#include <functional>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -48,6 +49,17 @@ void add(Samples &samples, const std::optional<Cost> &cost)
         samples.add(*cost);
     else
         samples.addFailure();
+}
+
+// One repetition of a side-by-side measure: the app and the direct run take
+// turns at going first, so that neither always finds the caches warm.
+void inTurn(int repetition, const std::function<void()> &appRun, const std::function<void()> &directRun)
+{
+    if (repetition % 2 == 1)
+        directRun();
+    appRun();
+    if (repetition % 2 == 0)
+        directRun();
 }
 
 QString positionName(int position)
@@ -153,12 +165,13 @@ bool BenchSession::measureOpen(const BenchClip &clip, int repetitions)
             && m_direct.extractPoster(clip.path, startTime, poster);
     };
     for (int i = 0; i < repetitions; ++i) {
-        if (i % 2 == 1)
-            add(direct, timed(openDirectly));
-        moveSelectionAway();
-        app.add(timedOpen(clip.path));
-        if (i % 2 == 0)
-            add(direct, timed(openDirectly));
+        inTurn(
+            i,
+            [&] {
+                moveSelectionAway();
+                app.add(timedOpen(clip.path));
+            },
+            [&] { add(direct, timed(openDirectly)); });
     }
     report(QStringLiteral("open"), app, direct);
     m_table.addTimes(QStringLiteral("open, %1").arg(clip.label), app, direct,
@@ -270,11 +283,8 @@ void BenchSession::measureStreamCopy(const BenchClip &clip, double seconds, int 
     Samples copy;
     for (int i = 0; i < repetitions; ++i) {
         removeWorkFiles();
-        if (i % 2 == 1)
-            add(direct, timed([&] { return m_direct.encode(arguments); }));
-        add(app, trimThroughApp(appOutput));
-        if (i % 2 == 0)
-            add(direct, timed([&] { return m_direct.encode(arguments); }));
+        inTurn(i, [&] { add(app, trimThroughApp(appOutput)); },
+               [&] { add(direct, timed([&] { return m_direct.encode(arguments); })); });
         // The app probes its output for the result alert.
         add(directAndProbe, timed([&] { return m_direct.encode(arguments) && m_direct.probe(directOutput); }));
         add(copy, timed([&] { return m_direct.copy(directOutput, copyOutput); }));
@@ -307,11 +317,8 @@ void BenchSession::measureReencode(const BenchClip &clip, double seconds, int re
     Samples direct;
     for (int i = 0; i < repetitions; ++i) {
         removeWorkFiles();
-        if (i % 2 == 1)
-            add(direct, timed([&] { return m_direct.encode(arguments); }));
-        add(app, trimThroughApp(appOutput));
-        if (i % 2 == 0)
-            add(direct, timed([&] { return m_direct.encode(arguments); }));
+        inTurn(i, [&] { add(app, trimThroughApp(appOutput)); },
+               [&] { add(direct, timed([&] { return m_direct.encode(arguments); })); });
     }
     m_forceEncode->setChecked(false);
     report(QStringLiteral("re-encode"), app, direct);
