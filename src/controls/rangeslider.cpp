@@ -145,26 +145,24 @@ std::optional<DraggedSlider> RangeSlider::currentSliderDragging() const
 
 double RangeSlider::start() const
 {
-    return m_minValue + (m_maxValue - m_minValue) * m_selection.start;
+    return valueFromFraction(m_selection.start);
 }
 
 void RangeSlider::setStart(double value)
 {
     m_currentSliderDragging = DraggedSlider::start;
     announceAndStore({fractionFromValue(value), m_selection.end});
-    update();
 }
 
 double RangeSlider::end() const
 {
-    return m_minValue + (m_maxValue - m_minValue) * m_selection.end;
+    return valueFromFraction(m_selection.end);
 }
 
 void RangeSlider::setEnd(double value)
 {
     m_currentSliderDragging = DraggedSlider::end;
     announceAndStore({m_selection.start, fractionFromValue(value)});
-    update();
 }
 
 double RangeSlider::length() const
@@ -195,6 +193,11 @@ QSize RangeSlider::minimumSizeHint() const
 RangeSliderGeometry RangeSlider::sliderGeometry() const
 {
     return RangeSliderGeometry(QSizeF(size()), m_knobStyle);
+}
+
+double RangeSlider::valueFromFraction(double fraction) const
+{
+    return m_minValue + (m_maxValue - m_minValue) * fraction;
 }
 
 double RangeSlider::fractionFromValue(double value) const
@@ -252,7 +255,6 @@ void RangeSlider::setSelectionFromPoint(double x)
             next.start = fraction;
     }
     announceAndStore(next);
-    update();
 }
 
 void RangeSlider::announceAndStore(const SelectionRange &newSelection)
@@ -280,6 +282,8 @@ void RangeSlider::announceAndStore(const SelectionRange &newSelection)
 
     if (startChanges || endChanges)
         emit onControlChanged(this);
+    // Redrawn even when nothing changed: a set marks its knob all the same.
+    update();
 }
 
 void RangeSlider::changeEvent(QEvent *event)

@@ -79,6 +79,7 @@ protected:
 
 private:
     RangeSliderGeometry sliderGeometry() const;
+    double valueFromFraction(double fraction) const;
     double fractionFromValue(double value) const;
     void setSelectionFromPoint(double x);
     void announceAndStore(const SelectionRange &newSelection);
