@@ -49,8 +49,9 @@ std::optional<double> EncoderProgress::feed(const QByteArray &chunk)
 {
     // A status line cut in two by the chunking is read again together with
     // its end, unless its time code has already been read.
-    const QByteArray examined = m_incompleteLineRead ? chunk : m_incompleteLine + chunk;
-    keepLines(chunk);
+    const QByteArray pending = m_incompleteLine + chunk;
+    const QByteArray examined = m_incompleteLineRead ? chunk : pending;
+    keepLines(pending);
 
     const std::optional<QString> text = decodedUtf8(examined);
     const qsizetype marker = text ? text->indexOf(timeMarker) : -1;
@@ -76,9 +77,9 @@ std::optional<double> EncoderProgress::percentAfter(const QString &text, qsizety
     return std::clamp(*seconds / m_outputDuration * 100.0, 0.0, 100.0);
 }
 
-void EncoderProgress::keepLines(const QByteArray &chunk)
+// `pending` is the unfinished line carried over followed by the new chunk.
+void EncoderProgress::keepLines(QByteArray pending)
 {
-    QByteArray pending = m_incompleteLine + chunk;
     const qsizetype lastBreak = lastLineBreak(pending);
     if (lastBreak >= 0) {
         const QString complete =

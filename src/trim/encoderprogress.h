@@ -26,7 +26,7 @@ public:
 
 private:
     std::optional<double> percentAfter(const QString &text, qsizetype marker) const;
-    void keepLines(const QByteArray &chunk);
+    void keepLines(QByteArray pending);
 
     const double m_outputDuration;
     QByteArray m_incompleteLine;
