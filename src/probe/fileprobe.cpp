@@ -1,6 +1,7 @@
 #include "fileprobe.h"
 
 #include <array>
+#include <functional>
 #include <utility>
 
 #include <QDeadlineTimer>
@@ -57,6 +58,17 @@ bool isRotatedSideways(const JSON &stream)
 {
     const JSON rotate = stream[Report::tags][Report::rotate];
     return equals(rotate, "90") || equals(rotate, "270");
+}
+
+// Streams are looked at in report order; the first that matches decides.
+std::optional<JSON> firstStream(const JSON &streams, const std::function<bool(const JSON &)> &matches)
+{
+    for (qsizetype i = 0; i < streams.count(); ++i) {
+        const JSON stream = streams[i];
+        if (matches(stream))
+            return stream;
+    }
+    return std::nullopt;
 }
 
 QByteArray runSniffer(const QString &program, const QString &path, std::chrono::milliseconds timeout)
@@ -170,71 +182,55 @@ bool FileProbe::deriveValidity(const QString &path, const JSON &report)
 
 void FileProbe::scanEncryption(const JSON &streams)
 {
-    for (qsizetype i = 0; i < streams.count(); ++i) {
-        const JSON stream = streams[i];
-        if (equals(stream[Report::codecType], "video") && isNull(stream[Report::codecName])) {
-            m_isEncrypted = true;
-            return;
-        }
-    }
+    m_isEncrypted = firstStream(streams, [](const JSON &stream) {
+                        return equals(stream[Report::codecType], "video") && isNull(stream[Report::codecName]);
+                    }).has_value();
 }
 
 // The first video stream with a real frame rate: a still picture ("0/0")
 // is no video.
 void FileProbe::scanVideo(const JSON &streams)
 {
-    for (qsizetype i = 0; i < streams.count(); ++i) {
-        const JSON stream = streams[i];
-        if (!equals(stream[Report::codecType], "video") || equals(stream[Report::avgFrameRate], "0/0"))
-            continue;
-        m_hasVideoTrack = true;
-        m_tagRotateValue = stream[Report::tags][Report::rotate].intValue();
-        const qint64 width = stream[Report::width].intValue();
-        const qint64 height = stream[Report::height].intValue();
-        if (isRotatedSideways(stream))
-            setVideoSize(height, width);
-        else
-            setVideoSize(width, height);
+    const std::optional<JSON> video = firstStream(streams, [](const JSON &stream) {
+        return equals(stream[Report::codecType], "video") && !equals(stream[Report::avgFrameRate], "0/0");
+    });
+    if (!video)
         return;
-    }
+    m_hasVideoTrack = true;
+    m_tagRotateValue = (*video)[Report::tags][Report::rotate].intValue();
+    const qint64 width = (*video)[Report::width].intValue();
+    const qint64 height = (*video)[Report::height].intValue();
+    if (isRotatedSideways(*video))
+        setVideoSize(height, width);
+    else
+        setVideoSize(width, height);
 }
 
 void FileProbe::scanAudio(const JSON &streams)
 {
-    for (qsizetype i = 0; i < streams.count(); ++i) {
-        if (equals(streams[i][Report::codecType], "audio")) {
-            m_hasAudioTrack = true;
-            return;
-        }
-    }
+    m_hasAudioTrack = firstStream(streams, [](const JSON &stream) {
+                          return equals(stream[Report::codecType], "audio");
+                      }).has_value();
 }
 
 // Any stream with a channel count counts, whatever its kind. A count that is
 // not a number (a text, say) is taken as not more than two.
 void FileProbe::scanChannels(const JSON &streams)
 {
-    for (qsizetype i = 0; i < streams.count(); ++i) {
-        const JSON channels = streams[i][Report::channels];
-        if (isNull(channels))
-            continue;
-        if (channels.optionalInt().value_or(0) > 2) {
-            m_hasAudioTrackWhichHasMoreThanTwoChannels = true;
-            return;
-        }
-    }
+    m_hasAudioTrackWhichHasMoreThanTwoChannels = firstStream(streams, [](const JSON &stream) {
+                                                     const JSON channels = stream[Report::channels];
+                                                     return !isNull(channels) && channels.optionalInt().value_or(0) > 2;
+                                                 }).has_value();
 }
 
 // QuickTime text tracks ("text") are chapter titles rather than subtitles.
 void FileProbe::scanSubtitles(const JSON &streams)
 {
-    for (qsizetype i = 0; i < streams.count(); ++i) {
-        const JSON stream = streams[i];
-        if (!equals(stream[Report::codecType], "subtitle") || equals(stream[Report::codecTagString], "text")
-            || isNull(stream[Report::codecName]))
-            continue;
-        m_hasSubtitleTrack = true;
-        return;
-    }
+    m_hasSubtitleTrack = firstStream(streams, [](const JSON &stream) {
+                             return equals(stream[Report::codecType], "subtitle")
+                                 && !equals(stream[Report::codecTagString], "text")
+                                 && !isNull(stream[Report::codecName]);
+                         }).has_value();
 }
 
 void FileProbe::readFormat(const JSON &format)
