@@ -13,6 +13,7 @@
 #include <QToolButton>
 
 #include "appdelegate.h"
+#include "appfixture.h"
 #include "mediafactory.h"
 #include "rangeslider.h"
 
@@ -140,9 +141,8 @@ void TestAppLaunch::standardShortcuts()
 
 void TestAppLaunch::helpShowsTheSupportAddress()
 {
-    AppDelegate delegate(MediaFactory::toolsFolder(), m_temporaryBase.path());
-    delegate.window()->show();
-    delegate.applicationDidFinishLaunching();
+    const auto launched = AppTesting::launchedDelegate(MediaFactory::toolsFolder(), m_temporaryBase.path());
+    AppDelegate &delegate = *launched;
     QSignalSpy alerts(&delegate, &AppDelegate::alertShown);
     delegate.window()->findChild<QAction *>(QStringLiteral("helpBTN"))->trigger();
     QCOMPARE(alerts.count(), 1);
@@ -157,9 +157,8 @@ void TestAppLaunch::helpShowsTheSupportAddress()
 
 void TestAppLaunch::trimWithNoFileOpenDoesNothing()
 {
-    AppDelegate delegate(MediaFactory::toolsFolder(), m_temporaryBase.path());
-    delegate.window()->show();
-    delegate.applicationDidFinishLaunching();
+    const auto launched = AppTesting::launchedDelegate(MediaFactory::toolsFolder(), m_temporaryBase.path());
+    AppDelegate &delegate = *launched;
     QSignalSpy alerts(&delegate, &AppDelegate::alertShown);
     delegate.window()->findChild<QAction *>(QStringLiteral("saveMenuBTN"))->trigger();
     QCOMPARE(alerts.count(), 0);
