@@ -1,0 +1,175 @@
+#include "apptest.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QProcess>
+#include <QTest>
+
+#include "childprocesses.h"
+#include "fileprobe.h"
+#include "json.h"
+#include "rangeslider.h"
+#include "toollocator.h"
+
+namespace {
+
+QByteArray quoted(const QString &path)
+{
+    return '\'' + QFile::encodeName(path) + '\'';
+}
+
+} // namespace
+
+AppHarness::AppHarness(const QString &resourceFolder)
+    : m_app(std::make_unique<AppDelegate>(resourceFolder, m_temporaryBase.path()))
+    , m_alerts(m_app.get(), &AppDelegate::alertShown)
+    , m_ends(m_app.get(), &AppDelegate::trimFinished)
+{
+    m_app->window()->show();
+    // Shortcuts reach only the active window.
+    m_app->window()->activateWindow();
+    QTest::qWaitForWindowActive(m_app->window());
+    m_app->applicationDidFinishLaunching();
+}
+
+QString AppHarness::text(const QString &labelName) const
+{
+    const auto *label = find<QLabel>(labelName);
+    return label ? label->text() : QString();
+}
+
+bool AppHarness::open(const QString &path)
+{
+    const qsizetype before = m_alerts.count();
+    m_app->openVideo(QUrl::fromLocalFile(path));
+    return m_alerts.count() == before;
+}
+
+void AppHarness::select(double start, double end) const
+{
+    auto *slider = find<RangeSlider>(QStringLiteral("myRangeSlider"));
+    slider->setEnd(end);
+    slider->setStart(start);
+}
+
+bool AppHarness::startTrim(const QString &output)
+{
+    // An ended run may still await its deletion beside the new one.
+    const QList<EncoderRun *> before = m_app->findChildren<EncoderRun *>();
+    m_app->savePanelFinished(output);
+    const QList<EncoderRun *> runs = m_app->findChildren<EncoderRun *>();
+    if (runs.isEmpty() || before.contains(runs.last()))
+        return false;
+    m_arguments = runs.last()->process() ? runs.last()->process()->arguments() : QStringList();
+    return true;
+}
+
+bool AppHarness::startAndAwaitProgress(const QString &output)
+{
+    if (!startTrim(output))
+        return false;
+    QSignalSpy progress(m_app->findChildren<EncoderRun *>().last(), &EncoderRun::progressChanged);
+    return progress.wait(trimTimeoutMs) && m_app->isTrimming();
+}
+
+bool AppHarness::waitForEnd()
+{
+    return !m_ends.isEmpty() || m_ends.wait(trimTimeoutMs);
+}
+
+std::optional<EncoderRun::Outcome> AppHarness::outcome() const
+{
+    if (m_ends.isEmpty())
+        return std::nullopt;
+    return m_ends.last().first().value<EncoderRun::Outcome>();
+}
+
+QList<QMessageBox *> AppHarness::alerts() const
+{
+    QList<QMessageBox *> boxes;
+    for (const QList<QVariant> &signal : m_alerts)
+        boxes << signal.first().value<QMessageBox *>();
+    return boxes;
+}
+
+QMessageBox *AppHarness::lastAlert() const
+{
+    return m_alerts.isEmpty() ? nullptr : m_alerts.last().first().value<QMessageBox *>();
+}
+
+void AppHarness::clearRecords()
+{
+    m_alerts.clear();
+    m_ends.clear();
+}
+
+QString AppTest::resourceFolderWith(const QString &folder, const QByteArray &trimCommand)
+{
+    QDir().mkpath(folder);
+    const QDir tools(MediaFactory::toolsFolder());
+    QFile::link(tools.filePath(ToolLocator::sniffer), QDir(folder).filePath(ToolLocator::sniffer));
+    if (trimCommand.isEmpty())
+        return folder;
+    QFile dispatcher(QDir(folder).filePath(ToolLocator::creator));
+    if (!dispatcher.open(QIODevice::WriteOnly))
+        return folder;
+    dispatcher.write("#!/bin/sh\ncase \" $* \" in *\" -frames:v \"*) exec " + quoted(tools.filePath(ToolLocator::creator))
+                     + " \"$@\" ;; esac\nexec " + trimCommand + " \"$@\"\n");
+    dispatcher.close();
+    dispatcher.setPermissions(dispatcher.permissions() | QFileDevice::ExeOwner);
+    return folder;
+}
+
+QByteArray AppTest::fakeEncoder(const QString &scenario)
+{
+    return quoted(QDir(MediaFactory::fakeToolsFolder(scenario)).filePath(ToolLocator::creator));
+}
+
+QByteArray AppTest::pacedEncoder()
+{
+    return quoted(QDir(MediaFactory::toolsFolder()).filePath(ToolLocator::creator)) + " -re";
+}
+
+QStringList AppTest::folderListing(const QString &folder)
+{
+    QStringList entries =
+        QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    entries.sort();
+    return entries;
+}
+
+QByteArray AppTest::fileContents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool AppTest::writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+QString AppTest::leftBehind(const QString &folder)
+{
+    QStringList found = QDir(folder).entryList({QStringLiteral("*kestrel-partial*")}, QDir::AllEntries | QDir::Hidden);
+    for (const qint64 pid : ChildProcesses::running())
+        found << QStringLiteral("running child %1").arg(pid);
+    for (const qint64 pid : ChildProcesses::zombies())
+        found << QStringLiteral("unreaped child %1").arg(pid);
+    return found.join(QStringLiteral(", "));
+}
+
+AppTest::Media AppTest::describe(const QString &path)
+{
+    const auto probe = FileProbe::create(path, ToolLocator(MediaFactory::toolsFolder()));
+    Media media{probe->isValidMediaFile() && probe->hasVideoTrack() && probe->duration() > 0, probe->duration(), 0,
+                probe->hasSubtitleTrack()};
+    for (const QVariantMap &track : probe->tracksInfo()) {
+        if (track.value(QStringLiteral("trackType")).toString() == QLatin1String("Audio"))
+            media.audioChannels = static_cast<int>(
+                JSON::fromObject(track.value(QStringLiteral("trackDictionary")))[QStringLiteral("channels")].intValue());
+    }
+    return media;
+}

@@ -1,0 +1,99 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QSignalSpy>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include "appdelegate.h"
+#include "diagnosticlog.h"
+#include "encoderrun.h"
+#include "mediafactory.h"
+
+// The texts the app must show word for word.
+namespace AppTexts {
+inline const QString trimmed = QStringLiteral("Video Trimmed Successfully!");
+inline const QString notTrimmed = QStringLiteral("The video could not be trimmed.");
+inline const QString unsupported =
+    QStringLiteral("Seems to be an unsupported file.\nDoes the video play in a video player?");
+inline const QString contact = QStringLiteral("Please try opening some other file or contact : ");
+inline const QString vob = QStringLiteral("Kestrel cannot open .VOB files.");
+inline const QString sameFile = QStringLiteral("Input file name is same as the output file name!");
+inline const QString emptySelection = QStringLiteral("The selection is empty.");
+inline const QString trimming = QStringLiteral("Trimming Video...");
+inline const QString stopAndQuit = QStringLiteral("Stop and Quit");
+inline const QString keepTrimming = QStringLiteral("Keep Trimming");
+} // namespace AppTexts
+
+// The controller as the app starts it, with its own temporary base, and a
+// record of the alerts it shows and of how its trims end.
+class AppHarness
+{
+public:
+    static constexpr int trimTimeoutMs = 120000;
+
+    explicit AppHarness(const QString &resourceFolder = MediaFactory::toolsFolder());
+
+    AppDelegate &app() const { return *m_app; }
+    template<class T>
+    T *find(const QString &objectName) const
+    {
+        return m_app->window()->findChild<T *>(objectName);
+    }
+    QString text(const QString &labelName) const;
+    // Opens as the Open dialog does; true when no alert came.
+    bool open(const QString &path);
+    void select(double start, double end) const;
+
+    // Confirms `output` as the save dialog does; false when no trim started.
+    bool startTrim(const QString &output);
+    bool startAndAwaitProgress(const QString &output);
+    bool waitForEnd();
+    // The arguments of the last trim's encoder.
+    QStringList encoderArguments() const { return m_arguments; }
+
+    std::optional<EncoderRun::Outcome> outcome() const;
+    QList<QMessageBox *> alerts() const;
+    QMessageBox *lastAlert() const;
+    void clearRecords();
+
+private:
+    // The app's diagnostics stay off the test's output unless a test captures them.
+    DiagnosticLog::Capture m_quiet;
+    QTemporaryDir m_temporaryBase;
+    std::unique_ptr<AppDelegate> m_app;
+    QSignalSpy m_alerts;
+    QSignalSpy m_ends;
+    QStringList m_arguments;
+};
+
+namespace AppTest {
+// A resource folder with the real prober and a `creator` that runs the real
+// encoder for poster frames and `trimCommand` (shell words the trim's
+// arguments follow) for trims; an empty command leaves out the encoder.
+QString resourceFolderWith(const QString &folder, const QByteArray &trimCommand);
+QByteArray fakeEncoder(const QString &scenario);
+// The real encoder reading at the input's own pace, so a trim surely runs
+// for a while.
+QByteArray pacedEncoder();
+
+QStringList folderListing(const QString &folder);
+QByteArray fileContents(const QString &path);
+bool writeFile(const QString &path, const QByteArray &bytes);
+// What a trim must never leave: partial files in `folder`, running or
+// unreaped children. Empty when there is nothing.
+QString leftBehind(const QString &folder);
+struct Media
+{
+    bool isVideo = false; // a video track and a length
+    double duration = 0;
+    int audioChannels = 0;
+    bool hasSubtitles = false;
+};
+Media describe(const QString &path);
+} // namespace AppTest
