@@ -1,16 +1,13 @@
 #include "apptest.h"
 
 #include <QDir>
-#include <QFile>
 #include <QLabel>
-#include <QProcess>
 #include <QTest>
 
 #include "childprocesses.h"
 #include "fileprobe.h"
 #include "json.h"
 #include "rangeslider.h"
-#include "toollocator.h"
 
 namespace {
 
@@ -35,8 +32,7 @@ AppHarness::AppHarness(const QString &resourceFolder)
 
 QString AppHarness::text(const QString &labelName) const
 {
-    const auto *label = find<QLabel>(labelName);
-    return label ? label->text() : QString();
+    return find<QLabel>(labelName)->text();
 }
 
 bool AppHarness::open(const QString &path)
@@ -48,9 +44,8 @@ bool AppHarness::open(const QString &path)
 
 void AppHarness::select(double start, double end) const
 {
-    auto *slider = find<RangeSlider>(QStringLiteral("myRangeSlider"));
-    slider->setEnd(end);
-    slider->setStart(start);
+    find<RangeSlider>(QStringLiteral("myRangeSlider"))->setEnd(end);
+    find<RangeSlider>(QStringLiteral("myRangeSlider"))->setStart(start);
 }
 
 bool AppHarness::startTrim(const QString &output)
@@ -70,19 +65,17 @@ bool AppHarness::startAndAwaitProgress(const QString &output)
     if (!startTrim(output))
         return false;
     QSignalSpy progress(m_app->findChildren<EncoderRun *>().last(), &EncoderRun::progressChanged);
-    return progress.wait(trimTimeoutMs) && m_app->isTrimming();
+    return progress.wait(120000) && m_app->isTrimming();
 }
 
 bool AppHarness::waitForEnd()
 {
-    return !m_ends.isEmpty() || m_ends.wait(trimTimeoutMs);
+    return !m_ends.isEmpty() || m_ends.wait(120000);
 }
 
 std::optional<EncoderRun::Outcome> AppHarness::outcome() const
 {
-    if (m_ends.isEmpty())
-        return std::nullopt;
-    return m_ends.last().first().value<EncoderRun::Outcome>();
+    return m_ends.isEmpty() ? std::nullopt : std::optional(m_ends.last().first().value<EncoderRun::Outcome>());
 }
 
 QList<QMessageBox *> AppHarness::alerts() const
@@ -93,48 +86,33 @@ QList<QMessageBox *> AppHarness::alerts() const
     return boxes;
 }
 
-QMessageBox *AppHarness::lastAlert() const
-{
-    return m_alerts.isEmpty() ? nullptr : m_alerts.last().first().value<QMessageBox *>();
-}
-
 void AppHarness::clearRecords()
 {
     m_alerts.clear();
     m_ends.clear();
 }
 
-QString AppTest::resourceFolderWith(const QString &folder, const QByteArray &trimCommand)
+QString AppTest::resourceFolder(const QString &encoder, const QString &folder)
 {
-    QDir().mkpath(folder);
     const QDir tools(MediaFactory::toolsFolder());
+    if (encoder.isEmpty())
+        return tools.path();
     QFile::link(tools.filePath(ToolLocator::sniffer), QDir(folder).filePath(ToolLocator::sniffer));
-    if (trimCommand.isEmpty())
+    if (encoder == QLatin1String("missing"))
         return folder;
-    QFile dispatcher(QDir(folder).filePath(ToolLocator::creator));
-    if (!dispatcher.open(QIODevice::WriteOnly))
-        return folder;
-    dispatcher.write("#!/bin/sh\ncase \" $* \" in *\" -frames:v \"*) exec " + quoted(tools.filePath(ToolLocator::creator))
-                     + " \"$@\" ;; esac\nexec " + trimCommand + " \"$@\"\n");
-    dispatcher.close();
-    dispatcher.setPermissions(dispatcher.permissions() | QFileDevice::ExeOwner);
+    const QByteArray trimCommand = encoder == QLatin1String("paced")
+        ? quoted(tools.filePath(ToolLocator::creator)) + " -re"
+        : quoted(QDir(MediaFactory::fakeToolsFolder(encoder)).filePath(ToolLocator::creator));
+    const QString dispatcher = QDir(folder).filePath(ToolLocator::creator);
+    writeFile(dispatcher, "#!/bin/sh\ncase \" $* \" in *\" -frames:v \"*) exec " + quoted(tools.filePath(ToolLocator::creator))
+                              + " \"$@\" ;; esac\nexec " + trimCommand + " \"$@\"\n");
+    QFile::setPermissions(dispatcher, QFile::permissions(dispatcher) | QFileDevice::ExeOwner);
     return folder;
-}
-
-QByteArray AppTest::fakeEncoder(const QString &scenario)
-{
-    return quoted(QDir(MediaFactory::fakeToolsFolder(scenario)).filePath(ToolLocator::creator));
-}
-
-QByteArray AppTest::pacedEncoder()
-{
-    return quoted(QDir(MediaFactory::toolsFolder()).filePath(ToolLocator::creator)) + " -re";
 }
 
 QStringList AppTest::folderListing(const QString &folder)
 {
-    QStringList entries =
-        QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    QStringList entries = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     entries.sort();
     return entries;
 }

@@ -6,8 +6,6 @@
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QSignalSpy>
-#include <QString>
-#include <QStringList>
 #include <QTemporaryDir>
 
 #include "appdelegate.h"
@@ -35,16 +33,11 @@ inline const QString keepTrimming = QStringLiteral("Keep Trimming");
 class AppHarness
 {
 public:
-    static constexpr int trimTimeoutMs = 120000;
-
     explicit AppHarness(const QString &resourceFolder = MediaFactory::toolsFolder());
 
     AppDelegate &app() const { return *m_app; }
     template<class T>
-    T *find(const QString &objectName) const
-    {
-        return m_app->window()->findChild<T *>(objectName);
-    }
+    T *find(const QString &objectName) const { return m_app->window()->findChild<T *>(objectName); }
     QString text(const QString &labelName) const;
     // Opens as the Open dialog does; true when no alert came.
     bool open(const QString &path);
@@ -54,12 +47,11 @@ public:
     bool startTrim(const QString &output);
     bool startAndAwaitProgress(const QString &output);
     bool waitForEnd();
-    // The arguments of the last trim's encoder.
     QStringList encoderArguments() const { return m_arguments; }
 
     std::optional<EncoderRun::Outcome> outcome() const;
     QList<QMessageBox *> alerts() const;
-    QMessageBox *lastAlert() const;
+    QMessageBox *lastAlert() const { return alerts().value(alerts().size() - 1); }
     void clearRecords();
 
 private:
@@ -73,14 +65,11 @@ private:
 };
 
 namespace AppTest {
-// A resource folder with the real prober and a `creator` that runs the real
-// encoder for poster frames and `trimCommand` (shell words the trim's
-// arguments follow) for trims; an empty command leaves out the encoder.
-QString resourceFolderWith(const QString &folder, const QByteArray &trimCommand);
-QByteArray fakeEncoder(const QString &scenario);
-// The real encoder reading at the input's own pace, so a trim surely runs
-// for a while.
-QByteArray pacedEncoder();
+// A resource folder made in `folder`, with the real prober and an encoder
+// that makes poster frames as the real one does and trims with `encoder`:
+// the real one when empty, "paced" for the real one reading at the input's
+// own pace, "missing" for none, else a fake of tests/support/faketools.
+QString resourceFolder(const QString &encoder, const QString &folder);
 
 QStringList folderListing(const QString &folder);
 QByteArray fileContents(const QString &path);
@@ -88,6 +77,7 @@ bool writeFile(const QString &path, const QByteArray &bytes);
 // What a trim must never leave: partial files in `folder`, running or
 // unreaped children. Empty when there is nothing.
 QString leftBehind(const QString &folder);
+
 struct Media
 {
     bool isVideo = false; // a video track and a length
