@@ -1,6 +1,8 @@
 #include "apptest.h"
 
+#include <QAction>
 #include <QDir>
+#include <QFileDialog>
 #include <QLabel>
 #include <QTest>
 
@@ -51,9 +53,28 @@ void AppHarness::select(double start, double end) const
 
 bool AppHarness::startTrim(const QString &output)
 {
-    // An ended run may still await its deletion beside the new one.
     const QList<EncoderRun *> before = m_app->findChildren<EncoderRun *>();
     m_app->savePanelFinished(output);
+    return recordNewRun(before);
+}
+
+bool AppHarness::startTrimThroughDialog(const QString &typed, QString *proposed)
+{
+    const QList<EncoderRun *> before = m_app->findChildren<EncoderRun *>();
+    find<QAction>(QStringLiteral("trimVideoBTN"))->trigger();
+    auto *dialog = m_app->window()->findChild<QFileDialog *>();
+    if (!dialog || dialog->windowModality() != Qt::WindowModal)
+        return false;
+    *proposed = dialog->selectedFiles().value(0);
+    if (!typed.isEmpty())
+        dialog->selectFile(typed);
+    static_cast<QDialog *>(dialog)->accept();
+    return recordNewRun(before);
+}
+
+// An ended run may still await its deletion beside the new one.
+bool AppHarness::recordNewRun(const QList<EncoderRun *> &before)
+{
     const QList<EncoderRun *> runs = m_app->findChildren<EncoderRun *>();
     if (runs.isEmpty() || before.contains(runs.last()))
         return false;

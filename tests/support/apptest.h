@@ -45,6 +45,9 @@ public:
 
     // Confirms `output` as the save dialog does; false when no trim started.
     bool startTrim(const QString &output);
+    // Trims through the save dialog, confirming `typed` or else what it
+    // proposes, which goes to `proposed`; false when no trim started.
+    bool startTrimThroughDialog(const QString &typed, QString *proposed);
     bool startAndAwaitProgress(const QString &output);
     bool waitForEnd();
     QStringList encoderArguments() const { return m_arguments; }
@@ -55,6 +58,8 @@ public:
     void clearRecords();
 
 private:
+    bool recordNewRun(const QList<EncoderRun *> &before);
+
     // The app's diagnostics stay off the test's output unless a test captures them.
     DiagnosticLog::Capture m_quiet;
     QTemporaryDir m_temporaryBase;

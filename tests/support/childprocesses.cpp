@@ -7,32 +7,21 @@
 
 namespace {
 
-enum class Kind { Running, Zombie };
-
-QList<qint64> children(Kind kind)
+// The children of this process in /proc whose state is, or is not, "Z".
+QList<qint64> children(bool zombies)
 {
     QList<qint64> found;
-    const qint64 self = ::getpid();
     const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString &entry : entries) {
-        bool isPid = false;
-        const qint64 pid = entry.toLongLong(&isPid);
-        if (!isPid)
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+        if (entry.toLongLong() <= 0 || !stat.open(QIODevice::ReadOnly))
             continue;
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        // The fields after the command name, which is in parentheses and may
-        // itself hold blanks: state, then the parent's pid.
+        // After the command name, which is in parentheses and may hold
+        // blanks: the state, then the parent's pid.
         const QByteArray line = stat.readAll();
-        const qsizetype close = line.lastIndexOf(')');
-        if (close < 0)
-            continue;
-        const QList<QByteArray> fields = line.mid(close + 2).split(' ');
-        if (fields.size() < 2 || fields.at(1).toLongLong() != self)
-            continue;
-        if ((fields.at(0) == "Z") == (kind == Kind::Zombie))
-            found.append(pid);
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields.at(1).toLongLong() == ::getpid() && (fields.at(0) == "Z") == zombies)
+            found.append(entry.toLongLong());
     }
     return found;
 }
@@ -41,10 +30,10 @@ QList<qint64> children(Kind kind)
 
 QList<qint64> ChildProcesses::running()
 {
-    return children(Kind::Running);
+    return children(false);
 }
 
 QList<qint64> ChildProcesses::zombies()
 {
-    return children(Kind::Zombie);
+    return children(true);
 }
