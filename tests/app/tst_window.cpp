@@ -21,10 +21,9 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QStringList nudgeButtons = {
-    u"leftSecondDownBTN"_s,  u"leftFrameDownBTN"_s,  u"leftFrameUpBTN"_s,
-    u"leftSecondUpBTN"_s,    u"rightSecondDownBTN"_s, u"rightFrameDownBTN"_s,
-    u"rightFrameUpBTN"_s,    u"rightSecondUpBTN"_s};
+const QStringList nudgeButtons = {u"leftSecondDownBTN"_s,  u"leftFrameDownBTN"_s,  u"leftFrameUpBTN"_s,
+                                  u"leftSecondUpBTN"_s,    u"rightSecondDownBTN"_s, u"rightFrameDownBTN"_s,
+                                  u"rightFrameUpBTN"_s,    u"rightSecondUpBTN"_s};
 
 // Whether the controls that edit a selection are all enabled (true), all
 // disabled (false), or mixed.
@@ -43,8 +42,8 @@ std::optional<bool> editingEnabled(const AppHarness &harness)
 }
 
 // One step of a user: a nudge button's name, "key:<sequence>", "preset:<index>",
-// "start:<fraction>", "dialog:<file to open>" or "drop:<files>", with
-// "*<count>" to repeat it.
+// "start:<fraction>", or a file opened by "open:", "dialog:" or "drop:" (a
+// list with commas), with "*<count>" to repeat it.
 void perform(AppHarness &harness, const QString &step, const QDir &media)
 {
     const QStringList repeated = step.split(u'*');
@@ -52,7 +51,9 @@ void perform(AppHarness &harness, const QString &step, const QDir &media)
     const QString value = repeated.first().section(u':', 1);
     QWidget *window = harness.app().window();
     for (int i = 0; i < repeated.value(1, u"1"_s).toInt(); ++i) {
-        if (action == "key"_L1) {
+        if (action == "open"_L1) {
+            QVERIFY(harness.open(media.filePath(value)));
+        } else if (action == "key"_L1) {
             QTest::keySequence(window, QKeySequence(value));
         } else if (action == "preset"_L1) {
             auto *popup = harness.find<QComboBox>(u"presetDurationPOPUP"_s);
@@ -68,7 +69,7 @@ void perform(AppHarness &harness, const QString &step, const QDir &media)
             static_cast<QDialog *>(dialog)->accept();
         } else if (action == "drop"_L1) {
             QMimeData data;
-            for (const QString &name : value.split(u' '))
+            for (const QString &name : value.split(u','))
                 data.setUrls(data.urls() << QUrl::fromLocalFile(media.filePath(name)));
             auto *poster = harness.find<ImageDropView>(u"posterView"_s);
             QDragEnterEvent enter(poster->rect().center(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
@@ -154,49 +155,44 @@ void TestWindow::launchShowsNoVideo()
 
 void TestWindow::selection_data()
 {
-    QTest::addColumn<QString>("clip");
-    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QString>("steps"); // see perform()
     QTest::addColumn<QString>("presets"); // "<count>:<current title>"
     QTest::addColumn<QString>("start");
     QTest::addColumn<QString>("end");
     QTest::addColumn<QString>("output");
 
-    QTest::newRow("longest shorter preset, centred") << "long.mp4" << QStringList() << "6:2 min"
-        << "0:00:02.500" << "0:02:02.500" << "0:02:00.000";
-    QTest::newRow("by the Open dialog: no preset as long as the input") << "" << QStringList{u"dialog:sixty.mp4"_s}
-        << "4:45 sec" << "0:00:07.500" << "0:00:52.500" << "0:00:45.000";
-    QTest::newRow("the first file dropped: all of it, no preset shorter") << ""
-        << QStringList{u"drop:ten.mp4 long.mp4"_s} << "0:" << "0:00:00.000" << "0:00:10.000" << "0:00:10.000";
+    QTest::newRow("longest shorter preset, centred") << "open:long.mp4" << "6:2 min" << "0:00:02.500"
+                                                     << "0:02:02.500" << "0:02:00.000";
+    QTest::newRow("by the Open dialog: no preset as long as the input") << "dialog:sixty.mp4" << "4:45 sec"
+                                                                        << "0:00:07.500" << "0:00:52.500" << "0:00:45.000";
+    QTest::newRow("the first file dropped: all of it, no preset shorter") << "drop:ten.mp4,long.mp4" << "0:"
+                                                                          << "0:00:00.000" << "0:00:10.000" << "0:00:10.000";
     // 12 s at 5 frames a second: "10 sec" from 1 s to 11 s, a frame is 0.2 s.
-    const QStringList nudged = {u"0:00:00.000"_s, u"0:00:00.800"_s, u"0:00:01.200"_s, u"0:00:02.000"_s,
-                                u"0:00:10.000"_s, u"0:00:10.800"_s, u"0:00:11.200"_s, u"0:00:12.000"_s};
+    const QList<double> nudged{0.0, 0.8, 1.2, 2.0, 10.0, 10.8, 11.2, 12.0};
     for (qsizetype i = 0; i < nudgeButtons.size(); ++i) {
-        const bool start = i < 4;
-        const double seconds = nudged.at(i).mid(5).toDouble();
-        QTest::newRow(qPrintable(nudgeButtons.at(i))) << "five.mp4" << QStringList{nudgeButtons.at(i)} << "1:10 sec"
-            << (start ? nudged.at(i) : u"0:00:01.000"_s) << (start ? u"0:00:11.000"_s : nudged.at(i))
-            << u"0:00:%1"_s.arg(start ? 11 - seconds : seconds - 1, 6, 'f', 3, QLatin1Char('0'));
+        const auto text = [](double seconds) { return u"0:00:%1"_s.arg(seconds, 6, 'f', 3, u'0'); };
+        const double start = i < 4 ? nudged.at(i) : 1.0;
+        const double end = i < 4 ? 11.0 : nudged.at(i);
+        QTest::newRow(qPrintable(nudgeButtons.at(i))) << u"open:five.mp4 "_s + nudgeButtons.at(i) << "1:10 sec"
+                                                      << text(start) << text(end) << text(end - start);
     }
-    QTest::newRow("a frame earlier by its shortcut") << "five.mp4" << QStringList{u"key:Ctrl+Left"_s} << "1:10 sec"
-        << "0:00:00.800" << "0:00:11.000" << "0:00:10.200";
-    QTest::newRow("preset from the start") << "long.mp4" << QStringList{u"start:0.4"_s, u"preset:2"_s} << "6:30 sec"
-        << "0:00:50.000" << "0:01:20.000" << "0:00:30.000";
-    QTest::newRow("preset stops at the end") << "long.mp4" << QStringList{u"start:0.8"_s, u"preset:4"_s} << "6:1 min"
-        << "0:01:40.000" << "0:02:05.000" << "0:00:25.000";
-    QTest::newRow("nudges at the bounds") << "ten.mp4"
-        << QStringList{u"leftSecondDownBTN"_s, u"leftFrameDownBTN"_s, u"rightSecondUpBTN"_s, u"rightFrameUpBTN"_s} << "0:"
-        << "0:00:00.000" << "0:00:10.000" << "0:00:10.000";
-    QTest::newRow("start pushed past the end") << "ten.mp4" << QStringList{u"rightSecondDownBTN*9"_s, u"leftSecondUpBTN*2"_s}
-        << "0:" << "0:00:02.000" << "0:00:01.000" << "-0:00:01.000";
+    QTest::newRow("a frame earlier by its shortcut") << "open:five.mp4 key:Ctrl+Left" << "1:10 sec" << "0:00:00.800"
+                                                     << "0:00:11.000" << "0:00:10.200";
+    QTest::newRow("preset from the start") << "open:long.mp4 start:0.4 preset:2" << "6:30 sec" << "0:00:50.000"
+                                           << "0:01:20.000" << "0:00:30.000";
+    QTest::newRow("preset stops at the end") << "open:long.mp4 start:0.8 preset:4" << "6:1 min" << "0:01:40.000"
+                                             << "0:02:05.000" << "0:00:25.000";
+    QTest::newRow("nudges at the bounds") << "open:ten.mp4 leftSecondDownBTN leftFrameDownBTN rightSecondUpBTN "
+                                             "rightFrameUpBTN" << "0:" << "0:00:00.000" << "0:00:10.000" << "0:00:10.000";
+    QTest::newRow("start pushed past the end") << "open:ten.mp4 rightSecondDownBTN*9 leftSecondUpBTN*2" << "0:"
+                                               << "0:00:02.000" << "0:00:01.000" << "-0:00:01.000";
 }
 
 void TestWindow::selection()
 {
-    QFETCH(QString, clip);
-    QFETCH(QStringList, steps);
+    QFETCH(QString, steps);
     AppHarness harness;
-    QVERIFY(clip.isEmpty() || harness.open(m_media.filePath(clip)));
-    for (const QString &step : steps)
+    for (const QString &step : steps.split(u' '))
         perform(harness, step, QDir(m_media.path()));
     const auto *popup = harness.find<QComboBox>(u"presetDurationPOPUP"_s);
     QTEST(u"%1:%2"_s.arg(popup->count()).arg(popup->currentText()), "presets");
