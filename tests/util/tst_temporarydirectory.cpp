@@ -1,7 +1,6 @@
 #include <sys/stat.h>
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
@@ -13,16 +12,19 @@ namespace {
 int modeOf(const QString &path)
 {
     struct stat st {};
-    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
-        return -1;
-    return st.st_mode & 0777;
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
 }
 
-void touch(const QString &path)
+bool write(const QString &path, const QByteArray &bytes = "x")
 {
     QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("x");
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+bool isEmptyFolder(const QString &path)
+{
+    return QFileInfo(path).isDir()
+        && QDir(path).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
 }
 
 } // namespace
@@ -32,135 +34,78 @@ class TestTemporaryDirectory : public QObject
     Q_OBJECT
 
 private slots:
-    void createsPrivateFolders();
-    void clearEmptiesOnlyItsOwnFolder();
-    void clearNeverFollowsLinks();
-    void instancesDoNotDisturbEachOther();
-    void leftoversOfDeadInstancesAreSwept();
-    void refusesABaseThatIsALink();
-    void releaseRemovesTheFolder();
+    void privateFolderGoesOnRelease()
+    {
+        const QString base = m_root.filePath(QStringLiteral("private"));
+        QString path;
+        {
+            const TemporaryDirectory directory(base);
+            path = directory.path();
+            QVERIFY(path.startsWith(base + QLatin1Char('/')) && path.endsWith(QLatin1Char('/')));
+            QCOMPARE(modeOf(base), 0700);
+            QCOMPARE(modeOf(path), 0700);
+            QVERIFY(write(path + QStringLiteral("file")));
+        }
+        QVERIFY(isEmptyFolder(base));
+    }
+
+    void clearEmptiesOnlyItsFolderAndNeverFollowsLinks()
+    {
+        const QString outside = m_root.filePath(QStringLiteral("outside"));
+        const QString precious = outside + QStringLiteral("/precious");
+        QVERIFY(QDir().mkpath(outside) && write(precious));
+        const QString base = m_root.filePath(QStringLiteral("clear"));
+        const TemporaryDirectory directory(base);
+        const QString path = directory.path();
+        QVERIFY(write(base + QStringLiteral("/sentinel")));
+        QVERIFY(QDir(path).mkpath(QStringLiteral("Poster/deeper")) && write(path + QStringLiteral("Poster/out.jpg")));
+        QVERIFY(write(path + QStringLiteral(".hidden")));
+        QVERIFY(QFile::link(outside, path + QStringLiteral("folder-link")));
+        QVERIFY(QFile::link(precious, path + QStringLiteral("file-link")));
+
+        directory.clear();
+
+        QVERIFY(isEmptyFolder(path));
+        QVERIFY(QFile::exists(base + QStringLiteral("/sentinel")));
+        QVERIFY(QFile::exists(precious));
+    }
+
+    void startingSweepsOnlyDeadInstances()
+    {
+        const QString base = m_root.filePath(QStringLiteral("sweep"));
+        const TemporaryDirectory running(base);
+        QVERIFY(write(running.path() + QStringLiteral("mine")));
+        const QDir folder(base);
+        // A crashed instance: its lock names a process that no longer runs.
+        QVERIFY(folder.mkpath(QStringLiteral("instance-crashed/Poster")));
+        QVERIFY(write(folder.filePath(QStringLiteral("instance-crashed.lock")),
+                      "2147483646\nkestrel\n" + QSysInfo::machineHostName().toUtf8() + '\n'));
+        // And one that never got as far as its lock.
+        QVERIFY(folder.mkpath(QStringLiteral("instance-unlocked")));
+        QVERIFY(write(folder.filePath(QStringLiteral("unrelated"))));
+
+        const TemporaryDirectory started(base);
+
+        QVERIFY(started.isValid() && started.path() != running.path());
+        QVERIFY(QFile::exists(running.path() + QStringLiteral("mine")));
+        QVERIFY(!folder.exists(QStringLiteral("instance-crashed")));
+        QVERIFY(!folder.exists(QStringLiteral("instance-unlocked")));
+        QVERIFY(folder.exists(QStringLiteral("unrelated")));
+    }
+
+    void refusesABaseThatIsALink()
+    {
+        const QString target = m_root.filePath(QStringLiteral("target"));
+        const QString base = m_root.filePath(QStringLiteral("planted-link"));
+        QVERIFY(QDir().mkpath(target) && QFile::link(target, base));
+        const TemporaryDirectory directory(base);
+        QVERIFY(!directory.isValid());
+        QVERIFY(isEmptyFolder(target));
+    }
 
 private:
     QTemporaryDir m_root;
 };
-
-void TestTemporaryDirectory::createsPrivateFolders()
-{
-    const QString base = m_root.filePath(QStringLiteral("private-base"));
-    TemporaryDirectory directory(base);
-    QVERIFY(directory.isValid());
-    QVERIFY(directory.path().endsWith(QLatin1Char('/')));
-    QVERIFY(directory.path().startsWith(base + QLatin1Char('/')));
-    QCOMPARE(modeOf(base), 0700);
-    QCOMPARE(modeOf(directory.path()), 0700);
-}
-
-void TestTemporaryDirectory::clearEmptiesOnlyItsOwnFolder()
-{
-    const QString base = m_root.filePath(QStringLiteral("clear-base"));
-    TemporaryDirectory directory(base);
-    const QString sentinel = QDir(base).filePath(QStringLiteral("sentinel"));
-    touch(sentinel);
-    QVERIFY(QDir(directory.path()).mkpath(QStringLiteral("Poster/deeper")));
-    touch(directory.path() + QStringLiteral("Poster/out.jpg"));
-    touch(directory.path() + QStringLiteral(".hidden"));
-
-    directory.clear();
-
-    QVERIFY(QFileInfo(directory.path()).isDir());
-    QVERIFY(QDir(directory.path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot));
-    QVERIFY(QFile::exists(sentinel));
-}
-
-void TestTemporaryDirectory::clearNeverFollowsLinks()
-{
-    const QString outside = m_root.filePath(QStringLiteral("outside"));
-    QVERIFY(QDir().mkpath(outside));
-    touch(QDir(outside).filePath(QStringLiteral("precious")));
-    const QString outsideFile = m_root.filePath(QStringLiteral("precious-file"));
-    touch(outsideFile);
-
-    TemporaryDirectory directory(m_root.filePath(QStringLiteral("link-base")));
-    QVERIFY(QFile::link(outside, directory.path() + QStringLiteral("folder-link")));
-    QVERIFY(QFile::link(outsideFile, directory.path() + QStringLiteral("file-link")));
-
-    directory.clear();
-
-    QVERIFY(!QFileInfo(directory.path() + QStringLiteral("folder-link")).isSymLink());
-    QVERIFY(!QFileInfo(directory.path() + QStringLiteral("file-link")).isSymLink());
-    QVERIFY(QFile::exists(QDir(outside).filePath(QStringLiteral("precious"))));
-    QVERIFY(QFile::exists(outsideFile));
-}
-
-void TestTemporaryDirectory::instancesDoNotDisturbEachOther()
-{
-    const QString base = m_root.filePath(QStringLiteral("shared-base"));
-    TemporaryDirectory first(base);
-    TemporaryDirectory second(base);
-    QVERIFY(first.isValid() && second.isValid());
-    QVERIFY(first.path() != second.path());
-
-    touch(first.path() + QStringLiteral("mine"));
-    touch(second.path() + QStringLiteral("theirs"));
-    second.clear();
-    QVERIFY(QFile::exists(first.path() + QStringLiteral("mine")));
-
-    // A third instance starting up must not sweep the running ones away.
-    TemporaryDirectory third(base);
-    QVERIFY(QFile::exists(first.path() + QStringLiteral("mine")));
-    QVERIFY(QFileInfo(second.path()).isDir());
-}
-
-void TestTemporaryDirectory::leftoversOfDeadInstancesAreSwept()
-{
-    const QString base = m_root.filePath(QStringLiteral("sweep-base"));
-    { TemporaryDirectory prepare(base); }
-    const QDir baseDir(base);
-
-    // A crashed instance: its folder is there, its lock names a process that
-    // no longer runs.
-    QVERIFY(baseDir.mkpath(QStringLiteral("instance-crashed")));
-    touch(baseDir.filePath(QStringLiteral("instance-crashed/out.jpg")));
-    QFile lock(baseDir.filePath(QStringLiteral("instance-crashed.lock")));
-    QVERIFY(lock.open(QIODevice::WriteOnly));
-    lock.write("2147483646\nkestrel\n" + QSysInfo::machineHostName().toUtf8() + "\n");
-    lock.close();
-    // And one that never got as far as its lock.
-    QVERIFY(baseDir.mkpath(QStringLiteral("instance-unlocked")));
-    // Anything not named like an instance is not ours to remove.
-    touch(baseDir.filePath(QStringLiteral("unrelated")));
-
-    TemporaryDirectory directory(base);
-
-    QVERIFY(!baseDir.exists(QStringLiteral("instance-crashed")));
-    QVERIFY(!baseDir.exists(QStringLiteral("instance-unlocked")));
-    QVERIFY(baseDir.exists(QStringLiteral("unrelated")));
-}
-
-void TestTemporaryDirectory::refusesABaseThatIsALink()
-{
-    const QString target = m_root.filePath(QStringLiteral("link-target"));
-    QVERIFY(QDir().mkpath(target));
-    const QString base = m_root.filePath(QStringLiteral("planted-link"));
-    QVERIFY(QFile::link(target, base));
-    TemporaryDirectory directory(base);
-    QVERIFY(!directory.isValid());
-    QVERIFY(directory.path().isEmpty());
-    QVERIFY(QDir(target).isEmpty());
-}
-
-void TestTemporaryDirectory::releaseRemovesTheFolder()
-{
-    const QString base = m_root.filePath(QStringLiteral("release-base"));
-    QString path;
-    {
-        TemporaryDirectory directory(base);
-        path = directory.path();
-        touch(path + QStringLiteral("file"));
-    }
-    QVERIFY(!QFileInfo::exists(path));
-    QVERIFY(QDir(base).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
-}
 
 QTEST_GUILESS_MAIN(TestTemporaryDirectory)
 #include "tst_temporarydirectory.moc"
