@@ -20,11 +20,6 @@ struct Readings
     qsizetype count = 0;
 };
 
-QString key(const char *name)
-{
-    return QString::fromLatin1(name);
-}
-
 // Malformed test input fails loudly.
 JSON parsed(const QByteArray &text)
 {
@@ -59,7 +54,7 @@ private slots:
             QTest::newRow(text) << QByteArray(text) << QString() << readings;
         };
         const auto lookup = [](const char *name, const char *text, const char *path, const Readings &readings) {
-            QTest::newRow(name) << QByteArray(text) << key(path) << readings;
+            QTest::newRow(name) << QByteArray(text) << QString::fromLatin1(path) << readings;
         };
         constexpr qint64 large = 9007199254740993; // 2^53 + 1, no double
         value("true", {Type::boolean, "true", {}, 1, 1, 1});
@@ -99,7 +94,7 @@ private slots:
         QCOMPARE(value.exists(), !readings.error.has_value());
         // The comparison ignores errors: null is null.
         QCOMPARE(value == JSON(), readings.type == Type::null);
-        QCOMPARE(value.stringValue(), key(readings.string));
+        QCOMPARE(value.stringValue(), QString::fromLatin1(readings.string));
         QCOMPARE(value.numberValue(), readings.number);
         QCOMPARE(value.intValue(), readings.integer);
         QCOMPARE(value.optionalInt(), readings.optionalInteger);
@@ -124,11 +119,13 @@ private slots:
         QTest::newRow("nested bool vs number") << text("[[true]]") << QByteArray("[[1]]") << false;
         QTest::newRow("key order") << text(R"({"a": 1, "b": 2})") << QByteArray(R"({"b": 2, "a": 1})") << true;
         QTest::newRow("double") << QVariant(0.5) << QByteArray("0.5") << true;
-        QTest::newRow("Qt object") << QVariant(QJsonObject{{key("a"), 1}}) << QByteArray(R"({"a": 1})") << true;
+        QTest::newRow("object") << QVariant(QJsonObject{{QStringLiteral("a"), 1}}) << QByteArray(R"({"a":1})") << true;
         // JSON values inside are unwrapped; an element of no JSON kind becomes null.
-        QTest::newRow("map") << QVariant(QVariantMap{{key("list"), QVariantList{QVariant::fromValue(JSON(key("x")))}},
-                                                     {key("odd"), QVariant(QUrl(key("file:///x")))}})
-                             << QByteArray(R"({"list": ["x"], "odd": null})") << true;
+        const QVariant odd(QUrl(QStringLiteral("file:///x")));
+        const QVariantList wrapped{QVariant::fromValue(JSON(QStringLiteral("x")))};
+        const QVariantMap map{{QStringLiteral("list"), wrapped}, {QStringLiteral("odd"), odd}};
+        QTest::newRow("map") << QVariant(map) << QByteArray(R"({"list": ["x"], "odd": null})") << true;
+        QTest::newRow("no JSON kind") << odd << QByteArray("null") << false;
     }
     void equality()
     {
@@ -138,7 +135,9 @@ private slots:
         const JSON value = JSON::fromObject(object);
         QCOMPARE(value == parsed(json), equal);
         QCOMPARE(parsed(json) == value, equal);
-        QCOMPARE(value.error(), std::nullopt);
+        // A value of no JSON kind carries the reason and equals nothing, not even itself.
+        QCOMPARE(value.exists(), value.type() != Type::unknown);
+        QCOMPARE(value == value, value.exists());
     }
 };
 
