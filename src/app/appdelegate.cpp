@@ -16,7 +16,6 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QMessageBox>
-#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QToolButton>
@@ -42,10 +41,6 @@ namespace {
 const QString supportEmail = QStringLiteral(KESTREL_SUPPORT_EMAIL);
 const QString leftKnob = QStringLiteral("left");
 const QString rightKnob = QStringLiteral("right");
-
-// A poster extraction is one seek and one frame; anything slower than this
-// is a tool that hangs, and the window must not stay frozen for good.
-constexpr int posterExtractionTimeoutMs = 30000;
 
 QString withAllowedSuffix(const QString &path, const QString &type)
 {
@@ -104,6 +99,12 @@ AppDelegate::AppDelegate(const QString &resourceFolder, const QString &temporary
     rightSecondUpBTN = m_ui->rightSecondUpBTN;
     forceEncodeCBX = m_ui->forceEncodeCBX;
     presetDurationPOPUP = m_ui->presetDurationPOPUP;
+    posterCaptionLabel = m_ui->posterCaptionLabel;
+    // The caption comes and goes without moving the controls below.
+    QSizePolicy captionPolicy = posterCaptionLabel->sizePolicy();
+    captionPolicy.setRetainSizeWhenHidden(true);
+    posterCaptionLabel->setSizePolicy(captionPolicy);
+    m_posters = new PosterExtraction(m_tools, QFileInfo(m_posterFrameFilePath).path(), this);
 
     m_ui->openMenuBTN->setShortcut(QKeySequence::Open);
     m_ui->saveMenuBTN->setShortcut(QKeySequence::Save);
@@ -156,6 +157,11 @@ void AppDelegate::connectActions()
     connect(presetDurationPOPUP, &QComboBox::activated, this, &AppDelegate::presetDurationPOPUPChanged);
     connect(progressWindow, &ProgressSheet::cancelRequested,
             this, &AppDelegate::closeBTNInsideProgressWindowClicked);
+    connect(m_posters, &PosterExtraction::extracted, this,
+            [this](double, PosterExtraction::Accuracy accuracy, bool shown) { showPosterFrame(accuracy, shown); });
+    // While a knob is dragged, nearest keyframes stand in; the exact frame comes on release.
+    connect(myRangeSlider, &RangeSlider::dragFinished, this,
+            [this] { requestPosterFrame(PosterExtraction::Accuracy::Exact); });
 }
 
 // The Selection menu repeats the eight nudge buttons with shortcuts; an
@@ -196,6 +202,7 @@ void AppDelegate::applicationDidFinishLaunching()
 
 void AppDelegate::applicationWillTerminate()
 {
+    dropPosterFrame();
     if (m_globalProcess)
         delete m_globalProcess.data();
     clearTemporaryDirectory();
@@ -309,6 +316,7 @@ void AppDelegate::openVideo(const QUrl &url)
     // The running trim reports on the open video; a new one waits for it.
     if (isTrimming())
         return;
+    dropPosterFrame();
     disableEditingControls();
     const QString path = url.toLocalFile();
     m_globalFP = FileProbe::create(path, m_tools);
@@ -413,8 +421,8 @@ void AppDelegate::rangeSliderChanged(RangeSlider *slider)
 void AppDelegate::refreshForSelection()
 {
     updateTimeFields();
-    const QString knob = myRangeSlider->currentSliderDragging() == DraggedSlider::start ? leftKnob : rightKnob;
-    extractPosterFrame(knob, m_posterFrameFilePath);
+    requestPosterFrame(myRangeSlider->isDragging() ? PosterExtraction::Accuracy::Keyframe
+                                                   : PosterExtraction::Accuracy::Exact);
 }
 
 void AppDelegate::updateTimeFields()
@@ -427,30 +435,33 @@ void AppDelegate::updateTimeFields()
     outputDurationTF->setText(QStringLiteral("Output Duration: ") + timeTextFromSeconds(end - start));
 }
 
-void AppDelegate::extractPosterFrame(const QString &knob, const QString &outputPath)
+// The frame at the knob that moved last, extracted in the background.
+void AppDelegate::requestPosterFrame(PosterExtraction::Accuracy accuracy)
 {
-    if (!m_globalFP || outputPath.isEmpty())
+    if (!m_globalFP || m_posterFrameFilePath.isEmpty())
         return;
-    const double time = knob == leftKnob ? startSeconds() : knob == rightKnob ? endSeconds() : 0.0;
-    const QString creator = m_tools.pathForResource(ToolLocator::creator);
-    if (creator.isEmpty())
-        return;
+    const bool start = myRangeSlider->currentSliderDragging() == DraggedSlider::start;
+    m_posters->request(m_globalFP->fileFullPath().value_or(QString()), start ? startSeconds() : endSeconds(),
+                       accuracy);
+}
 
-    QProcess encoder;
-    encoder.setProgram(creator);
-    encoder.setArguments({QStringLiteral("-v"), QStringLiteral("quiet"), QStringLiteral("-ss"),
-                          decimalText(time), QStringLiteral("-i"), m_globalFP->fileFullPath().value_or(QString()),
-                          QStringLiteral("-vf"), QStringLiteral("scale=-1:480,setsar=1:1"),
-                          QStringLiteral("-frames:v"), QStringLiteral("1"), QStringLiteral("-y"), outputPath});
-    encoder.setProcessChannelMode(QProcess::ForwardedChannels);
-    encoder.start();
-    // The encoder must not wait for keystrokes from us.
-    encoder.closeWriteChannel();
-    if (encoder.waitForStarted() && !encoder.waitForFinished(posterExtractionTimeoutMs)) {
-        encoder.kill();
-        encoder.waitForFinished();
-    }
-    posterView->setImage(QImage(outputPath));
+void AppDelegate::showPosterFrame(PosterExtraction::Accuracy accuracy, bool shown)
+{
+    if (!shown)
+        return;
+    posterView->setImage(QImage(m_posterFrameFilePath));
+    const bool nearest = accuracy == PosterExtraction::Accuracy::Keyframe;
+    posterCaptionLabel->setVisible(nearest);
+    posterView->setAccessibleDescription(nearest ? posterCaptionLabel->text() : QString());
+}
+
+// Opening another file or quitting: no frame of this file may show up later.
+void AppDelegate::dropPosterFrame()
+{
+    m_posters->reset();
+    posterView->setImage(QImage());
+    posterCaptionLabel->hide();
+    posterView->setAccessibleDescription(QString());
 }
 
 // An input without a known duration has no scale to move a knob on.

@@ -14,6 +14,7 @@
 #include <QVariantMap>
 
 #include "encoderrun.h"
+#include "posterextraction.h"
 #include "temporarydirectory.h"
 #include "toollocator.h"
 
@@ -120,7 +121,9 @@ private:
 
     void refreshForSelection();
     void updateTimeFields();
-    void extractPosterFrame(const QString &knob, const QString &outputPath);
+    void requestPosterFrame(PosterExtraction::Accuracy accuracy);
+    void showPosterFrame(PosterExtraction::Accuracy accuracy, bool shown);
+    void dropPosterFrame();
     void moveStart(double seconds);
     void moveEnd(double seconds);
     double startSeconds() const;
@@ -170,8 +173,10 @@ private:
     QToolButton *rightSecondUpBTN = nullptr;
     QCheckBox *forceEncodeCBX = nullptr;
     QComboBox *presetDurationPOPUP = nullptr;
+    QLabel *posterCaptionLabel = nullptr;
 
     // Working state.
+    PosterExtraction *m_posters = nullptr;
     std::shared_ptr<const FileProbe> m_globalFP;
     QPointer<EncoderRun> m_globalProcess;
     std::optional<bool> m_isProcessCancelledByUser;

@@ -222,7 +222,19 @@ void RangeSlider::mousePressEvent(QMouseEvent *event)
     } else {
         m_currentSliderDragging.reset();
     }
+    m_mouseHoldsKnob = m_currentSliderDragging.has_value();
     event->accept();
+}
+
+void RangeSlider::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton || !m_mouseHoldsKnob) {
+        event->ignore();
+        return;
+    }
+    m_mouseHoldsKnob = false;
+    event->accept();
+    emit dragFinished();
 }
 
 void RangeSlider::mouseMoveEvent(QMouseEvent *event)
@@ -289,6 +301,8 @@ void RangeSlider::announceAndStore(const SelectionRange &newSelection)
 void RangeSlider::changeEvent(QEvent *event)
 {
     if (event->type() == QEvent::EnabledChange) {
+        // A disabled slider gets no release: the knob is let go here.
+        m_mouseHoldsKnob = m_mouseHoldsKnob && isEnabled();
         rebuildBarFillGradient();
         update();
     }

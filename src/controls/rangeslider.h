@@ -46,6 +46,8 @@ public:
 
     SelectionRange selection() const;
     std::optional<DraggedSlider> currentSliderDragging() const;
+    // Whether the mouse holds a knob now.
+    bool isDragging() const { return m_mouseHoldsKnob; }
 
     // In units of minValue...maxValue. The setters store any value as given,
     // without clamping and without comparing the two ends.
@@ -70,11 +72,14 @@ signals:
     void lengthChanged();
     // After every change of start or end; currentSliderDragging() tells which end moved.
     void onControlChanged(RangeSlider *slider);
+    // The mouse let go of a knob it was dragging.
+    void dragFinished();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
     void changeEvent(QEvent *event) override;
 
 private:
@@ -97,6 +102,7 @@ private:
     RangeSliderKnobStyle m_knobStyle = RangeSliderKnobStyle::square;
     SelectionRange m_selection;
     std::optional<DraggedSlider> m_currentSliderDragging;
+    bool m_mouseHoldsKnob = false;
 
     mutable std::optional<QBrush> m_sliderGradient;
     mutable std::optional<QBrush> m_barBackgroundGradient;

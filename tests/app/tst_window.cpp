@@ -7,7 +7,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMimeData>
+#include <QProcess>
 #include <QTest>
 #include <QToolButton>
 
@@ -15,7 +17,9 @@
 #include "diagnosticlog.h"
 #include "fileprobe.h"
 #include "imagedropview.h"
+#include "posterextraction.h"
 #include "rangeslider.h"
+#include "rangeslidergeometry.h"
 
 using namespace Qt::StringLiterals;
 
@@ -95,6 +99,7 @@ private slots:
     void selection_data();
     void selection();
     void openPrintsTheSelectionAndShowsThePoster();
+    void dragEndsOnTheExactFrame();
     void refusedInputs_data();
     void refusedInputs();
 
@@ -211,15 +216,43 @@ void TestWindow::openPrintsTheSelectionAndShowsThePoster()
     QCOMPARE(printed.lines(), (QStringList{u"Big slider start:0.0 end:0.98"_s, u"right"_s,
                                            u"Big slider start:0.02 end:0.98"_s, u"left"_s}));
     const auto *poster = harness.find<ImageDropView>(u"posterView"_s);
+    QVERIFY(harness.waitForPosters());
     QCOMPARE(QImage(harness.app().posterFrameFilePath()).height(), 480);
     QCOMPARE(poster->image().size(), QSize(640, 480));
 
     // The same length gives the same fractions, which call nothing back; the
-    // new video must show all the same.
+    // new video must show all the same, and never the old one's frame.
     printed.clear();
     QVERIFY(harness.open(clip("wide.mp4")));
     QVERIFY(printed.lines().isEmpty());
+    QVERIFY(poster->image().isNull());
+    QVERIFY(harness.waitForPosters());
     QCOMPARE(poster->image().size(), QSize(960, 480));
+}
+
+// Dragged knobs show the nearest keyframe, which is quick to find; the exact
+// frame comes when the mouse lets go.
+void TestWindow::dragEndsOnTheExactFrame()
+{
+    AppHarness harness;
+    QVERIFY(harness.open(clip("five.mp4")) && harness.waitForPosters());
+    auto *slider = harness.find<RangeSlider>(u"myRangeSlider"_s);
+    const QLabel *caption = harness.find<QLabel>(u"posterCaptionLabel"_s);
+    QPoint point = RangeSliderGeometry(slider->size(), slider->knobStyle()).endKnobFrame(slider->end()).center().toPoint();
+    QTest::mousePress(slider, Qt::LeftButton, {}, point);
+    for (int move = 0; move < 10; ++move)
+        QTest::mouseMove(slider, point -= QPoint(3, 0));
+    QVERIFY(harness.waitForPosters());
+    QVERIFY(!caption->isHidden());
+    QTest::mouseRelease(slider, Qt::LeftButton, {}, point);
+    QVERIFY(harness.waitForPosters());
+    QVERIFY(caption->isHidden());
+    const QString direct = m_media.filePath(u"direct.jpg"_s);
+    QCOMPARE(QProcess::execute(QDir(MediaFactory::toolsFolder()).filePath(ToolLocator::creator),
+                               PosterExtraction::arguments(clip("five.mp4"), slider->end() * 12.0, direct,
+                                                           PosterExtraction::Accuracy::Exact)), 0);
+    QCOMPARE(harness.find<ImageDropView>(u"posterView"_s)->image(), QImage(direct));
+    QVERIFY(QFile::remove(direct));
 }
 
 void TestWindow::refusedInputs_data()

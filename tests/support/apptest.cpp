@@ -9,6 +9,7 @@
 #include "childprocesses.h"
 #include "fileprobe.h"
 #include "json.h"
+#include "posterextraction.h"
 #include "rangeslider.h"
 
 namespace {
@@ -49,6 +50,12 @@ void AppHarness::select(double start, double end) const
 {
     find<RangeSlider>(QStringLiteral("myRangeSlider"))->setEnd(end);
     find<RangeSlider>(QStringLiteral("myRangeSlider"))->setStart(start);
+}
+
+bool AppHarness::waitForPosters() const
+{
+    const auto *posters = m_app->findChild<PosterExtraction *>();
+    return QTest::qWaitFor([posters] { return posters->isIdle(); }, 30000);
 }
 
 bool AppHarness::startTrim(const QString &output)

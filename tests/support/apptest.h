@@ -42,6 +42,8 @@ public:
     // Opens as the Open dialog does; true when no alert came.
     bool open(const QString &path);
     void select(double start, double end) const;
+    // Until no poster frame is being extracted or waits to be.
+    bool waitForPosters() const;
 
     // Confirms `output` as the save dialog does; false when no trim started.
     bool startTrim(const QString &output);

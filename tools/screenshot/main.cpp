@@ -6,8 +6,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QMainWindow>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QProgressBar>
 #include <QTemporaryDir>
@@ -15,8 +17,10 @@
 
 #include "appdelegate.h"
 #include "mediafactory.h"
+#include "posterextraction.h"
 #include "progresssheet.h"
 #include "rangeslider.h"
+#include "rangeslidergeometry.h"
 
 namespace {
 
@@ -36,6 +40,28 @@ QPixmap windowWithSheet(QMainWindow *window, QWidget *sheet)
     painter.fillRect(picture.rect(), QColor(0, 0, 0, 60));
     painter.drawPixmap(topLeft, sheetPicture);
     return picture;
+}
+
+// Poster frames arrive in the background.
+void waitForPosters(const AppDelegate &delegate)
+{
+    const auto *posters = delegate.findChild<PosterExtraction *>();
+    QDeadlineTimer deadline(30000);
+    while (!posters->isIdle() && !deadline.hasExpired())
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+}
+
+// A knob held by the mouse and moved: the poster shows the nearest keyframe.
+void dragEndKnob(RangeSlider *slider)
+{
+    const QPointF knob = RangeSliderGeometry(slider->size(), slider->knobStyle()).endKnobFrame(slider->end()).center();
+    const QPointF moved = knob - QPointF(slider->width() / 5.0, 0);
+    QMouseEvent press(QEvent::MouseButtonPress, knob, slider->mapToGlobal(knob), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, moved, slider->mapToGlobal(moved), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(slider, &press);
+    QApplication::sendEvent(slider, &move);
 }
 
 } // namespace
@@ -64,12 +90,19 @@ int main(int argc, char *argv[])
     bool ok = save(window->grab(), out.filePath(QStringLiteral("empty-window.png")));
 
     delegate.openVideo(QUrl::fromLocalFile(clip));
-    QApplication::processEvents();
+    waitForPosters(delegate);
     ok = save(window->grab(), out.filePath(QStringLiteral("main-window.png"))) && ok;
+
+    auto *slider = window->findChild<RangeSlider *>(QStringLiteral("myRangeSlider"));
+    dragEndKnob(slider);
+    waitForPosters(delegate);
+    ok = save(window->grab(), out.filePath(QStringLiteral("dragging.png"))) && ok;
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(), QPointF(), Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QApplication::sendEvent(slider, &release);
 
     // A re-encode of the whole clip runs long enough to catch the sheet.
     window->findChild<QCheckBox *>(QStringLiteral("forceEncodeCBX"))->setChecked(true);
-    auto *slider = window->findChild<RangeSlider *>(QStringLiteral("myRangeSlider"));
     slider->setStart(0.0);
     slider->setEnd(1.0);
     delegate.savePanelFinished(work.filePath(QStringLiteral("Trimmed.mp4")));

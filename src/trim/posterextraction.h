@@ -1,0 +1,88 @@
+#pragma once
+
+#include <optional>
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+
+#include "toollocator.h"
+
+class QProcess;
+
+// Poster frames extracted by `creator` in the background, one at a time, so
+// the window keeps answering however long a seek takes. A request made while
+// one runs waits, replacing any request already waiting: a burst of requests
+// ends in the newest one. Each extraction writes its own file in the poster
+// folder; a frame that is shown has been renamed to "out.jpg" there. Exact
+// frames are remembered, as JPEG bytes, for the last `cacheSize` times.
+class PosterExtraction : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class Accuracy {
+        Exact,    // the frame at the time asked for
+        Keyframe, // the keyframe at or before it: several times faster to find
+    };
+    Q_ENUM(Accuracy)
+
+    static constexpr qsizetype cacheSize = 64;
+
+    PosterExtraction(const ToolLocator &tools, const QString &posterFolder, QObject *parent = nullptr);
+    // Kills what still runs and waits for it: no child outlives the owner.
+    ~PosterExtraction() override;
+
+    static QStringList arguments(const QString &inputPath, double seconds, const QString &outputPath,
+                                 Accuracy accuracy);
+    QString shownFilePath() const;
+
+    void request(const QString &inputPath, double seconds, Accuracy accuracy);
+    // For another file: stops the running extraction (terminate, then kill),
+    // drops the waiting one and forgets the remembered frames. Nothing asked
+    // for before is announced after.
+    void reset();
+    bool isIdle() const { return !m_process && !m_waiting; }
+
+    // How long a stopped extraction may linger before it is killed.
+    void setKillDelay(int milliseconds) { m_killDelayMs = milliseconds; }
+
+signals:
+    // The newest frame so far is in shownFilePath(); `shown` is false when
+    // the tool gave none, and the file is then left as it was.
+    void extracted(double seconds, PosterExtraction::Accuracy accuracy, bool shown);
+
+private:
+    struct Job
+    {
+        QString inputPath;
+        double seconds = 0;
+        Accuracy accuracy = Accuracy::Exact;
+        quint64 id = 0;
+    };
+
+    void start(const Job &job);
+    void finishRunning(bool succeeded);
+    void stopProcess(QProcess *process) const;
+    void announce(const Job &job, bool shown);
+    bool showBytes(const QByteArray &jpeg) const;
+    void remember(double seconds, const QByteArray &jpeg);
+    QString jobFilePath(const Job &job) const;
+    static qint64 cacheKey(double seconds);
+
+    const ToolLocator m_tools;
+    const QString m_folder;
+    QProcess *m_process = nullptr;
+    Job m_running;
+    std::optional<Job> m_waiting;
+    QTimer m_watchdog;
+    quint64 m_lastId = 0;
+    quint64 m_announcedId = 0;
+    int m_killDelayMs = 1000;
+    QHash<qint64, QByteArray> m_cache;
+    QList<qint64> m_cacheOrder; // oldest first
+};
