@@ -35,8 +35,9 @@ struct Recorder
         for (const auto &[signal, code] : codes)
             QObject::connect(&slider, signal, &slider, [this, &slider, code = code] { note(slider, code); });
         QObject::connect(&slider, &RangeSlider::onControlChanged, &slider, [this](RangeSlider *sender) {
+            const OptionalKnob knob = sender->currentSliderDragging();
             note(*sender, 'C');
-            announced += QLatin1String(sender->currentSliderDragging() == startKnob ? ":start" : ":end");
+            announced += QLatin1String(knob == startKnob ? ":start" : knob == endKnob ? ":end" : ":none");
         });
     }
     void note(const RangeSlider &slider, char code)
@@ -278,7 +279,8 @@ private slots:
         ImageDropView view;
         const QSignalSpy posted(&view, &ImageDropView::fileAddedByDragAndDrop);
         const Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
-        QDragEnterEvent enter(QPoint(10, 10), offered, mimeData.get(), Qt::LeftButton, Qt::NoModifier);
+        // Shift proposes a move: an accepted drag asks for a copy all the same.
+        QDragEnterEvent enter(QPoint(10, 10), offered, mimeData.get(), Qt::LeftButton, Qt::ShiftModifier);
         QApplication::sendEvent(&view, &enter);
         QDragMoveEvent move(QPoint(10, 10), offered, mimeData.get(), Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(&view, &move);
