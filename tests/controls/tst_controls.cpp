@@ -62,8 +62,7 @@ struct Drag
     const char *announced;
     double snapRange = 0.0; // maxValue, with snapping, when set
     Qt::MouseButtons buttons = Qt::LeftButton; // held during the move
-    bool barClicks = true;
-    bool enabled = true;
+    bool barClicks = true, enabled = true;
 };
 
 struct Frames
@@ -73,15 +72,6 @@ struct Frames
     SelectionRange selection;
     QRectF bar, fill, startKnob, endKnob;
 };
-
-QImage render(QWidget &widget)
-{
-    QImage image(widget.size(), QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    // No window background: what is not painted stays transparent.
-    widget.render(&image, QPoint(), QRegion(), QWidget::RenderFlags());
-    return image;
-}
 
 bool isYellowish(const QColor &color)
 {
@@ -120,6 +110,8 @@ private slots:
         QFETCH(Drag, row);
         RangeSlider slider;
         slider.resize(400, 20);
+        slider.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&slider));
         slider.setStart(row.start);
         slider.setEnd(row.end);
         slider.setMaxValue(row.snapRange > 0.0 ? row.snapRange : 1.0);
@@ -221,9 +213,10 @@ private slots:
     {
         RangeSlider slider;
         slider.resize(400, 20);
+        slider.setAttribute(Qt::WA_NoSystemBackground); // what is not painted stays transparent
         slider.setStart(0.25);
         slider.setEnd(0.75);
-        const QImage enabled = render(slider);
+        const QImage enabled = slider.grab().toImage();
 
         // The fill lies between the knobs only, brighter at the top; the bar is darker at the top.
         for (const int x : {110, 200, 290})
@@ -243,12 +236,12 @@ private slots:
         QVERIFY(qAlpha(enabled.pixel(300, 1)) <= 1 && qAlpha(enabled.pixel(293, knobOnlyRow)) <= 1);
 
         slider.setEnabled(false);
-        const QImage disabled = render(slider);
+        const QImage disabled = slider.grab().toImage();
         QVERIFY(isYellowish(disabled.pixelColor(200, knobRow)));
         QVERIFY(disabled.pixelColor(200, knobRow).hsvSaturationF() < enabled.pixelColor(200, knobRow).hsvSaturationF() * 0.8);
         QCOMPARE(disabled.pixel(50, knobRow), enabled.pixel(50, knobRow));
         slider.setEnabled(true);
-        QCOMPARE(render(slider).pixel(200, knobRow), enabled.pixel(200, knobRow));
+        QCOMPARE(slider.grab().toImage().pixel(200, knobRow), enabled.pixel(200, knobRow));
     }
 
     void drops_data()
@@ -271,11 +264,9 @@ private slots:
         QFile(folder.filePath(QStringLiteral("clip.mov"))).open(QIODevice::WriteOnly);
         const auto mimeData = std::make_unique<QMimeData>();
         mimeData->setText(folder.filePath(QStringLiteral("clip.mov")));
-        QList<QUrl> dragged;
-        for (const QString &url : urls.replace(QStringLiteral("%1"), folder.path()).split(QLatin1Char(' '), Qt::SkipEmptyParts))
-            dragged << QUrl(url);
-        if (!dragged.isEmpty())
-            mimeData->setUrls(dragged);
+        if (!urls.isEmpty()) // as a desktop drag carries them, one a line
+            mimeData->setData(QStringLiteral("text/uri-list"),
+                              urls.replace(QStringLiteral("%1"), folder.path()).replace(QLatin1Char(' '), QLatin1Char('\n')).toUtf8());
         ImageDropView view;
         const QSignalSpy posted(&view, &ImageDropView::fileAddedByDragAndDrop);
         const Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;

@@ -21,7 +21,7 @@ QString s(const char *text)
     return QString::fromUtf8(text);
 }
 
-// The middle half of 100 seconds, stream copied unless told otherwise.
+// A trim of 100 seconds.
 TrimParameters cut(double start, double end, bool encode, bool audio, bool many, double min = 0.0, double max = 1.0)
 {
     return {.duration = 100.0, .minValue = min, .maxValue = max, .selectionStart = start, .selectionEnd = end,
