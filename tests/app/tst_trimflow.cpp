@@ -94,8 +94,8 @@ void TestTrimFlow::initTestCase()
     // its full length but cannot be read to its end.
     const QString faststart = factory.generate(u"faststart.mp4"_s, {u"-i"_s, factory.path(u"stereo.mp4"_s),
                                                                     u"-c"_s, u"copy"_s, u"-movflags"_s, u"+faststart"_s});
-    const QByteArray whole = AppTest::fileContents(faststart);
-    QVERIFY(AppTest::writeFile(factory.path(u"third.mp4"_s), whole.left(whole.size() / 3)));
+    const QByteArray whole = TestFiles::contents(faststart);
+    QVERIFY(TestFiles::write(factory.path(u"third.mp4"_s), whole.left(whole.size() / 3)));
 }
 
 void TestTrimFlow::trim_data()
@@ -178,21 +178,21 @@ void TestTrimFlow::trim()
     QVERIFY(QFile::copy(m_media.filePath(row.clip), input));
     QString output = folder.filePath(row.outputName);
     if (row.output == Output::Existing)
-        QVERIFY(AppTest::writeFile(output, "precious"));
+        QVERIFY(TestFiles::write(output, "precious"));
     if (row.output == Output::Folder)
         QVERIFY(QDir().mkdir(output));
     if (row.output == Output::LinkToInput)
         QVERIFY(QFile::link(input, output));
     if (row.output == Output::Unwritable) // Root may write anywhere on disk, but not new files in /proc.
         output = u"/proc/kestrel-trimmed.mp4"_s;
-    QStringList listing = AppTest::folderListing(folder.path());
-    const QByteArray inputBytes = AppTest::fileContents(input);
-    const QByteArray outputBytes = AppTest::fileContents(output);
+    QStringList listing = TestFiles::listing(folder.path());
+    const QByteArray inputBytes = TestFiles::contents(input);
+    const QByteArray outputBytes = TestFiles::contents(output);
 
     AppHarness harness(AppTest::resourceFolder(row.encoder, tools.path()));
     if (!harness.open(input) && row.end == End::Honest) {
         QCOMPARE(harness.lastAlert()->text(), AppTexts::unsupported);
-        QCOMPARE(AppTest::folderListing(folder.path()), listing);
+        QCOMPARE(TestFiles::listing(folder.path()), listing);
         return;
     }
     harness.select(0.25, 0.25 + row.length);
@@ -251,14 +251,14 @@ void TestTrimFlow::trim()
         if (row.output == Output::New)
             listing << row.outputName;
     } else if (row.output == Output::Folder) {
-        QCOMPARE(AppTest::folderListing(output), QStringList());
+        QCOMPARE(TestFiles::listing(output), QStringList());
     } else {
         QCOMPARE(QFileInfo::exists(output), row.output != Output::New && row.output != Output::Unwritable);
-        QCOMPARE(AppTest::fileContents(output), outputBytes);
+        QCOMPARE(TestFiles::contents(output), outputBytes);
     }
     listing.sort();
-    QCOMPARE(AppTest::folderListing(folder.path()), listing);
-    QVERIFY(removesInput || AppTest::fileContents(input) == inputBytes);
+    QCOMPARE(TestFiles::listing(folder.path()), listing);
+    QVERIFY(removesInput || TestFiles::contents(input) == inputBytes);
     QCOMPARE(harness.app().globalFP()->fileFullPath(), std::optional<QString>(input));
     QTRY_COMPARE(AppTest::leftBehind(folder.path()), QString());
 }

@@ -123,8 +123,8 @@ void TestWindow::initTestCase()
     QVERIFY(!factory.generate(u"tone.m4a"_s, {u"-f"_s, u"lavfi"_s,
         u"-i"_s, u"sine=duration=1"_s, u"-c:a"_s, u"aac"_s}).isEmpty());
     // The index sits at the end of a file written without faststart.
-    const QByteArray mp4 = AppTest::fileContents(clip("ten.mp4"));
-    QVERIFY(AppTest::writeFile(clip("no-index.mp4"), mp4.left(mp4.lastIndexOf("moov") - 4)));
+    const QByteArray mp4 = TestFiles::contents(clip("ten.mp4"));
+    QVERIFY(TestFiles::write(clip("no-index.mp4"), mp4.left(mp4.lastIndexOf("moov") - 4)));
     QVERIFY(QDir(m_media.path()).mkdir(u"folder.mp4"_s));
 }
 
@@ -152,10 +152,10 @@ void TestWindow::launchShowsNoVideo()
     QVERIFY(harness.app().posterFrameFilePath() == folder + u"Poster/out.jpg"_s);
     QVERIFY(QDir(folder).mkpath(u"Poster"_s));
     harness.app().applicationDidFinishLaunching();
-    QCOMPARE(AppTest::folderListing(folder), QStringList());
+    QCOMPARE(TestFiles::listing(folder), QStringList());
     QVERIFY(QDir(folder).mkpath(u"Poster"_s));
     harness.app().applicationWillTerminate();
-    QCOMPARE(AppTest::folderListing(folder), QStringList());
+    QCOMPARE(TestFiles::listing(folder), QStringList());
 }
 
 void TestWindow::selection_data()
@@ -274,8 +274,8 @@ void TestWindow::refusedInputs()
     QFETCH(QString, input);
     QFETCH(QString, prober);
     const QString path = m_media.filePath(input);
-    const QStringList listing = AppTest::folderListing(m_media.path());
-    const QByteArray bytes = AppTest::fileContents(path);
+    const QStringList listing = TestFiles::listing(m_media.path());
+    const QByteArray bytes = TestFiles::contents(path);
     AppHarness harness(prober.isEmpty() ? MediaFactory::toolsFolder() : MediaFactory::fakeToolsFolder(prober));
     // A file refused after a video puts the window back to no video.
     QVERIFY(!prober.isEmpty() || harness.open(clip("ten.mp4")));
@@ -293,8 +293,8 @@ void TestWindow::refusedInputs()
     // Save stays in the menu, but offers nothing for a refused file.
     harness.find<QAction>(u"saveMenuBTN"_s)->trigger();
     QVERIFY(!harness.app().window()->findChild<QFileDialog *>());
-    QCOMPARE(AppTest::folderListing(m_media.path()), listing);
-    QCOMPARE(AppTest::fileContents(path), bytes);
+    QCOMPARE(TestFiles::listing(m_media.path()), listing);
+    QCOMPARE(TestFiles::contents(path), bytes);
 
     if (prober.isEmpty()) {
         QVERIFY(harness.open(clip("sixty.mp4")));

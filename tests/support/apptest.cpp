@@ -133,29 +133,10 @@ QString AppTest::resourceFolder(const QString &encoder, const QString &folder)
         ? quoted(tools.filePath(ToolLocator::creator)) + " -re"
         : quoted(QDir(MediaFactory::fakeToolsFolder(encoder)).filePath(ToolLocator::creator));
     const QString dispatcher = QDir(folder).filePath(ToolLocator::creator);
-    writeFile(dispatcher, "#!/bin/sh\ncase \" $* \" in *\" -frames:v \"*) exec " + quoted(tools.filePath(ToolLocator::creator))
+    TestFiles::write(dispatcher, "#!/bin/sh\ncase \" $* \" in *\" -frames:v \"*) exec " + quoted(tools.filePath(ToolLocator::creator))
                               + " \"$@\" ;; esac\nexec " + trimCommand + " \"$@\"\n");
     QFile::setPermissions(dispatcher, QFile::permissions(dispatcher) | QFileDevice::ExeOwner);
     return folder;
-}
-
-QStringList AppTest::folderListing(const QString &folder)
-{
-    QStringList entries = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    entries.sort();
-    return entries;
-}
-
-QByteArray AppTest::fileContents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool AppTest::writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
 QString AppTest::leftBehind(const QString &folder)

@@ -12,6 +12,7 @@
 #include "diagnosticlog.h"
 #include "encoderrun.h"
 #include "mediafactory.h"
+#include "testfiles.h"
 
 // The texts the app must show word for word.
 namespace AppTexts {
@@ -78,9 +79,6 @@ namespace AppTest {
 // own pace, "missing" for none, else a fake of tests/support/faketools.
 QString resourceFolder(const QString &encoder, const QString &folder);
 
-QStringList folderListing(const QString &folder);
-QByteArray fileContents(const QString &path);
-bool writeFile(const QString &path, const QByteArray &bytes);
 // What a trim must never leave: partial files in `folder`, running or
 // unreaped children. Empty when there is nothing.
 QString leftBehind(const QString &folder);

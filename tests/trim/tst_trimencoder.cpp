@@ -1,6 +1,6 @@
 #include <QtTest>
 
-#include "apptesting.h"
+#include "testfiles.h"
 #include "childprocesses.h"
 #include "containersuffix.h"
 #include "encoderprogress.h"
@@ -247,7 +247,7 @@ private slots:
         if (row.act == Act::Cancel)
             QCOMPARE(run->process()->exitStatus(), stubborn ? QProcess::CrashExit : QProcess::NormalExit);
         QCOMPARE(QDir(folderOwner.path()).entryList({s(".*kestrel-partial*")}, QDir::Files | QDir::Hidden), QStringList());
-        QCOMPARE(AppTesting::fileContents(folder.path(s("Trimmed.mp4"))) == previousOutput,
+        QCOMPARE(TestFiles::contents(folder.path(s("Trimmed.mp4"))) == previousOutput,
                  row.outcome != EncoderRun::Outcome::Succeeded);
     }
 };
