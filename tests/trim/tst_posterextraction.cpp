@@ -1,108 +1,85 @@
-#include <QDir>
 #include <QImage>
 #include <QProcess>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include "childprocesses.h"
 #include "mediafactory.h"
 #include "posterextraction.h"
+#include "testfiles.h"
 
 using namespace Qt::StringLiterals;
 
-// Requests come in without the event loop running between them, as they do
-// while the window handles a burst of key presses: which extractions run and
-// which are announced does not depend on how fast the encoder is.
+// Requests come without the event loop running between them, as during a
+// burst of key presses: which extractions run and which are announced does
+// not depend on how fast the encoder is.
 class TestPosterExtraction : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void initTestCase();
-    void burstsEndInTheNewestRequest();
-    void resetDropsWhatWasAskedBefore();
-    void exactFramesAreRemembered();
-    void destructionLeavesNoChild();
-
-private:
-    QList<double> announcedTimes(PosterExtraction &posters);
-
     QTemporaryDir m_media;
     QString m_clip;
-};
 
-void TestPosterExtraction::initTestCase()
-{
-    m_clip = MediaFactory(m_media.path()).videoClip(u"clip.mp4"_s, 10, 0);
-    QVERIFY(!m_clip.isEmpty() && QDir(m_media.path()).mkdir(u"Poster"_s));
-}
+    // Waits until nothing runs or waits; the times announced meanwhile, -1 for a frame not shown.
+    static QList<double> announcedTimes(PosterExtraction &posters)
+    {
+        QSignalSpy announced(&posters, &PosterExtraction::extracted);
+        while (!posters.isIdle() && announced.wait(30000)) {}
+        QList<double> times;
+        for (const QList<QVariant> &signal : announced)
+            times << (signal.at(2).toBool() ? signal.at(0).toDouble() : -1.0);
+        return times;
+    }
 
-// Waits until nothing runs or waits, and gives the times announced meanwhile.
-QList<double> TestPosterExtraction::announcedTimes(PosterExtraction &posters)
-{
-    QSignalSpy announced(&posters, &PosterExtraction::extracted);
-    QList<double> times;
-    while (!posters.isIdle() && announced.wait(30000)) {}
-    for (const QList<QVariant> &signal : announced)
-        times << (signal.at(2).toBool() ? signal.at(0).toDouble() : -1.0);
-    return times;
-}
+private slots:
+    void initTestCase()
+    {
+        m_clip = MediaFactory(m_media.path()).videoClip(u"clip.mp4"_s, 10, 0);
+        QVERIFY(!m_clip.isEmpty() && QDir(m_media.path()).mkdir(u"Poster"_s));
+    }
 
-void TestPosterExtraction::burstsEndInTheNewestRequest()
-{
-    PosterExtraction posters(ToolLocator(MediaFactory::toolsFolder()), m_media.filePath(u"Poster"_s));
-    for (const double seconds : {1.0, 2.0, 3.0, 8.0})
-        posters.request(m_clip, seconds, PosterExtraction::Accuracy::Exact);
-    QCOMPARE(announcedTimes(posters), (QList<double>{1.0, 8.0}));
-    const QString direct = m_media.filePath(u"direct.jpg"_s);
-    QCOMPARE(QProcess::execute(QDir(MediaFactory::toolsFolder()).filePath(ToolLocator::creator),
-                               PosterExtraction::arguments(m_clip, 8.0, direct, PosterExtraction::Accuracy::Exact)), 0);
-    QCOMPARE(QImage(posters.shownFilePath()), QImage(direct));
-    QCOMPARE(QImage(direct).height(), 480);
-    QVERIFY(QFile::remove(direct));
-    // Only the frame shown is kept.
-    QCOMPARE(QDir(m_media.filePath(u"Poster"_s)).entryList(QDir::Files), QStringList{u"out.jpg"_s});
-}
-
-void TestPosterExtraction::resetDropsWhatWasAskedBefore()
-{
-    PosterExtraction posters(ToolLocator(MediaFactory::toolsFolder()), m_media.filePath(u"Poster"_s));
-    posters.request(m_clip, 1.0, PosterExtraction::Accuracy::Exact);
-    posters.request(m_clip, 2.0, PosterExtraction::Accuracy::Keyframe);
-    posters.reset();
-    QVERIFY(posters.isIdle());
-    posters.request(m_clip, 5.0, PosterExtraction::Accuracy::Keyframe);
-    QCOMPARE(announcedTimes(posters), QList<double>{5.0});
-    QTRY_COMPARE(ChildProcesses::running(), QList<qint64>());
-}
-
-void TestPosterExtraction::exactFramesAreRemembered()
-{
-    PosterExtraction posters(ToolLocator(MediaFactory::toolsFolder()), m_media.filePath(u"Poster"_s));
-    posters.request(m_clip, 4.0, PosterExtraction::Accuracy::Exact);
-    posters.request(m_clip, 6.0, PosterExtraction::Accuracy::Exact);
-    QCOMPARE(announcedTimes(posters), (QList<double>{4.0, 6.0}));
-    const QImage six(posters.shownFilePath());
-    // Back and forth: no extraction runs, and the frame is the one made before.
-    QSignalSpy announced(&posters, &PosterExtraction::extracted);
-    posters.request(m_clip, 4.0, PosterExtraction::Accuracy::Exact);
-    posters.request(m_clip, 6.0, PosterExtraction::Accuracy::Exact);
-    QVERIFY(posters.isIdle());
-    QCOMPARE(announced.size(), 2);
-    QCOMPARE(QImage(posters.shownFilePath()), six);
-}
-
-void TestPosterExtraction::destructionLeavesNoChild()
-{
+    void burstsEndInTheNewestRequestAndExactFramesAreRemembered()
     {
         PosterExtraction posters(ToolLocator(MediaFactory::toolsFolder()), m_media.filePath(u"Poster"_s));
-        posters.request(m_clip, 9.0, PosterExtraction::Accuracy::Exact);
-        QVERIFY(!ChildProcesses::running().isEmpty());
+        for (const double seconds : {1.0, 2.0, 3.0, 8.0})
+            posters.request(m_clip, seconds, PosterExtraction::Accuracy::Exact);
+        QCOMPARE(announcedTimes(posters), (QList<double>{1.0, 8.0}));
+        const QString direct = m_media.filePath(u"direct.jpg"_s);
+        QCOMPARE(QProcess::execute(QDir(MediaFactory::toolsFolder()).filePath(ToolLocator::creator),
+                                   PosterExtraction::arguments(m_clip, 8.0, direct, PosterExtraction::Accuracy::Exact)), 0);
+        QCOMPARE(QImage(posters.shownFilePath()), QImage(direct));
+        QCOMPARE(QImage(direct).height(), 480);
+        QVERIFY(QFile::remove(direct));
+        // Only the frame shown is kept.
+        QCOMPARE(TestFiles::listing(m_media.filePath(u"Poster"_s)), QStringList{u"out.jpg"_s});
+
+        // Back and forth between remembered frames: shown at once, nothing runs.
+        const QByteArray eight = TestFiles::contents(posters.shownFilePath());
+        QSignalSpy announced(&posters, &PosterExtraction::extracted);
+        posters.request(m_clip, 1.0, PosterExtraction::Accuracy::Exact);
+        QVERIFY(TestFiles::contents(posters.shownFilePath()) != eight);
+        posters.request(m_clip, 8.0, PosterExtraction::Accuracy::Exact);
+        QVERIFY(posters.isIdle() && announced.size() == 2);
+        QCOMPARE(TestFiles::contents(posters.shownFilePath()), eight);
     }
-    QCOMPARE(ChildProcesses::running(), QList<qint64>());
-    QCOMPARE(ChildProcesses::zombies(), QList<qint64>());
-}
+
+    void resetAndDestructionLeaveNothingRunning()
+    {
+        {
+            PosterExtraction posters(ToolLocator(MediaFactory::toolsFolder()), m_media.filePath(u"Poster"_s));
+            posters.request(m_clip, 1.0, PosterExtraction::Accuracy::Exact);
+            posters.request(m_clip, 2.0, PosterExtraction::Accuracy::Keyframe);
+            posters.reset();
+            QVERIFY(posters.isIdle());
+            posters.request(m_clip, 5.0, PosterExtraction::Accuracy::Keyframe);
+            QCOMPARE(announcedTimes(posters), QList<double>{5.0});
+            posters.request(m_clip, 9.0, PosterExtraction::Accuracy::Exact);
+            QVERIFY(!ChildProcesses::running().isEmpty());
+        }
+        QCOMPARE(ChildProcesses::running(), QList<qint64>());
+        QCOMPARE(ChildProcesses::zombies(), QList<qint64>());
+    }
+};
 
 QTEST_GUILESS_MAIN(TestPosterExtraction)
 #include "tst_posterextraction.moc"
