@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QDir>
 #include <QFileDialog>
-#include <QLabel>
 #include <QTest>
 
 #include "childprocesses.h"
@@ -32,11 +31,6 @@ AppHarness::AppHarness(const QString &resourceFolder)
     if (!QTest::qWaitForWindowActive(m_app->window()))
         qWarning("The window never became active: shortcuts will not reach it.");
     m_app->applicationDidFinishLaunching();
-}
-
-QString AppHarness::text(const QString &labelName) const
-{
-    return find<QLabel>(labelName)->text();
 }
 
 bool AppHarness::open(const QString &path)
@@ -113,12 +107,6 @@ QList<QMessageBox *> AppHarness::alerts() const
     for (const QList<QVariant> &signal : m_alerts)
         boxes << signal.first().value<QMessageBox *>();
     return boxes;
-}
-
-void AppHarness::clearRecords()
-{
-    m_alerts.clear();
-    m_ends.clear();
 }
 
 QString AppTest::resourceFolder(const QString &encoder, const QString &folder)

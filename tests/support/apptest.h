@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 
+#include <QLabel>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QSignalSpy>
@@ -39,7 +40,7 @@ public:
     AppDelegate &app() const { return *m_app; }
     template<class T>
     T *find(const QString &objectName) const { return m_app->window()->findChild<T *>(objectName); }
-    QString text(const QString &labelName) const;
+    QString text(const QString &labelName) const { return find<QLabel>(labelName)->text(); }
     // Opens as the Open dialog does; true when no alert came.
     bool open(const QString &path);
     void select(double start, double end) const;
@@ -58,7 +59,7 @@ public:
     std::optional<EncoderRun::Outcome> outcome() const;
     QList<QMessageBox *> alerts() const;
     QMessageBox *lastAlert() const { return alerts().value(alerts().size() - 1); }
-    void clearRecords();
+    void clearRecords() { m_alerts.clear(), m_ends.clear(); }
 
 private:
     bool recordNewRun(const QList<EncoderRun *> &before);
