@@ -51,25 +51,18 @@ private slots:
             QTest::newRow(name) << convert << QString::fromLatin1(from) << QString::fromLatin1(to);
         };
         row("time rounded down, milliseconds padded", time, "7.0054", "0:00:07.005");
-        row("time rounded up into the minutes", time, "59.9996", "0:01:00.000");
-        row("time beyond a day", time, "90061.001", "25:01:01.001");
-        row("time negative", time, "-0.5", "-0:00:00.500");
-        row("time negative rounding to zero", time, "-0.0004", "0:00:00.000");
-        row("time not a number", time, "nan", "");
+        row("time rounded up into the hours", time, "3599.9996", "1:00:00.000");
         row("decimal zero", decimal, "0", "0.0");
         row("decimal shortest", decimal, "3.3333333333333335", "3.3333333333333335");
         // Hundredths, as the encoder prints them.
         row("time code", timeCode, "01:02:03.45", "3723.45");
         row("time code with a comma", timeCode, "00:00:10,00", "-1");
-        row("time code garbage", timeCode, "garbage", "-1");
         row("rate NTSC", rate, "30000/1001", "29.97002997");
-        row("rate with decimals", rate, "59.94/1", "59.94");
         row("rate undefined", rate, "0/0", "-1");
-        row("rate over zero", rate, "25/0", "-1");
         row("rate negative", rate, "-25/1", "-1");
-        row("rate without slash", rate, "25", "-1");
+        row("rate of two negatives", rate, "-25/-1", "-1");
         row("rate with two slashes", rate, "1/2/3", "-1");
-        row("rate garbage", rate, "fast/slow", "-1");
+        row("rate garbage", rate, "25fps/1", "-1");
     }
     void conversions()
     {
@@ -79,30 +72,21 @@ private slots:
         QCOMPARE(convert(from), to);
     }
 
-    // The encoder's progress lines are searched with this pattern.
-    void timeCodePattern()
-    {
-        const QString pattern = QStringLiteral("([0-9][0-9]):([0-9][0-9]):([0-9][0-9]).([0-9][0-9])");
-        const QString progress = QStringLiteral("frame=1 time=00:00:01.20 x\rframe=2 time=00:00:02,40 x\r");
-        QCOMPARE(Utils::regexMatches(pattern, progress),
-                 QStringList({QStringLiteral("00:00:01.20"), QStringLiteral("00:00:02,40")}));
-    }
-
     void sameFile_data()
     {
         QTest::addColumn<QString>("candidate");
         QTest::addColumn<bool>("same");
+        // No file has the decomposed name, so only its path can tell.
+        const QString decomposed = input.normalized(QString::NormalizationForm_D);
+        QVERIFY(!QFile::exists(path(decomposed)));
         QTest::newRow("equal text") << path(input) << true;
-        QTest::newRow("decomposed Unicode") << path(input.normalized(QString::NormalizationForm_D)) << true;
-        QTest::newRow("relative") << QDir::current().relativeFilePath(path(input)) << true;
-        QTest::newRow("dot-dot steps") << path(QStringLiteral("sub/../") + input) << true;
-        QTest::newRow("dot step") << path(QStringLiteral("./") + input) << true;
+        QTest::newRow("decomposed Unicode") << path(decomposed) << true;
+        QTest::newRow("relative") << QDir::current().relativeFilePath(path(decomposed)) << true;
+        QTest::newRow("through a linked folder") << path(QStringLiteral("sub/up/") + decomposed) << true;
         QTest::newRow("symbolic link") << path(QStringLiteral("link.mp4")) << true;
-        QTest::newRow("through a linked folder") << path(QStringLiteral("sub/up/") + input) << true;
         QTest::newRow("hard link") << path(QStringLiteral("hard.mp4")) << true;
         QTest::newRow("another file") << path(QStringLiteral("other.mp4")) << false;
         QTest::newRow("a new name") << path(QStringLiteral("Trimmed.mp4")) << false;
-        QTest::newRow("a new name in a linked folder") << path(QStringLiteral("sub/up/Trimmed.mp4")) << false;
     }
     void sameFile()
     {
