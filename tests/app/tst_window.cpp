@@ -35,7 +35,8 @@ std::optional<bool> editingEnabled(const AppHarness &harness)
 {
     QList<bool> states{harness.find<QAction>(u"trimVideoBTN"_s)->isEnabled(),
                        harness.find<QAction>(u"startSecondEarlierAction"_s)->isEnabled()};
-    for (const QString &name : nudgeButtons + QStringList{u"forceEncodeCBX"_s, u"presetDurationPOPUP"_s, u"myRangeSlider"_s})
+    const QStringList widgets{u"forceEncodeCBX"_s, u"presetDurationPOPUP"_s, u"myRangeSlider"_s};
+    for (const QString &name : nudgeButtons + widgets)
         states << harness.find<QWidget>(name)->isEnabled();
     if (states.count(states.first()) != states.size())
         return std::nullopt;
@@ -154,36 +155,35 @@ void TestWindow::launchShowsNoVideo()
 void TestWindow::selection_data()
 {
     QTest::addColumn<QString>("steps"); // see perform()
-    QTest::addColumn<QString>("presets"); // "<count>:<current title>"
-    QTest::addColumn<QString>("start");
-    QTest::addColumn<QString>("end");
-    QTest::addColumn<QString>("output");
+    QTest::addColumn<QString>("shown"); // presets as "<count>:<current title>", start, end, output duration
 
-    QTest::newRow("longest shorter preset, centred") << "open:long.mp4" << "6:2 min" << "0:00:02.500"
-                                                     << "0:02:02.500" << "0:02:00.000";
-    QTest::newRow("by the Open dialog: no preset as long as the input") << "dialog:sixty.mp4" << "4:45 sec"
-                                                                        << "0:00:07.500" << "0:00:52.500" << "0:00:45.000";
-    QTest::newRow("the first file dropped: all of it, no preset shorter") << "drop:ten.mp4,long.mp4" << "0:"
-                                                                          << "0:00:00.000" << "0:00:10.000" << "0:00:10.000";
+    QTest::newRow("longest shorter preset, centred")
+        << "open:long.mp4" << "6:2 min 0:00:02.500 0:02:02.500 0:02:00.000";
+    QTest::newRow("by the Open dialog: no preset as long as the input")
+        << "dialog:sixty.mp4" << "4:45 sec 0:00:07.500 0:00:52.500 0:00:45.000";
+    QTest::newRow("the first file dropped: all of it, no preset shorter")
+        << "drop:ten.mp4,long.mp4" << "0: 0:00:00.000 0:00:10.000 0:00:10.000";
     // 12 s at 5 frames a second: "10 sec" from 1 s to 11 s, a frame is 0.2 s.
     const QList<double> nudged{0.0, 0.8, 1.2, 2.0, 10.0, 10.8, 11.2, 12.0};
     for (qsizetype i = 0; i < nudgeButtons.size(); ++i) {
         const auto text = [](double seconds) { return u"0:00:%1"_s.arg(seconds, 6, 'f', 3, u'0'); };
         const double start = i < 4 ? nudged.at(i) : 1.0;
         const double end = i < 4 ? 11.0 : nudged.at(i);
-        QTest::newRow(qPrintable(nudgeButtons.at(i))) << u"open:five.mp4 "_s + nudgeButtons.at(i) << "1:10 sec"
-                                                      << text(start) << text(end) << text(end - start);
+        QTest::newRow(qPrintable(nudgeButtons.at(i)))
+            << u"open:five.mp4 "_s + nudgeButtons.at(i)
+            << u"1:10 sec %1 %2 %3"_s.arg(text(start), text(end), text(end - start));
     }
-    QTest::newRow("a frame earlier by its shortcut") << "open:five.mp4 key:Ctrl+Left" << "1:10 sec" << "0:00:00.800"
-                                                     << "0:00:11.000" << "0:00:10.200";
-    QTest::newRow("preset from the start") << "open:long.mp4 start:0.4 preset:2" << "6:30 sec" << "0:00:50.000"
-                                           << "0:01:20.000" << "0:00:30.000";
-    QTest::newRow("preset stops at the end") << "open:long.mp4 start:0.8 preset:4" << "6:1 min" << "0:01:40.000"
-                                             << "0:02:05.000" << "0:00:25.000";
-    QTest::newRow("nudges at the bounds") << "open:ten.mp4 leftSecondDownBTN leftFrameDownBTN rightSecondUpBTN "
-                                             "rightFrameUpBTN" << "0:" << "0:00:00.000" << "0:00:10.000" << "0:00:10.000";
-    QTest::newRow("start pushed past the end") << "open:ten.mp4 rightSecondDownBTN*9 leftSecondUpBTN*2" << "0:"
-                                               << "0:00:02.000" << "0:00:01.000" << "-0:00:01.000";
+    QTest::newRow("a frame earlier by its shortcut")
+        << "open:five.mp4 key:Ctrl+Left" << "1:10 sec 0:00:00.800 0:00:11.000 0:00:10.200";
+    QTest::newRow("preset from the start")
+        << "open:long.mp4 start:0.4 preset:2" << "6:30 sec 0:00:50.000 0:01:20.000 0:00:30.000";
+    QTest::newRow("preset stops at the end")
+        << "open:long.mp4 start:0.8 preset:4" << "6:1 min 0:01:40.000 0:02:05.000 0:00:25.000";
+    QTest::newRow("nudges at the bounds")
+        << "open:ten.mp4 leftSecondDownBTN leftFrameDownBTN rightSecondUpBTN rightFrameUpBTN"
+        << "0: 0:00:00.000 0:00:10.000 0:00:10.000";
+    QTest::newRow("start pushed past the end")
+        << "open:ten.mp4 rightSecondDownBTN*9 leftSecondUpBTN*2" << "0: 0:00:02.000 0:00:01.000 -0:00:01.000";
 }
 
 void TestWindow::selection()
@@ -193,10 +193,10 @@ void TestWindow::selection()
     for (const QString &step : steps.split(u' '))
         perform(harness, step, QDir(m_media.path()));
     const auto *popup = harness.find<QComboBox>(u"presetDurationPOPUP"_s);
-    QTEST(u"%1:%2"_s.arg(popup->count()).arg(popup->currentText()), "presets");
-    QTEST(harness.text(u"startTimeTF"_s).remove(u"Start Time: "_s), "start");
-    QTEST(harness.text(u"endTimeTF"_s).remove(u"End Time: "_s), "end");
-    QTEST(harness.text(u"outputDurationTF"_s).remove(u"Output Duration: "_s), "output");
+    const QString start = harness.text(u"startTimeTF"_s).remove(u"Start Time: "_s);
+    const QString end = harness.text(u"endTimeTF"_s).remove(u"End Time: "_s);
+    const QString output = harness.text(u"outputDurationTF"_s).remove(u"Output Duration: "_s);
+    QTEST(u"%1:%2 %3 %4 %5"_s.arg(popup->count()).arg(popup->currentText(), start, end, output), "shown");
     QVERIFY(harness.text(u"inputDurationTF"_s).startsWith(u"Input Duration: 0:0"_s));
 }
 
@@ -226,7 +226,8 @@ void TestWindow::openPrintsTheSelectionAndPostersFollow()
     // frame comes when the mouse lets go.
     auto *slider = harness.find<RangeSlider>(u"myRangeSlider"_s);
     const QLabel *caption = harness.find<QLabel>(u"posterCaptionLabel"_s);
-    QPoint point = RangeSliderGeometry(slider->size(), slider->knobStyle()).endKnobFrame(slider->end()).center().toPoint();
+    const RangeSliderGeometry geometry(slider->size(), slider->knobStyle());
+    QPoint point = geometry.endKnobFrame(slider->end()).center().toPoint();
     QTest::mousePress(slider, Qt::LeftButton, {}, point);
     for (int move = 0; move < 10; ++move)
         QTest::mouseMove(slider, point -= QPoint(3, 0));
