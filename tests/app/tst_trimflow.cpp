@@ -229,7 +229,8 @@ void TestTrimFlow::trim()
         const AppTest::Media media = AppTest::describe(output);
         QVERIFY(media.isVideo);
         if (row.end == End::Trimmed) {
-            QVERIFY2(qAbs(media.duration - inputMedia->duration() * 0.5) < 1.5, qPrintable(QString::number(media.duration)));
+            // A stream copy starts at a keyframe, and Matroska plays the frames before the start.
+            QVERIFY(qAbs(media.duration - inputMedia->duration() * 0.5) < 1.5);
             QCOMPARE(media.audioChannels, row.forceEncode ? std::min(inputChannels, 2) : inputChannels);
             QCOMPARE(media.hasSubtitles, !row.forceEncode && inputMedia->hasSubtitleTrack());
         }

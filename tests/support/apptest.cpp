@@ -121,8 +121,9 @@ QString AppTest::resourceFolder(const QString &encoder, const QString &folder)
         ? quoted(tools.filePath(ToolLocator::creator)) + " -re"
         : quoted(QDir(MediaFactory::fakeToolsFolder(encoder)).filePath(ToolLocator::creator));
     const QString dispatcher = QDir(folder).filePath(ToolLocator::creator);
-    TestFiles::write(dispatcher, "#!/bin/sh\ncase \" $* \" in *\" -frames:v \"*) exec " + quoted(tools.filePath(ToolLocator::creator))
-                              + " \"$@\" ;; esac\nexec " + trimCommand + " \"$@\"\n");
+    const QByteArray creator = quoted(tools.filePath(ToolLocator::creator));
+    TestFiles::write(dispatcher, "#!/bin/sh\ncase \" $* \" in *\" -frames:v \"*) exec " + creator
+                                     + " \"$@\" ;; esac\nexec " + trimCommand + " \"$@\"\n");
     QFile::setPermissions(dispatcher, QFile::permissions(dispatcher) | QFileDevice::ExeOwner);
     return folder;
 }
@@ -143,9 +144,9 @@ AppTest::Media AppTest::describe(const QString &path)
     Media media{probe->isValidMediaFile() && probe->hasVideoTrack() && probe->duration() > 0, probe->duration(), 0,
                 probe->hasSubtitleTrack()};
     for (const QVariantMap &track : probe->tracksInfo()) {
+        const JSON stream = JSON::fromObject(track.value(QStringLiteral("trackDictionary")));
         if (track.value(QStringLiteral("trackType")).toString() == QLatin1String("Audio"))
-            media.audioChannels = static_cast<int>(
-                JSON::fromObject(track.value(QStringLiteral("trackDictionary")))[QStringLiteral("channels")].intValue());
+            media.audioChannels = static_cast<int>(stream[QStringLiteral("channels")].intValue());
     }
     return media;
 }
