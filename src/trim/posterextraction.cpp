@@ -84,6 +84,12 @@ void PosterExtraction::request(const QString &inputPath, double seconds, Accurac
         announce(job, showBytes(remembered));
         return;
     }
+    // A keyframe preview is only a stand-in: the exact frame need not wait for it.
+    if (m_process && m_running.accuracy == Accuracy::Keyframe && accuracy == Accuracy::Exact) {
+        m_watchdog.stop();
+        stopProcess(m_process);
+        m_process = nullptr;
+    }
     if (m_process)
         m_waiting = job;
     else

@@ -17,7 +17,8 @@ class QProcess;
 // Poster frames extracted by `creator` in the background, one at a time, so
 // the window keeps answering however long a seek takes. A request made while
 // one runs waits, replacing any request already waiting: a burst of requests
-// ends in the newest one. Each extraction writes its own file in the poster
+// ends in the newest one. Only a keyframe preview gives way at once to an
+// exact frame. Each extraction writes its own file in the poster
 // folder; a frame that is shown has been renamed to "out.jpg" there. Exact
 // frames are remembered, as JPEG bytes, for the last `cacheSize` times.
 class PosterExtraction : public QObject
