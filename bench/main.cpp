@@ -54,6 +54,8 @@ void print(const QString &text)
 QString clipList(const BenchClips &clips)
 {
     QStringList lines;
+    for (const QString &label : clips.missing())
+        lines.append(QStringLiteral("- %1: could not be generated, left out").arg(label));
     for (const BenchClip &clip : clips.all()) {
         const double mebibytes = static_cast<double>(QFileInfo(clip.path).size()) / (1024.0 * 1024.0);
         lines.append(QStringLiteral("- %1: %2 MiB, %3")
@@ -66,18 +68,32 @@ QString clipList(const BenchClips &clips)
     return lines.join(QLatin1Char('\n'));
 }
 
+bool isMade(const BenchClip &clip)
+{
+    return !clip.path.isEmpty();
+}
+
 void measureInProcess(const BenchClips &clips, const QString &workFolder, ResultsTable &table)
 {
     BenchSession session(workFolder, table);
     const QList<BenchClips::Kind> kinds{BenchClips::Kind::FullHd, BenchClips::Kind::HdSurround,
                                         BenchClips::Kind::UltraHdHevc};
-    for (const BenchClips::Kind kind : kinds)
-        session.measureOpen(clips.clip(kind), repetitionsFor(kind));
-    for (const BenchClips::Kind kind : kinds)
-        session.measureNudges(clips.clip(kind), repetitionsFor(kind));
-    session.measureStreamCopy(clips.clip(BenchClips::Kind::FullHd), streamCopySeconds, trimRepetitions);
-    session.measureStreamCopy(clips.clip(BenchClips::Kind::HdSurround), streamCopySeconds, trimRepetitions);
-    session.measureReencode(clips.clip(BenchClips::Kind::FullHd), reencodeSeconds, reencodeRepetitions);
+    for (const BenchClips::Kind kind : kinds) {
+        if (isMade(clips.clip(kind)))
+            session.measureOpen(clips.clip(kind), repetitionsFor(kind));
+    }
+    for (const BenchClips::Kind kind : kinds) {
+        if (isMade(clips.clip(kind)))
+            session.measureNudges(clips.clip(kind), repetitionsFor(kind));
+    }
+    const BenchClip fullHd = clips.clip(BenchClips::Kind::FullHd);
+    const BenchClip surround = clips.clip(BenchClips::Kind::HdSurround);
+    if (isMade(fullHd))
+        session.measureStreamCopy(fullHd, streamCopySeconds, trimRepetitions);
+    if (isMade(surround))
+        session.measureStreamCopy(surround, streamCopySeconds, trimRepetitions);
+    if (isMade(fullHd))
+        session.measureReencode(fullHd, reencodeSeconds, reencodeRepetitions);
 }
 
 // Two warnings that say nothing about the app: the offscreen platform has no
@@ -121,7 +137,8 @@ int main(int argc, char *argv[])
     measureInProcess(clips, workFolder, table);
     ChildBench children(workFolder, table);
     children.measureStartup(repetitions);
-    children.measureMemory(clips.clip(BenchClips::Kind::FullHd));
+    if (isMade(clips.clip(BenchClips::Kind::FullHd)))
+        children.measureMemory(clips.clip(BenchClips::Kind::FullHd));
     QDir(workFolder).removeRecursively();
 
     print(QString());
