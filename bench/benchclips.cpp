@@ -36,6 +36,15 @@ QStringList h264()
             QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p")};
 }
 
+// A keyframe every `seconds` and nowhere else, not even at a change of
+// scene: an exact seek then decodes up to that many seconds of frames.
+QStringList keyframesEvery(int seconds, int rate)
+{
+    const QString interval = QString::number(seconds * rate);
+    return {QStringLiteral("-g"), interval, QStringLiteral("-keyint_min"), interval, QStringLiteral("-sc_threshold"),
+            QStringLiteral("0")};
+}
+
 QStringList aac(const QString &bitRate)
 {
     return {QStringLiteral("-c:a"), QStringLiteral("aac"), QStringLiteral("-b:a"), bitRate};
@@ -72,6 +81,11 @@ QList<BenchClips::Recipe> BenchClips::recipes()
                            QStringLiteral("log-level=error"), QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p"),
                            QStringLiteral("-tag:v"), QStringLiteral("hvc1")},
          2},
+        {Kind::FullHdSparseKeyframes, QStringLiteral("1080p H.264, 2 min, keyframes 10 s apart"),
+         QStringLiteral("h264-1080p-2min-gop10s.mp4"),
+         testPattern(QStringLiteral("1920x1080"), QStringLiteral("25"), 120) + sineTone(120, 2) + h264()
+             + keyframesEvery(10, 25) + aac(QStringLiteral("128k")),
+         1},
     };
 }
 

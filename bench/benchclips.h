@@ -19,7 +19,7 @@ struct BenchClip {
 class BenchClips
 {
 public:
-    enum class Kind { FullHd, HdSurround, UltraHdHevc };
+    enum class Kind { FullHd, HdSurround, UltraHdHevc, FullHdSparseKeyframes };
 
     explicit BenchClips(const QString &folder);
 

@@ -77,7 +77,7 @@ void measureInProcess(const BenchClips &clips, const QString &workFolder, Result
 {
     BenchSession session(workFolder, table);
     const QList<BenchClips::Kind> kinds{BenchClips::Kind::FullHd, BenchClips::Kind::HdSurround,
-                                        BenchClips::Kind::UltraHdHevc};
+                                        BenchClips::Kind::UltraHdHevc, BenchClips::Kind::FullHdSparseKeyframes};
     for (const BenchClips::Kind kind : kinds) {
         if (isMade(clips.clip(kind)))
             session.measureOpen(clips.clip(kind), repetitionsFor(kind));
