@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QTest>
 #include <QTimer>
 
 #include "appdelegate.h"
@@ -29,6 +30,10 @@ constexpr int trimTimeoutMs = 15 * 60 * 1000;
 // The app gives up on one extraction after 30 s, and an action waits for
 // two at most: the one running and its own.
 constexpr int posterTimeoutMs = 2 * 60 * 1000;
+// A second-long drag: 30 moves, one every 33 ms, as a mouse reports them.
+constexpr int dragMoves = 30;
+constexpr int dragMoveIntervalMs = 33;
+constexpr int dragPixels = 90;
 // The frame shown is painted within a tick or two of the loop; a stall
 // there counts as well.
 constexpr int paintSettleMs = 3 * StallMeter::intervalMs;
@@ -300,6 +305,50 @@ void BenchSession::measureNudgesAt(const BenchClip &clip, Position position, int
     report(QStringLiteral("nudge at the %1").arg(where), app, direct, stalls);
     m_table.addPosterTimes(QStringLiteral("nudge at the %1, %2").arg(where, clip.label), app, direct,
                            QStringLiteral("1 poster extraction, same arguments"), stalls);
+}
+
+// Dragging ------------------------------------------------------------------
+
+// Real mouse events on the knob, with the event loop running between the
+// moves as it does between the reports of a real mouse.
+void BenchSession::drag(QPoint from, QPoint to) const
+{
+    QTest::mousePress(m_slider, Qt::LeftButton, Qt::NoModifier, from);
+    for (int move = 1; move <= dragMoves; ++move) {
+        const QPoint at = from + (to - from) * move / dragMoves;
+        QTest::mouseMove(m_slider, at, dragMoveIntervalMs);
+        runEventLoopFor(dragMoveIntervalMs);
+    }
+}
+
+void BenchSession::measureDrag(const BenchClip &clip, int repetitions)
+{
+    progress(QStringLiteral("drag: %1").arg(clip.label));
+    if (!open(clip))
+        return;
+    const QPoint anchor = m_slider->startKnobFrame().center().toPoint();
+    const QString poster = workPath(posterName);
+    Samples app;
+    Samples direct;
+    QList<double> stalls;
+    for (int i = 0; i < repetitions; ++i) {
+        // Right and left in turn, and never twice to the same pixel, or to
+        // the frame shown after opening: a frame shown before would come
+        // from the app's memory of exact frames.
+        const int offset = i % 2 == 0 ? dragPixels + i : i;
+        const QPoint from = m_slider->startKnobFrame().center().toPoint();
+        const QPoint to(anchor.x() + offset, from.y());
+        const PosterRun run = posterRun([&] { drag(from, to); },
+                                        [&] { QTest::mouseRelease(m_slider, Qt::LeftButton, Qt::NoModifier, to); });
+        add(app, run.poster);
+        stalls.append(run.longestStallMs);
+        const double time = knobSeconds();
+        add(direct, timed([&] { return m_direct.extractPoster(clip.path, time, poster); }));
+    }
+    report(QStringLiteral("drag"), app, direct, stalls);
+    m_table.addPosterTimes(QStringLiteral("drag of the start knob, %1 moves in 1 s, %2").arg(dragMoves).arg(clip.label),
+                           app, direct, QStringLiteral("1 poster extraction of the frame let go on, same arguments"),
+                           stalls);
 }
 
 // Trimming ------------------------------------------------------------------

@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 
+#include <QPoint>
 #include <QString>
 #include <QUrl>
 
@@ -21,7 +22,7 @@ class RangeSlider;
 class ResultsTable;
 
 // Drives the real controller, with its window shown offscreen, through
-// opening, nudging and trimming, and runs the same tool commands
+// opening, nudging, dragging and trimming, and runs the same tool commands
 // directly beside each action. App and baseline alternate which goes first
 // where the baseline's work is known beforehand, so that both see the same
 // state of the page cache and of the machine's load.
@@ -42,6 +43,9 @@ public:
     // One nudge at the start, the middle and the end of the clip through to
     // the exact poster shown, against one extraction of that frame.
     void measureNudges(const BenchClip &clip, int repetitions);
+    // A knob dragged by the mouse for a second, through to the exact poster
+    // of where it was let go, against one extraction of that frame.
+    void measureDrag(const BenchClip &clip, int repetitions);
     // A stream copy of `seconds` from the save panel's confirmation to the
     // result alert, against the encoder alone and against `cp`.
     void measureStreamCopy(const BenchClip &clip, double seconds, int repetitions);
@@ -62,6 +66,7 @@ private:
     bool open(const BenchClip &clip);
     void moveSelectionAway();
     void measureNudgesAt(const BenchClip &clip, Position position, int repetitions);
+    void drag(QPoint from, QPoint to) const;
     bool selectLength(double seconds);
     std::optional<Cost> trimThroughApp(const QString &outputPath);
     static std::optional<Cost> timed(const std::function<bool()> &action);
