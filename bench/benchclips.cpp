@@ -1,5 +1,6 @@
 #include "benchclips.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include <QDir>
@@ -58,8 +59,9 @@ void progress(const QString &line)
 
 } // namespace
 
-BenchClips::BenchClips(const QString &folder)
+BenchClips::BenchClips(const QString &folder, const QStringList &only)
     : m_folder(folder)
+    , m_only(only)
 {
 }
 
@@ -96,10 +98,17 @@ bool BenchClips::prepare()
     m_kinds.clear();
     m_missing.clear();
     for (const Recipe &recipe : recipes()) {
-        if (!make(recipe))
+        if (isWanted(recipe) && !make(recipe))
             m_missing.append(recipe.label);
     }
     return !m_clips.isEmpty();
+}
+
+bool BenchClips::isWanted(const Recipe &recipe) const
+{
+    return m_only.isEmpty() || std::any_of(m_only.cbegin(), m_only.cend(), [&recipe](const QString &word) {
+               return recipe.fileName.contains(word, Qt::CaseInsensitive);
+           });
 }
 
 bool BenchClips::make(const Recipe &recipe)

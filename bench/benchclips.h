@@ -21,7 +21,9 @@ class BenchClips
 public:
     enum class Kind { FullHd, HdSurround, UltraHdHevc, FullHdSparseKeyframes };
 
-    explicit BenchClips(const QString &folder);
+    // With `only` empty, every clip; otherwise the clips whose file name
+    // holds one of its words, the others being neither made nor measured.
+    explicit BenchClips(const QString &folder, const QStringList &only = {});
 
     // Generates every clip not in the cache yet; false when none could be had.
     bool prepare();
@@ -46,11 +48,13 @@ private:
     };
 
     static QList<Recipe> recipes();
+    bool isWanted(const Recipe &recipe) const;
     bool make(const Recipe &recipe);
     bool joinRepeats(const Recipe &recipe, const QString &partName, const QString &outputName) const;
     bool generate(const QString &fileName, const QStringList &arguments) const;
 
     const QString m_folder;
+    const QStringList m_only;
     QList<BenchClip> m_clips;
     QList<Kind> m_kinds;
     QStringList m_missing;

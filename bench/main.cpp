@@ -1,6 +1,10 @@
 // `make bench`: measures what the app adds to the work of its tools, by
 // driving the real controller offscreen beside the same tool commands run
 // directly, on clips generated once and kept in a cache folder.
+//
+// KESTREL_BENCH_CLIPS, when set, keeps only the clips whose file name holds
+// one of its comma-separated words (such as "gop10s,720p"), for a shorter
+// run; by default every clip is measured.
 #include <cstdio>
 
 #include <QApplication>
@@ -130,7 +134,9 @@ int main(int argc, char *argv[])
     total.start();
     print(QStringLiteral("machine: %1 cores, %2").arg(QThread::idealThreadCount()).arg(cpuModel()));
 
-    BenchClips clips(QDir(folder).filePath(QStringLiteral("clips")));
+    const QStringList only =
+        qEnvironmentVariable("KESTREL_BENCH_CLIPS").split(QLatin1Char(','), Qt::SkipEmptyParts);
+    BenchClips clips(QDir(folder).filePath(QStringLiteral("clips")), only);
     if (!clips.prepare())
         return 1;
     const QString workFolder = QDir(folder).filePath(QStringLiteral("work"));
