@@ -137,8 +137,10 @@ int main(int argc, char *argv[])
     const QStringList only =
         qEnvironmentVariable("KESTREL_BENCH_CLIPS").split(QLatin1Char(','), Qt::SkipEmptyParts);
     BenchClips clips(QDir(folder).filePath(QStringLiteral("clips")), only);
-    if (!clips.prepare())
+    if (!clips.prepare()) {
+        print(QStringLiteral("no clip to measure"));
         return 1;
+    }
     const QString workFolder = QDir(folder).filePath(QStringLiteral("work"));
     QDir(workFolder).removeRecursively();
     QDir().mkpath(workFolder);
