@@ -59,7 +59,8 @@ void report(const QString &action, const Samples &app, const Samples &baseline)
 void report(const QString &action, const Samples &app, const Samples &baseline, const QList<double> &stallsMs)
 {
     report(action, app, baseline);
-    progress(QStringLiteral("  %1: longest stall %2").arg(action, ResultsTable::durationText(Samples::largest(stallsMs))));
+    progress(QStringLiteral("  %1: longest stall %2")
+                 .arg(action, ResultsTable::durationText(Samples::largest(stallsMs))));
 }
 
 void add(Samples &samples, const std::optional<Cost> &cost)
@@ -123,8 +124,6 @@ BenchSession::~BenchSession()
 {
     m_delegate->applicationWillTerminate();
     removeWorkFiles();
-    // The watch listens to the app's extraction, which goes with the app.
-    m_posters.reset();
 }
 
 QString BenchSession::workPath(const QString &name) const

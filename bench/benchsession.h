@@ -81,6 +81,7 @@ private:
     // Keeps the app's diagnostic lines off the benchmark's output.
     DiagnosticLog::Capture m_diagnostics;
     std::unique_ptr<AppDelegate> m_delegate;
+    // Declared after the app, whose extraction it listens to, so it goes first.
     std::unique_ptr<PosterWatch> m_posters;
     StallMeter m_stalls;
     RangeSlider *m_slider = nullptr;
