@@ -268,19 +268,24 @@ void BenchSession::measureNudges(const BenchClip &clip, int repetitions)
 
 // Every nudge goes the same way, to a time not shown before: the app
 // remembers the exact frames it has shown, and a frame shown before would
-// time that memory instead of an extraction.
+// time that memory instead of an extraction. The nudges at the start begin a
+// quarter second in, so that on a short clip they do not land on the whole
+// seconds that the nudges at the end reach.
 void BenchSession::measureNudgesAt(const BenchClip &clip, Position position, int repetitions)
 {
     const double length = duration();
     Nudge nudge = &AppDelegate::leftSecondUpBTNClicked;
     switch (position) {
     case Position::Start:
-        m_slider->setStart(0.0);
+        m_slider->setStart(0.25 / length);
         break;
     case Position::Middle:
         m_slider->setStart((length - repetitions) / 2.0 / length);
         break;
     case Position::End:
+        // The start goes back to the beginning, so that the end nudged
+        // earlier never passes it.
+        m_slider->setStart(0.0);
         m_slider->setEnd(1.0);
         nudge = &AppDelegate::rightSecondDownBTNClicked;
         break;
