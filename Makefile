@@ -44,6 +44,7 @@ screenshot: build
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bin/kestrel_screenshot $(BUILD)/screenshots
 
 # Timings of the app beside its tools; clips are cached in $(BUILD)/bench/clips.
+# KESTREL_BENCH_CLIPS=gop10s,720p (words of clip file names) measures only those.
 bench: configure
 	cmake --build $(BUILD) --target kestrel_bench -j $(JOBS)
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bin/kestrel_bench $(BUILD)/bench

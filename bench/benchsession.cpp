@@ -11,11 +11,14 @@
 #include <QFileInfo>
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QTest>
 #include <QTimer>
 
 #include "appdelegate.h"
 #include "fileprobe.h"
 #include "mediafactory.h"
+#include "posterextraction.h"
+#include "posterwatch.h"
 #include "rangeslider.h"
 #include "resultstable.h"
 #include "samples.h"
@@ -24,6 +27,16 @@ namespace {
 
 // Far beyond any trim of the benchmark: only a hung encoder reaches it.
 constexpr int trimTimeoutMs = 15 * 60 * 1000;
+// The app gives up on one extraction after 30 s, and an action waits for
+// two at most: the one running and its own.
+constexpr int posterTimeoutMs = 2 * 60 * 1000;
+// A second-long drag: 30 moves, one every 33 ms, as a mouse reports them.
+constexpr int dragMoves = 30;
+constexpr int dragMoveIntervalMs = 33;
+constexpr int dragPixels = 90;
+// The frame shown is painted within a tick or two of the loop; a stall
+// there counts as well.
+constexpr int paintSettleMs = 3 * StallMeter::intervalMs;
 
 const QString appTrimName = QStringLiteral("app-trim.mp4");
 const QString directTrimName = QStringLiteral("direct-trim.mp4");
@@ -41,6 +54,13 @@ void report(const QString &action, const Samples &app, const Samples &baseline)
     progress(QStringLiteral("  %1: Kestrel %2, baseline %3 (%4 runs)")
                  .arg(action, ResultsTable::durationText(app.medianWallMs()),
                       ResultsTable::durationText(baseline.medianWallMs()), ResultsTable::runsText(app)));
+}
+
+void report(const QString &action, const Samples &app, const Samples &baseline, const QList<double> &stallsMs)
+{
+    report(action, app, baseline);
+    progress(QStringLiteral("  %1: longest stall %2")
+                 .arg(action, ResultsTable::durationText(Samples::largest(stallsMs))));
 }
 
 void add(Samples &samples, const std::optional<Cost> &cost)
@@ -62,6 +82,20 @@ void inTurn(int repetition, const std::function<void()> &appRun, const std::func
         directRun();
 }
 
+Cost plus(const Cost &a, const Cost &b)
+{
+    return {a.wallMs + b.wallMs, a.ownCpuMs + b.ownCpuMs};
+}
+
+// The event loop itself, not processEvents() in a loop with sleeps: a sleep
+// would look like a stall of the app.
+void runEventLoopFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
 QString positionName(int position)
 {
     static const QStringList names{QStringLiteral("start"), QStringLiteral("middle"), QStringLiteral("end")};
@@ -76,6 +110,7 @@ BenchSession::BenchSession(const QString &workFolder, ResultsTable &table)
     , m_tools(MediaFactory::toolsFolder())
     , m_direct(m_tools)
     , m_delegate(std::make_unique<AppDelegate>(MediaFactory::toolsFolder(), workPath(QStringLiteral("tmp"))))
+    , m_posters(std::make_unique<PosterWatch>(m_delegate->findChild<PosterExtraction *>()))
 {
     QMainWindow *window = m_delegate->window();
     m_slider = window->findChild<RangeSlider *>(QStringLiteral("myRangeSlider"));
@@ -115,67 +150,108 @@ std::optional<Cost> BenchSession::timed(const std::function<bool()> &action)
     return watch.elapsed();
 }
 
-// Opening -------------------------------------------------------------------
+// Posters ---------------------------------------------------------------------
 
-Cost BenchSession::timedOpen(const QString &path)
+// `lead` runs untimed but watched for stalls, such as the moves of a drag
+// before its release; the poster is timed from `action` on.
+BenchSession::PosterRun BenchSession::posterRun(const std::function<void()> &lead,
+                                                const std::function<void()> &action)
 {
-    const Stopwatch watch;
-    m_delegate->openVideo(QUrl::fromLocalFile(path));
-    // The poster is set by now; this paints it.
-    QApplication::processEvents();
-    return watch.elapsed();
+    m_stalls.start();
+    if (lead)
+        lead();
+    m_posters->arm();
+    action();
+    PosterRun run;
+    run.poster = m_posters->waitForExact(knobSeconds(), posterTimeoutMs);
+    runEventLoopFor(paintSettleMs);
+    m_stalls.stop();
+    run.longestStallMs = m_stalls.longestMs();
+    waitForPosters();
+    return run;
 }
+
+// The time of the knob that moved last, where the app takes its poster.
+double BenchSession::knobSeconds() const
+{
+    const bool start = m_slider->currentSliderDragging() == DraggedSlider::start;
+    return (start ? m_slider->start() : m_slider->end()) * duration();
+}
+
+bool BenchSession::waitForPosters() const
+{
+    if (m_posters->waitUntilIdle(posterTimeoutMs))
+        return true;
+    progress(QStringLiteral("  the app's poster extraction did not come to rest"));
+    return false;
+}
+
+// Opening -------------------------------------------------------------------
 
 bool BenchSession::open(const BenchClip &clip)
 {
-    timedOpen(clip.path);
+    m_delegate->openVideo(QUrl::fromLocalFile(clip.path));
     const std::shared_ptr<const FileProbe> probe = m_delegate->globalFP();
     if (!probe || !probe->isValidMediaFile() || !probe->hasVideoTrack() || duration() <= 0) {
         progress(QStringLiteral("  the app did not accept %1").arg(clip.label));
         return false;
     }
-    return true;
+    return waitForPosters();
 }
 
 // Opening a file whose proposed selection is the one already in place moves
 // no knob, and the app then extracts one poster instead of two. A selection
-// elsewhere makes every timed open the first open of that file.
+// elsewhere makes every timed open the first open of that file. Its own
+// posters are let finish, so that none runs beside the timed open.
 void BenchSession::moveSelectionAway()
 {
     m_slider->setStart(0.5);
     m_slider->setEnd(0.5);
-    QApplication::processEvents();
+    waitForPosters();
 }
 
 bool BenchSession::measureOpen(const BenchClip &clip, int repetitions)
 {
     progress(QStringLiteral("open: %1").arg(clip.label));
     // The first, untimed open warms the page cache and tells the times of
-    // the centred selection's ends, where the app extracts its posters.
+    // the centred selection's ends, where the app extracts its posters; the
+    // knob set last is the one whose frame stays in view.
     if (!open(clip))
         return false;
-    const double endTime = m_slider->end() * duration();
-    const double startTime = m_slider->start() * duration();
+    const double shownTime = knobSeconds();
+    const double otherTime = m_slider->currentSliderDragging() == DraggedSlider::start
+        ? m_slider->end() * duration()
+        : m_slider->start() * duration();
     const QString poster = workPath(posterName);
 
     Samples app;
-    Samples direct;
+    Samples probeAndShown;
+    Samples probeAndBoth;
+    QList<double> stalls;
     const auto openDirectly = [&] {
-        return m_direct.probe(clip.path) && m_direct.extractPoster(clip.path, endTime, poster)
-            && m_direct.extractPoster(clip.path, startTime, poster);
+        const std::optional<Cost> shown =
+            timed([&] { return m_direct.probe(clip.path) && m_direct.extractPoster(clip.path, shownTime, poster); });
+        const std::optional<Cost> other = timed([&] { return m_direct.extractPoster(clip.path, otherTime, poster); });
+        add(probeAndShown, shown);
+        add(probeAndBoth, shown && other ? std::optional<Cost>(plus(*shown, *other)) : std::nullopt);
     };
     for (int i = 0; i < repetitions; ++i) {
         inTurn(
             i,
             [&] {
                 moveSelectionAway();
-                app.add(timedOpen(clip.path));
+                const PosterRun run = posterRun({}, [&] { m_delegate->openVideo(QUrl::fromLocalFile(clip.path)); });
+                add(app, run.poster);
+                stalls.append(run.longestStallMs);
             },
-            [&] { add(direct, timed(openDirectly)); });
+            openDirectly);
     }
-    report(QStringLiteral("open"), app, direct);
-    m_table.addTimes(QStringLiteral("open, %1").arg(clip.label), app, direct,
-                     QStringLiteral("ffprobe + 2 poster extractions"));
+    report(QStringLiteral("open"), app, probeAndShown, stalls);
+    const QString action = QStringLiteral("open, %1").arg(clip.label);
+    m_table.addPosterTimes(action, app, probeAndShown, QStringLiteral("ffprobe + 1 poster extraction, the frame shown"),
+                           stalls);
+    m_table.addTimes(action + QStringLiteral(", against both posters"), app, probeAndBoth,
+                     QStringLiteral("ffprobe + 2 poster extractions, both ends"));
     return true;
 }
 
@@ -190,45 +266,93 @@ void BenchSession::measureNudges(const BenchClip &clip, int repetitions)
         measureNudgesAt(clip, position, repetitions);
 }
 
+// Every nudge goes the same way, to a time not shown before: the app
+// remembers the exact frames it has shown, and a frame shown before would
+// time that memory instead of an extraction. The nudges at the start begin a
+// quarter second in, so that on a short clip they do not land on the whole
+// seconds that the nudges at the end reach.
 void BenchSession::measureNudgesAt(const BenchClip &clip, Position position, int repetitions)
 {
     const double length = duration();
-    // Nudges alternate forth and back, so the knob stays near its place.
-    Nudge forth = &AppDelegate::leftSecondUpBTNClicked;
-    Nudge back = &AppDelegate::leftSecondDownBTNClicked;
-    bool movesStart = true;
+    Nudge nudge = &AppDelegate::leftSecondUpBTNClicked;
     switch (position) {
     case Position::Start:
-        m_slider->setStart(0.0);
+        m_slider->setStart(0.25 / length);
         break;
     case Position::Middle:
-        m_slider->setStart((length / 2.0 - 0.5) / length);
+        m_slider->setStart((length - repetitions) / 2.0 / length);
         break;
     case Position::End:
-        m_slider->setEnd((length - 0.5) / length);
-        forth = &AppDelegate::rightSecondDownBTNClicked;
-        back = &AppDelegate::rightSecondUpBTNClicked;
-        movesStart = false;
+        // The start goes back to the beginning, so that the end nudged
+        // earlier never passes it.
+        m_slider->setStart(0.0);
+        m_slider->setEnd(1.0);
+        nudge = &AppDelegate::rightSecondDownBTNClicked;
         break;
     }
-    QApplication::processEvents();
+    waitForPosters();
 
     const QString poster = workPath(posterName);
     Samples app;
     Samples direct;
+    QList<double> stalls;
     for (int i = 0; i < repetitions; ++i) {
-        const Nudge nudge = i % 2 == 0 ? forth : back;
-        const Stopwatch watch;
-        (m_delegate.get()->*nudge)();
-        QApplication::processEvents();
-        app.add(watch.elapsed());
-        const double time = (movesStart ? m_slider->start() : m_slider->end()) * length;
+        // The frame is known only once the app has moved the knob, so the
+        // direct extraction always comes second.
+        const PosterRun run = posterRun({}, [&] { (m_delegate.get()->*nudge)(); });
+        add(app, run.poster);
+        stalls.append(run.longestStallMs);
+        const double time = knobSeconds();
         add(direct, timed([&] { return m_direct.extractPoster(clip.path, time, poster); }));
     }
     const QString where = positionName(static_cast<int>(position));
-    report(QStringLiteral("nudge at the %1").arg(where), app, direct);
-    m_table.addTimes(QStringLiteral("nudge at the %1, %2").arg(where, clip.label), app, direct,
-                     QStringLiteral("1 poster extraction"));
+    report(QStringLiteral("nudge at the %1").arg(where), app, direct, stalls);
+    m_table.addPosterTimes(QStringLiteral("nudge at the %1, %2").arg(where, clip.label), app, direct,
+                           QStringLiteral("1 poster extraction, same arguments"), stalls);
+}
+
+// Dragging ------------------------------------------------------------------
+
+// Real mouse events on the knob, with the event loop running between the
+// moves as it does between the reports of a real mouse.
+void BenchSession::drag(QPoint from, QPoint to) const
+{
+    QTest::mousePress(m_slider, Qt::LeftButton, Qt::NoModifier, from);
+    for (int move = 1; move <= dragMoves; ++move) {
+        const QPoint at = from + (to - from) * move / dragMoves;
+        QTest::mouseMove(m_slider, at, dragMoveIntervalMs);
+        runEventLoopFor(dragMoveIntervalMs);
+    }
+}
+
+void BenchSession::measureDrag(const BenchClip &clip, int repetitions)
+{
+    progress(QStringLiteral("drag: %1").arg(clip.label));
+    if (!open(clip))
+        return;
+    const QPoint anchor = m_slider->startKnobFrame().center().toPoint();
+    const QString poster = workPath(posterName);
+    Samples app;
+    Samples direct;
+    QList<double> stalls;
+    for (int i = 0; i < repetitions; ++i) {
+        // Right and left in turn, and never twice to the same pixel, or to
+        // the frame shown after opening: a frame shown before would come
+        // from the app's memory of exact frames.
+        const int offset = i % 2 == 0 ? dragPixels + i : i;
+        const QPoint from = m_slider->startKnobFrame().center().toPoint();
+        const QPoint to(anchor.x() + offset, from.y());
+        const PosterRun run = posterRun([&] { drag(from, to); },
+                                        [&] { QTest::mouseRelease(m_slider, Qt::LeftButton, Qt::NoModifier, to); });
+        add(app, run.poster);
+        stalls.append(run.longestStallMs);
+        const double time = knobSeconds();
+        add(direct, timed([&] { return m_direct.extractPoster(clip.path, time, poster); }));
+    }
+    report(QStringLiteral("drag"), app, direct, stalls);
+    m_table.addPosterTimes(QStringLiteral("drag of the start knob, %1 moves in 1 s, %2").arg(dragMoves).arg(clip.label),
+                           app, direct, QStringLiteral("1 poster extraction of the frame let go on, same arguments"),
+                           stalls);
 }
 
 // Trimming ------------------------------------------------------------------
@@ -239,8 +363,7 @@ bool BenchSession::selectLength(double seconds)
     if (preset < 0 || seconds >= duration())
         return false;
     m_delegate->presetDurationPOPUPChanged(static_cast<int>(preset));
-    QApplication::processEvents();
-    return true;
+    return waitForPosters();
 }
 
 std::optional<Cost> BenchSession::trimThroughApp(const QString &outputPath)
@@ -331,6 +454,6 @@ void BenchSession::measureReencode(const BenchClip &clip, double seconds, int re
     };
     m_table.addRow({action + QStringLiteral(": speed (video seconds per second)"), ResultsTable::runsText(app),
                     speed(app), speed(direct), ResultsTable::ratioText(direct.medianWallMs(), app.medianWallMs()),
-                    QStringLiteral("ffmpeg, same arguments"), QString()});
+                    QStringLiteral("ffmpeg, same arguments"), QString(), QString(), QString()});
     removeWorkFiles();
 }

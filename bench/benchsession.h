@@ -4,36 +4,48 @@
 #include <memory>
 #include <optional>
 
+#include <QPoint>
 #include <QString>
 #include <QUrl>
 
 #include "benchclips.h"
 #include "diagnosticlog.h"
 #include "directtools.h"
+#include "stallmeter.h"
 #include "stopwatch.h"
 #include "toollocator.h"
 
 class AppDelegate;
+class PosterWatch;
 class QCheckBox;
 class RangeSlider;
 class ResultsTable;
 
 // Drives the real controller, with its window shown offscreen, through
-// opening, nudging and trimming, and runs the same tool commands directly
-// beside each action. App and baseline alternate which goes first, so that
-// both see the same state of the page cache and of the machine's load.
+// opening, nudging, dragging and trimming, and runs the same tool commands
+// directly beside each action. App and baseline alternate which goes first
+// where the baseline's work is known beforehand, so that both see the same
+// state of the page cache and of the machine's load.
+//
+// The poster frame comes in the background: an action on it is timed until
+// the app shows the exact frame of the knob that moved, and the longest stall
+// of the event loop meanwhile is measured too.
 class BenchSession
 {
 public:
     BenchSession(const QString &workFolder, ResultsTable &table);
     ~BenchSession();
 
-    // Opening through to the poster shown, against the prober and the two
-    // poster extractions run directly.
+    // Opening through to the exact poster shown, against the prober and one
+    // extraction of that frame run directly, and against the prober and the
+    // extractions of both ends' frames.
     bool measureOpen(const BenchClip &clip, int repetitions);
     // One nudge at the start, the middle and the end of the clip through to
-    // the poster shown, against one extraction at the same time.
+    // the exact poster shown, against one extraction of that frame.
     void measureNudges(const BenchClip &clip, int repetitions);
+    // A knob dragged by the mouse for a second, through to the exact poster
+    // of where it was let go, against one extraction of that frame.
+    void measureDrag(const BenchClip &clip, int repetitions);
     // A stream copy of `seconds` from the save panel's confirmation to the
     // result alert, against the encoder alone and against `cp`.
     void measureStreamCopy(const BenchClip &clip, double seconds, int repetitions);
@@ -43,11 +55,18 @@ public:
 private:
     enum class Position { Start, Middle, End };
     using Nudge = void (AppDelegate::*)();
+    struct PosterRun {
+        std::optional<Cost> poster; // from the action to the exact frame shown
+        double longestStallMs = 0.0;
+    };
 
+    PosterRun posterRun(const std::function<void()> &lead, const std::function<void()> &action);
+    double knobSeconds() const;
+    bool waitForPosters() const;
     bool open(const BenchClip &clip);
-    Cost timedOpen(const QString &path);
     void moveSelectionAway();
     void measureNudgesAt(const BenchClip &clip, Position position, int repetitions);
+    void drag(QPoint from, QPoint to) const;
     bool selectLength(double seconds);
     std::optional<Cost> trimThroughApp(const QString &outputPath);
     static std::optional<Cost> timed(const std::function<bool()> &action);
@@ -62,6 +81,9 @@ private:
     // Keeps the app's diagnostic lines off the benchmark's output.
     DiagnosticLog::Capture m_diagnostics;
     std::unique_ptr<AppDelegate> m_delegate;
+    // Declared after the app, whose extraction it listens to, so it goes first.
+    std::unique_ptr<PosterWatch> m_posters;
+    StallMeter m_stalls;
     RangeSlider *m_slider = nullptr;
     QCheckBox *m_forceEncode = nullptr;
 };

@@ -107,7 +107,7 @@ void ChildBench::measureStartup(int repetitions)
     m_table.addRow({QStringLiteral("peak RSS, window shown"), ResultsTable::runsText(app),
                     ResultsTable::mebibytesText(appPeak), ResultsTable::mebibytesText(emptyPeak),
                     ResultsTable::ratioText(appPeak, emptyPeak), QStringLiteral("an empty Qt main window of the same size"),
-                    QString()});
+                    QString(), QString(), QString()});
 }
 
 void ChildBench::measureMemory(const BenchClip &clip)
@@ -127,7 +127,8 @@ void ChildBench::measureMemory(const BenchClip &clip)
         m_table.addRow({action, QStringLiteral("1"), ResultsTable::mebibytesText(static_cast<double>(app)),
                         ResultsTable::mebibytesText(static_cast<double>(tool)),
                         ResultsTable::ratioText(static_cast<double>(app), static_cast<double>(tool)),
-                        QStringLiteral("the largest tool process it ran"), QString()});
+                        QStringLiteral("the largest tool process it ran"), QString(), QString(),
+                        QString()});
     };
     addPeaks(QStringLiteral("peak RSS after opening %1").arg(clip.label), opened.at(0), opened.at(1));
     addPeaks(QStringLiteral("peak RSS after opening it and a stream copy of the centred selection"), trimmed.at(0),

@@ -13,6 +13,8 @@
 #include "diagnosticlog.h"
 #include "firstpaintwatcher.h"
 #include "mediafactory.h"
+#include "posterextraction.h"
+#include "posterwatch.h"
 #include "resourceusage.h"
 
 namespace {
@@ -20,6 +22,8 @@ namespace {
 // The size the main window's layout file gives it.
 constexpr int windowWidth = 820;
 constexpr int windowHeight = 640;
+// Two extractions, each of which the app gives up on after 30 s.
+constexpr int posterTimeoutMs = 2 * 60 * 1000;
 
 } // namespace
 
@@ -85,7 +89,9 @@ int ChildMode::runApp(const QString &workFolder, const QString &clip, const QStr
             return;
         }
         delegate.openVideo(QUrl::fromLocalFile(clip));
-        QApplication::processEvents();
+        // The posters come in the background; the tools' peak counts only
+        // once they have ended.
+        PosterWatch(delegate.findChild<PosterExtraction *>()).waitUntilIdle(posterTimeoutMs);
         printMilestone(QStringLiteral("opened"),
                        QString::number(ResourceUsage::peakResidentKiB(ResourceUsage::Whose::Children)));
         delegate.savePanelFinished(output);

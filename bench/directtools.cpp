@@ -3,21 +3,14 @@
 #include <QProcess>
 #include <QStandardPaths>
 
-#include "decimaltext.h"
 #include "fileprobe.h"
+#include "posterextraction.h"
 
 DirectTools::DirectTools(const ToolLocator &tools)
     : m_sniffer(tools.pathForResource(ToolLocator::sniffer))
     , m_creator(tools.pathForResource(ToolLocator::creator))
     , m_cp(QStandardPaths::findExecutable(QStringLiteral("cp")))
 {
-}
-
-QStringList DirectTools::posterArguments(const QString &path, double seconds, const QString &outputPath)
-{
-    return {QStringLiteral("-v"), QStringLiteral("quiet"), QStringLiteral("-ss"), decimalText(seconds),
-            QStringLiteral("-i"), path, QStringLiteral("-vf"), QStringLiteral("scale=-1:480,setsar=1:1"),
-            QStringLiteral("-frames:v"), QStringLiteral("1"), QStringLiteral("-y"), outputPath};
 }
 
 bool DirectTools::probe(const QString &path) const
@@ -27,7 +20,9 @@ bool DirectTools::probe(const QString &path) const
 
 bool DirectTools::extractPoster(const QString &path, double seconds, const QString &outputPath) const
 {
-    return run(m_creator, posterArguments(path, seconds, outputPath), Output::Discarded);
+    return run(m_creator,
+               PosterExtraction::arguments(path, seconds, outputPath, PosterExtraction::Accuracy::Exact),
+               Output::Discarded);
 }
 
 bool DirectTools::encode(const QStringList &arguments) const

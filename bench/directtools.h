@@ -14,14 +14,12 @@ public:
 
     // The prober's report of `path`, as the app asks for it.
     bool probe(const QString &path) const;
-    // One poster frame at `seconds`, as the app extracts it.
+    // The exact poster frame at `seconds`, with the app's own arguments for it.
     bool extractPoster(const QString &path, double seconds, const QString &outputPath) const;
     // The encoder with a full argument list, such as a trim's.
     bool encode(const QStringList &arguments) const;
     // `cp`: the same bytes written without any media work.
     bool copy(const QString &from, const QString &to) const;
-
-    static QStringList posterArguments(const QString &path, double seconds, const QString &outputPath);
 
 private:
     enum class Output { Read, Discarded };

@@ -1,6 +1,10 @@
 // `make bench`: measures what the app adds to the work of its tools, by
 // driving the real controller offscreen beside the same tool commands run
 // directly, on clips generated once and kept in a cache folder.
+//
+// KESTREL_BENCH_CLIPS, when set, keeps only the clips whose file name holds
+// one of its comma-separated words (such as "gop10s,720p"), for a shorter
+// run; by default every clip is measured.
 #include <cstdio>
 
 #include <QApplication>
@@ -54,6 +58,8 @@ void print(const QString &text)
 QString clipList(const BenchClips &clips)
 {
     QStringList lines;
+    for (const QString &label : clips.missing())
+        lines.append(QStringLiteral("- %1: could not be generated, left out").arg(label));
     for (const BenchClip &clip : clips.all()) {
         const double mebibytes = static_cast<double>(QFileInfo(clip.path).size()) / (1024.0 * 1024.0);
         lines.append(QStringLiteral("- %1: %2 MiB, %3")
@@ -66,18 +72,36 @@ QString clipList(const BenchClips &clips)
     return lines.join(QLatin1Char('\n'));
 }
 
+bool isMade(const BenchClip &clip)
+{
+    return !clip.path.isEmpty();
+}
+
 void measureInProcess(const BenchClips &clips, const QString &workFolder, ResultsTable &table)
 {
     BenchSession session(workFolder, table);
     const QList<BenchClips::Kind> kinds{BenchClips::Kind::FullHd, BenchClips::Kind::HdSurround,
-                                        BenchClips::Kind::UltraHdHevc};
-    for (const BenchClips::Kind kind : kinds)
-        session.measureOpen(clips.clip(kind), repetitionsFor(kind));
-    for (const BenchClips::Kind kind : kinds)
-        session.measureNudges(clips.clip(kind), repetitionsFor(kind));
-    session.measureStreamCopy(clips.clip(BenchClips::Kind::FullHd), streamCopySeconds, trimRepetitions);
-    session.measureStreamCopy(clips.clip(BenchClips::Kind::HdSurround), streamCopySeconds, trimRepetitions);
-    session.measureReencode(clips.clip(BenchClips::Kind::FullHd), reencodeSeconds, reencodeRepetitions);
+                                        BenchClips::Kind::UltraHdHevc, BenchClips::Kind::FullHdSparseKeyframes};
+    for (const BenchClips::Kind kind : kinds) {
+        if (isMade(clips.clip(kind)))
+            session.measureOpen(clips.clip(kind), repetitionsFor(kind));
+    }
+    for (const BenchClips::Kind kind : kinds) {
+        if (isMade(clips.clip(kind)))
+            session.measureNudges(clips.clip(kind), repetitionsFor(kind));
+    }
+    for (const BenchClips::Kind kind : kinds) {
+        if (isMade(clips.clip(kind)))
+            session.measureDrag(clips.clip(kind), repetitionsFor(kind));
+    }
+    const BenchClip fullHd = clips.clip(BenchClips::Kind::FullHd);
+    const BenchClip surround = clips.clip(BenchClips::Kind::HdSurround);
+    if (isMade(fullHd))
+        session.measureStreamCopy(fullHd, streamCopySeconds, trimRepetitions);
+    if (isMade(surround))
+        session.measureStreamCopy(surround, streamCopySeconds, trimRepetitions);
+    if (isMade(fullHd))
+        session.measureReencode(fullHd, reencodeSeconds, reencodeRepetitions);
 }
 
 // Two warnings that say nothing about the app: the offscreen platform has no
@@ -110,9 +134,13 @@ int main(int argc, char *argv[])
     total.start();
     print(QStringLiteral("machine: %1 cores, %2").arg(QThread::idealThreadCount()).arg(cpuModel()));
 
-    BenchClips clips(QDir(folder).filePath(QStringLiteral("clips")));
-    if (!clips.prepare())
+    const QStringList only =
+        qEnvironmentVariable("KESTREL_BENCH_CLIPS").split(QLatin1Char(','), Qt::SkipEmptyParts);
+    BenchClips clips(QDir(folder).filePath(QStringLiteral("clips")), only);
+    if (!clips.prepare()) {
+        print(QStringLiteral("no clip to measure"));
         return 1;
+    }
     const QString workFolder = QDir(folder).filePath(QStringLiteral("work"));
     QDir(workFolder).removeRecursively();
     QDir().mkpath(workFolder);
@@ -121,7 +149,8 @@ int main(int argc, char *argv[])
     measureInProcess(clips, workFolder, table);
     ChildBench children(workFolder, table);
     children.measureStartup(repetitions);
-    children.measureMemory(clips.clip(BenchClips::Kind::FullHd));
+    if (isMade(clips.clip(BenchClips::Kind::FullHd)))
+        children.measureMemory(clips.clip(BenchClips::Kind::FullHd));
     QDir(workFolder).removeRecursively();
 
     print(QString());

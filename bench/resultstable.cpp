@@ -14,18 +14,37 @@ void ResultsTable::addTimes(const QString &action, const Samples &app, const Sam
 {
     addRow({action, runsText(app), durationText(app.medianWallMs()), durationText(baseline.medianWallMs()),
             ratioText(app.medianWallMs(), baseline.medianWallMs()), baselineIs,
-            durationText(app.medianOwnCpuMs())});
+            durationText(app.medianOwnCpuMs()), QString(), QString()});
+}
+
+void ResultsTable::addPosterTimes(const QString &action, const Samples &app, const Samples &toolAlone,
+                                  const QString &baselineIs, const QList<double> &stallsMs)
+{
+    // A run that showed no poster meets no goal.
+    const bool complete = app.count() > 0 && app.failures() == 0 && toolAlone.count() > 0;
+    const double longestStall = Samples::largest(stallsMs);
+    const bool stallMet = complete && longestStall <= stallGoalMs;
+    const bool posterMet = complete && app.medianWallMs() <= posterGoalRatio * toolAlone.medianWallMs();
+    const QString goals = QStringLiteral("stall ≤ %1 ms: %2; poster ≤ %3× tool: %4")
+                              .arg(stallGoalMs, 0, 'f', 0)
+                              .arg(goalText(stallMet))
+                              .arg(posterGoalRatio, 0, 'f', 2)
+                              .arg(goalText(posterMet));
+    addRow({action, runsText(app), durationText(app.medianWallMs()), durationText(toolAlone.medianWallMs()),
+            ratioText(app.medianWallMs(), toolAlone.medianWallMs()), baselineIs,
+            durationText(app.medianOwnCpuMs()), stallsMs.isEmpty() ? QStringLiteral("–") : durationText(longestStall),
+            goals});
 }
 
 QString ResultsTable::markdown() const
 {
     QStringList lines{
         QStringLiteral("| action | runs | Kestrel (median) | baseline (median) | Kestrel ÷ baseline "
-                       "| baseline | Kestrel's own CPU (median) |"),
-        QStringLiteral("|---|---:|---:|---:|---:|---|---:|")};
+                       "| baseline | Kestrel's own CPU (median) | longest stall (any run) | goals |"),
+        QStringLiteral("|---|---:|---:|---:|---:|---|---:|---:|---|")};
     for (const Row &row : m_rows) {
         lines.append(QStringList{row.action, row.runs, row.app, row.baseline, row.ratio, row.baselineIs,
-                                 row.appOwnCpu}
+                                 row.appOwnCpu, row.longestStall, row.goals}
                          .join(QStringLiteral(" | "))
                          .prepend(QStringLiteral("| "))
                          .append(QStringLiteral(" |")));
@@ -58,4 +77,9 @@ QString ResultsTable::runsText(const Samples &samples)
     if (samples.failures() > 0)
         text += QStringLiteral(" (%1 failed)").arg(samples.failures());
     return text;
+}
+
+QString ResultsTable::goalText(bool met)
+{
+    return met ? QStringLiteral("met") : QStringLiteral("not met");
 }

@@ -6,10 +6,16 @@
 class Samples;
 
 // The one Markdown table the benchmark prints at the end: each action of
-// the app beside a baseline doing the same work without it.
+// the app beside a baseline doing the same work without it, and for the
+// actions that end with a poster frame, the goals it must meet.
 class ResultsTable
 {
 public:
+    // The window must answer within this, whatever it is doing.
+    static constexpr double stallGoalMs = 100.0;
+    // The exact poster may take this much longer than its tool alone.
+    static constexpr double posterGoalRatio = 1.05;
+
     struct Row {
         QString action;
         QString runs;
@@ -18,12 +24,19 @@ public:
         QString ratio;
         QString baselineIs;
         QString appOwnCpu;
+        QString longestStall;
+        QString goals;
     };
 
     void addRow(const Row &row);
     // Two timed medians, their ratio and the app's own CPU time.
     void addTimes(const QString &action, const Samples &app, const Samples &baseline,
                   const QString &baselineIs);
+    // The same for an action timed until the exact poster is shown, against
+    // the tool alone, with the longest stall of the event loop in any run
+    // and whether both goals are met.
+    void addPosterTimes(const QString &action, const Samples &app, const Samples &toolAlone,
+                        const QString &baselineIs, const QList<double> &stallsMs);
 
     QString markdown() const;
 
@@ -31,6 +44,7 @@ public:
     static QString ratioText(double numerator, double denominator);
     static QString mebibytesText(double kibibytes);
     static QString runsText(const Samples &samples);
+    static QString goalText(bool met);
 
 private:
     QList<Row> m_rows;

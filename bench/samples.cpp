@@ -41,3 +41,8 @@ double Samples::median(QList<double> values)
     const qsizetype middle = values.size() / 2;
     return values.size() % 2 == 1 ? values.at(middle) : (values.at(middle - 1) + values.at(middle)) / 2.0;
 }
+
+double Samples::largest(const QList<double> &values)
+{
+    return values.isEmpty() ? 0.0 : *std::max_element(values.cbegin(), values.cend());
+}

@@ -17,6 +17,8 @@ public:
     double medianOwnCpuMs() const;
 
     static double median(QList<double> values);
+    // 0 for no values.
+    static double largest(const QList<double> &values);
 
 private:
 
