@@ -143,8 +143,8 @@ private slots:
         const auto row = [](const char *name, const Frames &frames) { QTest::newRow(name) << frames; };
         row("square knobs at both ends, bar height's half rounds up", {{100.7, 6.25}, RangeSliderKnobStyle::square,
             {0.0, 1.0}, {0.5, 2.5, 99, 2}, {0.5, 2.5, 99, 2}, {0.5, 2.5, 8, 2}, {91.5, 2.5, 8, 2}});
-        row("circular, bar height's third rounds down", {{400, 21}, RangeSliderKnobStyle::circular, {0.5, 0.5},
-            {0.5, 5.5, 399, 11}, {199.5, 5.5, 0, 11}, {191.5, 2.5, 17, 17}, {191.5, 2.5, 17, 17}});
+        row("circular, bar height's third rounds down", {{400, 21}, RangeSliderKnobStyle::circular, {0.6, 0.75},
+            {0.5, 5.5, 399, 11}, {239.5, 5.5, 59, 11}, {231.5, 2.5, 17, 17}, {291.5, 2.5, 17, 17}});
         // Narrower than a knob: the start frame ends on the upper bound, the end frame on the lower.
         row("narrower than a knob", {{6, 20}, RangeSliderKnobStyle::square, {0.5, 0.5}, {0.5, 4.5, 5, 11},
             {2.5, 4.5, 0, 11}, {-2.5, 2.5, 8, 16}, {0.5, 2.5, 8, 16}});
@@ -158,7 +158,7 @@ private slots:
         QCOMPARE(geometry.fillFrame(row.selection), row.fill);
         QCOMPARE(geometry.startKnobFrame(row.selection.start), row.startKnob);
         QCOMPARE(geometry.endKnobFrame(row.selection.end), row.endKnob);
-        // A knob has its low edges inside and its high edges outside; the start knob wins where both overlap.
+        // A knob has its low edges inside and its high edges outside.
         const QPointF end = row.endKnob.center();
         QCOMPARE(geometry.knobAt(row.startKnob.topLeft(), row.selection), startKnob);
         QCOMPARE(geometry.knobAt({row.endKnob.right(), end.y()}, row.selection), noKnob);
