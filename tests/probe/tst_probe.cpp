@@ -4,7 +4,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "childprocesses.h"
+#include "testfiles.h"
 #include "diagnosticlog.h"
 #include "fileprobe.h"
 #include "filesize.h"

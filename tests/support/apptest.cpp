@@ -5,7 +5,7 @@
 #include <QFileDialog>
 #include <QTest>
 
-#include "childprocesses.h"
+#include "testfiles.h"
 #include "fileprobe.h"
 #include "json.h"
 #include "posterextraction.h"
