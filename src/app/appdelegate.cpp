@@ -108,7 +108,9 @@ AppDelegate::AppDelegate(const QString &resourceFolder, const QString &temporary
 
     m_ui->openMenuBTN->setShortcut(QKeySequence::Open);
     m_ui->saveMenuBTN->setShortcut(QKeySequence::Save);
-    m_ui->quitMenuBTN->setShortcut(QKeySequence::Quit);
+    // Some platforms bind no key to quitting; Ctrl+Q is what people try.
+    const QKeySequence quit(QKeySequence::Quit);
+    m_ui->quitMenuBTN->setShortcut(quit.isEmpty() ? QKeySequence(Qt::CTRL | Qt::Key_Q) : quit);
     m_ui->helpBTN->setShortcut(QKeySequence::HelpContents);
     m_ui->openToolBarBTN->setIcon(themeIcon(QStringLiteral("document-open")));
     m_ui->trimVideoBTN->setIcon(themeIcon(QStringLiteral("edit-cut")));
@@ -143,6 +145,8 @@ void AppDelegate::connectActions()
     connect(trimVideoBTN, &QAction::triggered, this, &AppDelegate::trimVideoBTNClicked);
     connect(m_ui->helpBTN, &QAction::triggered, this, &AppDelegate::helpBTNClickedWithSender);
     connect(m_ui->quitMenuBTN, &QAction::triggered, m_window.get(), &QWidget::close);
+    // The sheet blocks the window's own shortcuts while a trim runs; quitting must still ask.
+    progressWindow->addAction(m_ui->quitMenuBTN);
 
     connectNudgeMenu();
     connect(leftSecondDownBTN, &QToolButton::clicked, this, &AppDelegate::leftSecondDownBTNClicked);
@@ -159,6 +163,7 @@ void AppDelegate::connectActions()
             this, &AppDelegate::closeBTNInsideProgressWindowClicked);
     connect(m_posters, &PosterExtraction::extracted, this,
             [this](double, PosterExtraction::Accuracy accuracy, bool shown) { showPosterFrame(accuracy, shown); });
+    connect(myRangeSlider, &RangeSlider::keyboardNudge, this, &AppDelegate::nudgeFromKeyboard);
     // While a knob is dragged, nearest keyframes stand in; the exact frame comes on release.
     connect(myRangeSlider, &RangeSlider::dragFinished, this,
             [this] { requestPosterFrame(PosterExtraction::Accuracy::Exact); });
@@ -188,6 +193,16 @@ void AppDelegate::connectNudgeMenu()
         action->setShortcut(shortcuts.at(i));
         connect(action, &QAction::triggered, button, &QToolButton::click);
     }
+}
+
+// The slider's arrow keys take the nudge buttons' own path.
+void AppDelegate::nudgeFromKeyboard(DraggedSlider knob, int steps, bool bySecond)
+{
+    const bool start = knob == DraggedSlider::start;
+    QToolButton *const buttons[2][2][2] = {
+        {{rightFrameDownBTN, rightSecondDownBTN}, {rightFrameUpBTN, rightSecondUpBTN}},
+        {{leftFrameDownBTN, leftSecondDownBTN}, {leftFrameUpBTN, leftSecondUpBTN}}};
+    buttons[start][steps > 0][bySecond]->click();
 }
 
 // Launch and shutdown ------------------------------------------------------
@@ -229,6 +244,7 @@ void AppDelegate::disableEditingControls()
     forceEncodeCBX->setChecked(false);
     presetDurationPOPUP->setEnabled(false);
     setNudgeButtonsEnabled(false);
+    m_window->setWindowFilePath(QString());
     clearTemporaryDirectory();
 }
 
@@ -335,6 +351,7 @@ void AppDelegate::openVideo(const QUrl &url)
 
     readFrameRate(*m_globalFP);
     enableEditingControls();
+    m_window->setWindowFilePath(path);
     fillPresetDurationPopup();
 
     // A new selection with the same fractions as the old one calls nothing
@@ -348,8 +365,9 @@ void AppDelegate::openVideo(const QUrl &url)
 bool AppDelegate::isAcceptable(const FileProbe &probe) const
 {
     const std::optional<qint64> width = probe.videoWidth();
+    // A still image has no length to cut, whatever its name says.
     return probe.isValidMediaFile() && !probe.hasErrors() && !probe.isEncrypted()
-        && probe.hasVideoTrack() && (!width || *width != 0);
+        && probe.hasVideoTrack() && (!width || *width != 0) && probe.duration() > 0;
 }
 
 void AppDelegate::readFrameRate(const FileProbe &probe)
@@ -375,6 +393,8 @@ void AppDelegate::fillPresetDurationPopup()
                                        [duration](double preset) { return preset < duration; });
     presetDurationPOPUP->addItems(presetDurationTitles.first(shorter));
     presetDurationPOPUP->setCurrentIndex(static_cast<int>(shorter) - 1);
+    // An empty pop-up offers nothing to choose.
+    presetDurationPOPUP->setEnabled(shorter > 0);
 }
 
 void AppDelegate::selectCentredPresetRange()
@@ -558,7 +578,7 @@ void AppDelegate::showSavePanel()
     panel->setAcceptMode(QFileDialog::AcceptSave);
     panel->setFileMode(QFileDialog::AnyFile);
     panel->setWindowModality(Qt::WindowModal);
-    panel->setDirectory(QFileInfo(inputPath).absolutePath());
+    panel->setDirectory(m_lastSaveFolder.isEmpty() ? QFileInfo(inputPath).absolutePath() : m_lastSaveFolder);
     if (!type.isEmpty()) {
         panel->setNameFilter(tr("%1 video (*.%2)").arg(type.toUpper(), type));
         panel->setDefaultSuffix(type);
@@ -594,6 +614,7 @@ void AppDelegate::savePanelFinished(const QString &outputPath)
     const double outputDuration = endSeconds() - startSeconds();
     if (!(outputDuration > 0))
         return;
+    m_lastSaveFolder = QFileInfo(outputPath).absolutePath();
     // A name without an extension says nothing of the format: keep the input's.
     const QString fallbackSuffix = containerSuffix(isForcingEncode() ? QStringLiteral("mp4")
                                                                                 : m_globalFP->formatName());
@@ -649,7 +670,6 @@ void AppDelegate::showProgressSheet()
 
 void AppDelegate::hideProgressSheet()
 {
-    progressBar->setValue(0);
     progressCancel->hide();
     progressWindow->hide();
 }
@@ -663,6 +683,8 @@ void AppDelegate::closeBTNInsideProgressWindowClicked()
 
 void AppDelegate::trimEnded(EncoderRun::Outcome outcome, const QString &details, const QString &outputPath)
 {
+    if (outcome == EncoderRun::Outcome::Succeeded)
+        progressBar->setValue(progressBar->maximum());
     hideProgressSheet();
     switch (outcome) {
     case EncoderRun::Outcome::Cancelled:
@@ -690,9 +712,13 @@ void AppDelegate::reportTrimResult(const FileProbe &output)
     alert->addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
     QPushButton *reveal = alert->addButton(QStringLiteral("Show in Finder"), QMessageBox::ActionRole);
     const QString outputPath = output.fileFullPath().value_or(QString());
-    connect(alert, &QMessageBox::buttonClicked, this, [reveal, outputPath](QAbstractButton *button) {
-        if (button == reveal)
-            FileRevealer::reveal(outputPath);
+    connect(alert, &QMessageBox::buttonClicked, this, [this, reveal, outputPath](QAbstractButton *button) {
+        if (button != reveal)
+            return;
+        FileRevealer::reveal(outputPath, this, [this, outputPath] {
+            showAlert(QMessageBox::Warning, tr("The file could not be shown."),
+                      tr("No file manager answered. The trimmed video is at %1").arg(QDir::toNativeSeparators(outputPath)));
+        });
     });
     presentAlert(alert);
 }

@@ -15,6 +15,7 @@
 
 #include "encoderrun.h"
 #include "posterextraction.h"
+#include "rangeslidertypes.h"
 #include "temporarydirectory.h"
 #include "toollocator.h"
 
@@ -110,6 +111,7 @@ private:
     void connectNudgeMenu();
     QList<std::pair<QAction *, QToolButton *>> nudgeMenuItems() const;
     void setNudgeButtonsEnabled(bool enabled);
+    void nudgeFromKeyboard(DraggedSlider knob, int steps, bool bySecond);
     void disableEditingControls();
     void enableEditingControls();
     void clearTemporaryDirectory();
@@ -183,4 +185,5 @@ private:
     double m_fps = 24.0;
     int m_selectionCallbacks = 0;
     bool m_quitWhenTrimEnds = false;
+    QString m_lastSaveFolder;
 };

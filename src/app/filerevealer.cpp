@@ -13,29 +13,35 @@ namespace {
 
 const QString fileManagerService = QStringLiteral("org.freedesktop.FileManager1");
 
-void openContainingFolder(const QString &path)
+bool openContainingFolder(const QString &path)
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
 }
 
 } // namespace
 
-void FileRevealer::reveal(const QString &path)
+QString FileRevealer::itemUri(const QString &path)
+{
+    return QString::fromLatin1(QUrl::fromLocalFile(path).toEncoded());
+}
+
+void FileRevealer::reveal(const QString &path, QObject *context, const std::function<void()> &failed)
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected() || !bus.interface()
         || !bus.interface()->isServiceRegistered(fileManagerService).value()) {
-        openContainingFolder(path);
+        if (!openContainingFolder(path))
+            failed();
         return;
     }
     QDBusMessage call = QDBusMessage::createMethodCall(fileManagerService,
                                                        QStringLiteral("/org/freedesktop/FileManager1"),
                                                        fileManagerService, QStringLiteral("ShowItems"));
-    call << QStringList{QUrl::fromLocalFile(path).toString()} << QString();
-    auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call));
-    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, [path](QDBusPendingCallWatcher *finished) {
-        if (finished->isError())
-            openContainingFolder(path);
+    call << QStringList{itemUri(path)} << QString();
+    auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), context);
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, context, [path, failed](QDBusPendingCallWatcher *finished) {
+        if (finished->isError() && !openContainingFolder(path))
+            failed();
         finished->deleteLater();
     });
 }

@@ -1,11 +1,18 @@
 #pragma once
 
+#include <functional>
+
 #include <QString>
 
+class QObject;
+
 // Shows a file in the desktop's file manager, selected when the file
-// manager supports it.
+// manager supports it, else its folder.
 class FileRevealer
 {
 public:
-    static void reveal(const QString &path);
+    // `failed` runs, within `context`'s life, when nothing could show it.
+    static void reveal(const QString &path, QObject *context, const std::function<void()> &failed);
+    // The file's URI as the file manager's interface takes it: percent-encoded.
+    static QString itemUri(const QString &path);
 };

@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QLinearGradient>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -66,6 +67,7 @@ RangeSlider::RangeSlider(QWidget *parent)
     : QWidget(parent)
 {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 RangeSlider::~RangeSlider() = default;
@@ -247,6 +249,27 @@ void RangeSlider::mouseMoveEvent(QMouseEvent *event)
     event->accept();
 }
 
+void RangeSlider::keyPressEvent(QKeyEvent *event)
+{
+    const DraggedSlider knob = m_currentSliderDragging.value_or(DraggedSlider::end);
+    switch (event->key()) {
+    case Qt::Key_Home:
+    case Qt::Key_End:
+        m_currentSliderDragging = event->key() == Qt::Key_Home ? DraggedSlider::start : DraggedSlider::end;
+        update();
+        break;
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+        emit keyboardNudge(knob, event->key() == Qt::Key_Left ? -1 : 1,
+                           event->modifiers().testFlag(Qt::ShiftModifier));
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
 void RangeSlider::setSelectionFromPoint(double x)
 {
     if (!m_currentSliderDragging)
@@ -371,5 +394,10 @@ void RangeSlider::paintEvent(QPaintEvent *)
     for (const QPainterPath &knob : {endKnob, startKnob}) {
         painter.fillPath(knob, sliderGradient());
         painter.strokePath(knob, outline);
+    }
+    // With the keyboard, the knob that the arrows move carries the focus frame.
+    if (hasFocus()) {
+        const bool start = m_currentSliderDragging == DraggedSlider::start;
+        painter.strokePath(start ? startKnob : endKnob, QPen(palette().color(QPalette::Highlight), 2.0));
     }
 }

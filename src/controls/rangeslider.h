@@ -74,12 +74,16 @@ signals:
     void onControlChanged(RangeSlider *slider);
     // The mouse let go of a knob it was dragging.
     void dragFinished();
+    // Left or Right (`steps` -1 or 1), by a frame or with Shift by a second,
+    // for `knob`: the one last moved, or chosen with Home and End.
+    void keyboardNudge(DraggedSlider knob, int steps, bool bySecond);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
     void changeEvent(QEvent *event) override;
 
 private:

@@ -16,6 +16,7 @@
 #include "apptest.h"
 #include "diagnosticlog.h"
 #include "fileprobe.h"
+#include "filerevealer.h"
 #include "imagedropview.h"
 #include "posterextraction.h"
 #include "rangeslider.h"
@@ -43,7 +44,7 @@ std::optional<bool> editingEnabled(const AppHarness &harness)
     return states.first();
 }
 
-// One step of a user: a nudge button's name, "key:<sequence>", "preset:<index>",
+// One step of a user: a nudge button's name, "focus:<widget>", "key:<sequence>", "preset:<index>",
 // "start:<fraction>", or a file opened by "open:", "dialog:" or "drop:" (a
 // list with commas), with "*<count>" to repeat it.
 void perform(AppHarness &harness, const QString &step, const QDir &media)
@@ -55,8 +56,10 @@ void perform(AppHarness &harness, const QString &step, const QDir &media)
     for (int i = 0; i < repeated.value(1, u"1"_s).toInt(); ++i) {
         if (action == "open"_L1) {
             QVERIFY(harness.open(media.filePath(value)));
+        } else if (action == "focus"_L1) {
+            harness.find<QWidget>(value)->setFocus();
         } else if (action == "key"_L1) {
-            QTest::keySequence(window, QKeySequence(value));
+            QTest::keySequence(window->focusWidget() ? window->focusWidget() : window, QKeySequence(value));
         } else if (action == "preset"_L1) {
             auto *popup = harness.find<QComboBox>(u"presetDurationPOPUP"_s);
             popup->setCurrentIndex(value.toInt());
@@ -120,6 +123,8 @@ void TestWindow::initTestCase()
     QVERIFY(!factory.generate(u"tone.m4a"_s, {u"-f"_s, u"lavfi"_s,
         u"-i"_s, u"sine=duration=1"_s, u"-c:a"_s, u"aac"_s}).isEmpty());
     QVERIFY(QDir(m_media.path()).mkdir(u"folder.mp4"_s));
+    QVERIFY(!factory.generate(u"still.mp4"_s, u"-f lavfi -i color=size=80x60 -frames:v 1 -c:v png -f image2"_s.split(u' '))
+                 .isEmpty());
 }
 
 void TestWindow::cleanup()
@@ -139,6 +144,7 @@ void TestWindow::launchShowsNoVideo()
     harness.find<QAction>(u"helpBTN"_s)->trigger();
     QCOMPARE(harness.lastAlert()->text(), u"Questions?"_s);
     QVERIFY(harness.lastAlert()->informativeText().contains(QLatin1Char('@')));
+    QCOMPARE(FileRevealer::itemUri(u"/tmp/out copy #1.mp4"_s), u"file:///tmp/out%20copy%20%231.mp4"_s);
     QCOMPARE(harness.lastAlert()->windowModality(), Qt::WindowModal);
 
     // What a previous run left is cleared at launch, and all of it at exit.
@@ -175,6 +181,11 @@ void TestWindow::selection_data()
     }
     QTest::newRow("a frame earlier by its shortcut")
         << "open:five.mp4 key:Ctrl+Left" << "1:10 sec 0:00:00.800 0:00:11.000 0:00:10.200";
+    // The slider's arrows move the knob moved last, the start after an open; End picks the other.
+    QTest::newRow("the slider's arrow key")
+        << "open:five.mp4 focus:myRangeSlider key:Right" << "1:10 sec 0:00:01.200 0:00:11.000 0:00:09.800";
+    QTest::newRow("the slider's End and Shift+Left")
+        << "open:five.mp4 focus:myRangeSlider key:End key:Shift+Left" << "1:10 sec 0:00:01.000 0:00:10.000 0:00:09.000";
     QTest::newRow("preset from the start")
         << "open:long.mp4 start:0.4 preset:2" << "6:30 sec 0:00:50.000 0:01:20.000 0:00:30.000";
     QTest::newRow("preset stops at the end")
@@ -198,6 +209,8 @@ void TestWindow::selection()
     const QString output = harness.text(u"outputDurationTF"_s).remove(u"Output Duration: "_s);
     QTEST(u"%1:%2 %3 %4 %5"_s.arg(popup->count()).arg(popup->currentText(), start, end, output), "shown");
     QVERIFY(harness.text(u"inputDurationTF"_s).startsWith(u"Input Duration: 0:0"_s));
+    QCOMPARE(popup->isEnabled(), popup->count() > 0);
+    QVERIFY(QFile::exists(harness.app().window()->windowFilePath()));
 }
 
 void TestWindow::openPrintsTheSelectionAndPostersFollow()
@@ -252,6 +265,7 @@ void TestWindow::refusedInputs_data()
     QTest::newRow("text file") << "notes.txt" << AppTexts::unsupported << QString();
     QTest::newRow("audio only") << "tone.m4a" << AppTexts::unsupported << QString();
     QTest::newRow("folder") << "folder.mp4" << AppTexts::unsupported << QString();
+    QTest::newRow("still image named .mp4") << "still.mp4" << AppTexts::unsupported << QString();
     QTest::newRow("video of width 0") << "five.mp4" << AppTexts::unsupported << "prober-zero-width";
 }
 
@@ -275,6 +289,7 @@ void TestWindow::refusedInputs()
     QVERIFY(harness.lastAlert()->informativeText().startsWith(informativeStart));
     QVERIFY(harness.lastAlert()->informativeText().size() > informativeStart.size());
     QCOMPARE(editingEnabled(harness), std::optional<bool>(false));
+    QCOMPARE(harness.app().window()->windowFilePath(), QString());
     QCOMPARE(harness.app().globalFP()->fileFullPath(), std::optional<QString>(path));
     // Save stays in the menu, but offers nothing for a refused file.
     harness.find<QAction>(u"saveMenuBTN"_s)->trigger();
