@@ -716,8 +716,9 @@ void AppDelegate::reportTrimResult(const FileProbe &output)
         if (button != reveal)
             return;
         FileRevealer::reveal(outputPath, this, [this, outputPath] {
+            const QString where = QDir::toNativeSeparators(outputPath);
             showAlert(QMessageBox::Warning, tr("The file could not be shown."),
-                      tr("No file manager answered. The trimmed video is at %1").arg(QDir::toNativeSeparators(outputPath)));
+                      tr("No file manager answered. The trimmed video is at %1").arg(where));
         });
     });
     presentAlert(alert);

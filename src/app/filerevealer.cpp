@@ -39,9 +39,10 @@ void FileRevealer::reveal(const QString &path, QObject *context, const std::func
                                                        fileManagerService, QStringLiteral("ShowItems"));
     call << QStringList{itemUri(path)} << QString();
     auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), context);
-    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, context, [path, failed](QDBusPendingCallWatcher *finished) {
+    const auto answered = [path, failed](QDBusPendingCallWatcher *finished) {
         if (finished->isError() && !openContainingFolder(path))
             failed();
         finished->deleteLater();
-    });
+    };
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, context, answered);
 }

@@ -70,238 +70,232 @@ class TestTrimFlow : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void trim_data();
-    void trim();
-    void randomCancelsLeaveNothingBehind();
+    void initTestCase()
+    {
+        const MediaFactory factory(m_media.path());
+        factory.writeFile(u"subs.srt"_s, "1\n00:00:00,000 --> 00:00:10,000\nHi\n\n");
+        QVERIFY(!factory.generate(u"stereo.mp4"_s, clipArguments(12, 2)).isEmpty());
+        QVERIFY(!factory.generate(u"short.mp4"_s, clipArguments(3, 2)).isEmpty());
+        const QString subtitles = u"-i %1 -map 0:v -map 1:a -map 2:s -c:s srt "_s.arg(factory.path(u"subs.srt"_s));
+        QVERIFY(!factory.generate(u"surround.mkv"_s, clipArguments(12, 6, subtitles)).isEmpty());
+        QVERIFY(!factory.videoClip(u"dense.mp4"_s, 8, 2, 64, 48, u"25"_s).isEmpty());
+    }
+
+    void trim_data()
+    {
+        QTest::addColumn<TrimRow>("row");
+        const auto add = [](const char *name, const TrimRow &row) { QTest::newRow(name) << row; };
+        add("stream copy", {});
+        add("stream copy through the dialog keeps the type and the channels",
+            {.clip = u"surround.mkv"_s, .inputName = u"in.mkv"_s, .outputName = u"Trimmed.mkv"_s, .viaDialog = true,
+             .proposed = u"Trimmed.mkv"_s});
+        add("re-encode down-mixes and drops subtitles, and gives mp4 whatever the name",
+            {.clip = u"surround.mkv"_s, .inputName = u"in.mkv"_s, .outputName = u"mine.mov.mp4"_s, .forceEncode = true,
+             .viaDialog = true, .typed = u"mine.mov"_s, .proposed = u"Trimmed.mp4"_s});
+        add("no extension: the dialog adds none, the encoder still knows the format",
+            {.inputName = u"in"_s, .outputName = u"Trimmed"_s, .viaDialog = true, .proposed = u"Trimmed"_s});
+        add("empty selection: no dialog",
+            {.end = End::Refused, .detail = AppTexts::emptySelection, .length = 0, .viaDialog = true});
+        add("awkward names", {.inputName = u"-i it's a \"clip\"\ncafe\u0301.mp4"_s,
+                              .outputName = u"-y 'trimmed' \"re\u0301sume\u0301\"\n.mp4"_s});
+        // The hidden partial file beside a 255-byte output must give way.
+        add("names of 255 bytes", {.inputName = QString(251, u'a') + u".mp4"_s,
+                                   .outputName = QString(251, u'b') + u".mp4"_s});
+        add("output is a link to the input",
+            {.output = Output::LinkToInput, .end = End::Refused, .detail = AppTexts::sameFile});
+        add("failing encoder keeps the existing file", {.encoder = u"encoder-failing"_s, .output = Output::Existing,
+                                                         .end = End::Failed, .detail = u"Conversion failed!"_s});
+        add("missing encoder", {.encoder = u"missing"_s, .end = End::Failed});
+        add("cancel keeps the existing file", {.encoder = u"encoder-lingering"_s, .output = Output::Existing,
+                                               .action = Action::Cancel, .end = End::Cancelled});
+        add("unwritable place", {.output = Output::Unwritable, .end = End::Failed});
+        add("output names a folder", {.output = Output::Folder, .end = End::Failed});
+        add("input removed before", {.action = Action::RemoveInput, .end = End::Failed, .detail = u"No such file"_s});
+        add("input removed while encoding", {.clip = u"short.mp4"_s, .encoder = u"paced"_s, .forceEncode = true,
+                                             .action = Action::RemoveInputWhileRunning, .end = End::Honest});
+        add("another video opened while trimming",
+            {.clip = u"short.mp4"_s, .encoder = u"paced"_s, .action = Action::OpenAnother});
+        add("quit, keep trimming", {.clip = u"short.mp4"_s, .encoder = u"paced"_s, .action = Action::QuitAndKeep});
+        add("quit, stop and quit",
+            {.clip = u"short.mp4"_s, .encoder = u"paced"_s, .action = Action::QuitAndStop, .end = End::Cancelled});
+    }
+
+    void trim()
+    {
+        QFETCH(TrimRow, row);
+        QTemporaryDir folder;
+        QTemporaryDir tools;
+        const QString input = folder.filePath(row.inputName);
+        QVERIFY(QFile::copy(m_media.filePath(row.clip), input));
+        QString output = folder.filePath(row.outputName);
+        if (row.output == Output::Existing)
+            QVERIFY(TestFiles::write(output, "precious"));
+        if (row.output == Output::Folder)
+            QVERIFY(QDir().mkdir(output));
+        if (row.output == Output::LinkToInput)
+            QVERIFY(QFile::link(input, output));
+        if (row.output == Output::Unwritable) // Root may write anywhere on disk, but not new files in /proc.
+            output = u"/proc/kestrel-trimmed.mp4"_s;
+        QStringList listing = TestFiles::listing(folder.path());
+        const QByteArray inputBytes = TestFiles::contents(input);
+        const QByteArray outputBytes = TestFiles::contents(output);
+
+        AppHarness harness(AppTest::resourceFolder(row.encoder, tools.path()));
+        QVERIFY(harness.open(input));
+        harness.select(0.25, 0.25 + row.length);
+        harness.find<QCheckBox>(u"forceEncodeCBX"_s)->setChecked(row.forceEncode);
+        const auto inputMedia = harness.app().globalFP();
+        const int inputChannels = AppTest::describe(input).audioChannels;
+        const bool removesInput = row.action == Action::RemoveInput || row.action == Action::RemoveInputWhileRunning;
+        if (removesInput)
+            listing.removeOne(row.inputName);
+        if (row.action == Action::RemoveInput)
+            QVERIFY(QFile::remove(input));
+
+        QString proposed;
+        const bool started = row.viaDialog ? harness.startTrimThroughDialog(
+            row.typed.isEmpty() ? QString() : folder.filePath(row.typed), &proposed)
+            : row.action > Action::RemoveInput ? harness.startAndAwaitProgress(output) : harness.startTrim(output);
+        QCOMPARE(started, row.end != End::Refused);
+        QCOMPARE(proposed, row.proposed.isEmpty() ? QString() : folder.filePath(row.proposed));
+        actWhileRunning(harness, row, input);
+        QVERIFY(!started || harness.waitForEnd());
+        const QStringList arguments = harness.encoderArguments();
+        if (started && row.encoder != "missing"_L1) {
+            // Seek before the input, which follows "-i" whatever its name; the
+            // encoder writes a hidden file beside the output.
+            QCOMPARE(arguments.mid(0, 4), (QStringList{u"-ss"_s, timeTextFromSeconds(inputMedia->duration() * 0.25),
+                                                       u"-i"_s, input}));
+            QVERIFY(QFileInfo(arguments.last()).fileName().startsWith(u'.'));
+            QCOMPARE(QFileInfo(arguments.last()).absolutePath(), QFileInfo(output).absolutePath());
+        }
+
+        QList<QMessageBox *> results = harness.alerts();
+        results.removeIf([](const QMessageBox *box) { return box->icon() == QMessageBox::Question; });
+        QCOMPARE(results.size(), row.end == End::Cancelled ? 0 : 1);
+        const QMessageBox *result = results.value(0);
+        const QStringList ends{AppTexts::trimmed, AppTexts::notTrimmed};
+        const QString expected = row.end == End::Refused ? row.detail : ends.value(int(row.end));
+        if (result && row.end != End::Honest)
+            QCOMPARE(result->text(), expected);
+        QVERIFY(!result || row.end == End::Refused || result->informativeText().contains(row.detail));
+        const bool trimmed = result && result->text() == AppTexts::trimmed;
+        QCOMPARE(harness.outcome() == EncoderRun::Outcome::Succeeded, trimmed);
+        QVERIFY(row.end != End::Cancelled || harness.outcome() == EncoderRun::Outcome::Cancelled);
+
+        if (trimmed) {
+            const AppTest::Media media = AppTest::describe(output);
+            QVERIFY(media.isVideo);
+            if (row.end == End::Trimmed) {
+                // A stream copy starts at a keyframe, and Matroska plays the frames before the start.
+                QVERIFY(qAbs(media.duration - inputMedia->duration() * 0.5) < 1.5);
+                QCOMPARE(media.audioChannels, row.forceEncode ? std::min(inputChannels, 2) : inputChannels);
+                QCOMPARE(media.hasSubtitles, !row.forceEncode && inputMedia->hasSubtitleTrack());
+            }
+            const QRegularExpression informative(u"^Input Duration: %1 \\([^)]+\\)\nOutput Duration: %2 \\([^)]+\\)$"_s
+                                                     .arg(timeTextFromSeconds(inputMedia->duration()),
+                                                          timeTextFromSeconds(media.duration)));
+            QVERIFY2(informative.match(result->informativeText()).hasMatch(), qPrintable(result->informativeText()));
+            QVERIFY(buttonTitled(result, u"Show in Finder"_s) && buttonTitled(result, u"OK"_s));
+            QCOMPARE(harness.find<QProgressBar>(u"progressBar"_s)->value(), 100);
+            if (row.output == Output::New)
+                listing << row.outputName;
+        } else if (row.output == Output::Folder) {
+            QCOMPARE(TestFiles::listing(output), QStringList());
+        } else {
+            QCOMPARE(QFileInfo::exists(output), row.output != Output::New && row.output != Output::Unwritable);
+            QCOMPARE(TestFiles::contents(output), outputBytes);
+        }
+        listing.sort();
+        QCOMPARE(TestFiles::listing(folder.path()), listing);
+        QVERIFY(removesInput || TestFiles::contents(input) == inputBytes);
+        QCOMPARE(harness.app().globalFP()->fileFullPath(), std::optional<QString>(input));
+        QTRY_COMPARE(AppTest::leftBehind(folder.path()), QString());
+    }
+
+    void randomCancelsLeaveNothingBehind()
+    {
+        QTemporaryDir folder;
+        AppHarness harness;
+        QVERIFY(harness.open(m_media.filePath(u"dense.mp4"_s)));
+        harness.find<QCheckBox>(u"forceEncodeCBX"_s)->setChecked(true);
+        const QString output = folder.filePath(u"cancelled.mp4"_s);
+        // One whole run first, to learn how long the cancels may wait.
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(harness.startTrim(output) && harness.waitForEnd() && QFile::remove(output));
+        const int runLengthMs = static_cast<int>(clock.elapsed());
+
+        QRandomGenerator random(4711);
+        QTimer cancelTimer;
+        cancelTimer.setSingleShot(true);
+        connect(&cancelTimer, &QTimer::timeout, &harness.app(), &AppDelegate::closeBTNInsideProgressWindowClicked);
+        int cancelled = 0;
+        for (int round = 0; round < 6; ++round) {
+            harness.clearRecords();
+            QVERIFY(harness.startTrim(output));
+            // Every third cancel comes before the event loop has run at all.
+            if (round % 3 == 0)
+                harness.app().closeBTNInsideProgressWindowClicked();
+            else
+                cancelTimer.start(static_cast<int>(random.bounded(runLengthMs + 1)));
+            QVERIFY(harness.waitForEnd());
+            cancelTimer.stop();
+            // A cancel after the encoder finished finds a complete trim; anything
+            // else is a cancelled one, never a failure.
+            if (harness.outcome() == EncoderRun::Outcome::Succeeded) {
+                QVERIFY(AppTest::describe(output).isVideo && QFile::remove(output));
+            } else {
+                QCOMPARE(harness.outcome(), EncoderRun::Outcome::Cancelled);
+                QVERIFY(!QFile::exists(output) && harness.alerts().isEmpty());
+                ++cancelled;
+            }
+            QTRY_COMPARE(AppTest::leftBehind(folder.path()), QString());
+        }
+        QVERIFY2(cancelled > 0, "no round cancelled a running encoder");
+    }
 
 private:
-    void actWhileRunning(AppHarness &harness, const TrimRow &row, const QString &input) const;
+    void actWhileRunning(AppHarness &harness, const TrimRow &row, const QString &input) const
+    {
+        QMainWindow *window = harness.app().window();
+        auto *sheet = window->findChild<QDialog *>(u"ProgressSheet"_s);
+        if (row.action == Action::RemoveInputWhileRunning)
+            QVERIFY(QFile::remove(input));
+        if (row.action == Action::OpenAnother)
+            harness.open(m_media.filePath(u"stereo.mp4"_s));
+        if (row.action == Action::Cancel) {
+            QVERIFY(sheet->isVisible() && sheet->windowModality() == Qt::WindowModal);
+            QCOMPARE(sheet->findChild<QLabel *>(u"progressTitle"_s)->text(), AppTexts::trimming);
+            QTRY_VERIFY(sheet->findChild<QProgressBar *>()->value() > 0);
+            QTest::mouseClick(sheet->findChild<QPushButton *>(u"progressCancel"_s), Qt::LeftButton);
+            QCOMPARE(harness.app().isProcessCancelledByUser(), std::optional<bool>(true));
+            // The encoder takes a moment to stop; until it has, the sheet stays.
+            QVERIFY(sheet->isVisible() && harness.app().isTrimming());
+        }
+        if (row.action == Action::QuitAndKeep || row.action == Action::QuitAndStop) {
+            // From the shortcut where the sheet has the keyboard, or from the window's close button.
+            if (row.action == Action::QuitAndStop) {
+                sheet->activateWindow();
+                QVERIFY(QTest::qWaitForWindowActive(sheet));
+                QTest::keySequence(sheet, QKeySequence(Qt::CTRL | Qt::Key_Q));
+            }
+            else
+                QVERIFY(!window->close());
+            QVERIFY(window->isVisible() && harness.app().isTrimming());
+            QMessageBox *question = harness.lastAlert();
+            QVERIFY(question && question->icon() == QMessageBox::Question && question->buttons().size() == 2);
+            const bool stop = row.action == Action::QuitAndStop;
+            QAbstractButton *answer = buttonTitled(question, stop ? AppTexts::stopAndQuit : AppTexts::keepTrimming);
+            QVERIFY(answer);
+            answer->click();
+            QVERIFY(harness.waitForEnd());
+            QTRY_COMPARE(window->isVisible(), !stop);
+        }
+    }
 
     QTemporaryDir m_media;
 };
-
-void TestTrimFlow::initTestCase()
-{
-    const MediaFactory factory(m_media.path());
-    factory.writeFile(u"subs.srt"_s, "1\n00:00:00,000 --> 00:00:10,000\nHi\n\n");
-    QVERIFY(!factory.generate(u"stereo.mp4"_s, clipArguments(12, 2)).isEmpty());
-    QVERIFY(!factory.generate(u"short.mp4"_s, clipArguments(3, 2)).isEmpty());
-    QVERIFY(!factory.generate(u"surround.mkv"_s, clipArguments(12, 6, u"-i %1 -map 0:v -map 1:a -map 2:s -c:s srt "_s
-                                                                      .arg(factory.path(u"subs.srt"_s)))).isEmpty());
-    QVERIFY(!factory.videoClip(u"dense.mp4"_s, 8, 2, 64, 48, u"25"_s).isEmpty());
-}
-
-void TestTrimFlow::trim_data()
-{
-    QTest::addColumn<TrimRow>("row");
-    const auto add = [](const char *name, const TrimRow &row) { QTest::newRow(name) << row; };
-    add("stream copy", {});
-    add("stream copy through the dialog keeps the type and the channels",
-        {.clip = u"surround.mkv"_s, .inputName = u"in.mkv"_s, .outputName = u"Trimmed.mkv"_s, .viaDialog = true,
-         .proposed = u"Trimmed.mkv"_s});
-    add("re-encode down-mixes and drops subtitles, and gives mp4 whatever the name",
-        {.clip = u"surround.mkv"_s, .inputName = u"in.mkv"_s, .outputName = u"mine.mov.mp4"_s, .forceEncode = true,
-         .viaDialog = true, .typed = u"mine.mov"_s, .proposed = u"Trimmed.mp4"_s});
-    add("no extension: the dialog adds none, the encoder still knows the format",
-        {.inputName = u"in"_s, .outputName = u"Trimmed"_s, .viaDialog = true, .proposed = u"Trimmed"_s});
-    add("empty selection: no dialog",
-        {.end = End::Refused, .detail = AppTexts::emptySelection, .length = 0, .viaDialog = true});
-    add("awkward names", {.inputName = u"-i it's a \"clip\"\ncafe\u0301.mp4"_s,
-                          .outputName = u"-y 'trimmed' \"re\u0301sume\u0301\"\n.mp4"_s});
-    // The hidden partial file beside a 255-byte output must give way.
-    add("names of 255 bytes", {.inputName = QString(251, u'a') + u".mp4"_s,
-                               .outputName = QString(251, u'b') + u".mp4"_s});
-    add("output is a link to the input",
-        {.output = Output::LinkToInput, .end = End::Refused, .detail = AppTexts::sameFile});
-    add("failing encoder keeps the existing file", {.encoder = u"encoder-failing"_s, .output = Output::Existing,
-                                                     .end = End::Failed, .detail = u"Conversion failed!"_s});
-    add("missing encoder", {.encoder = u"missing"_s, .end = End::Failed});
-    add("cancel keeps the existing file", {.encoder = u"encoder-lingering"_s, .output = Output::Existing,
-                                           .action = Action::Cancel, .end = End::Cancelled});
-    add("unwritable place", {.output = Output::Unwritable, .end = End::Failed});
-    add("output names a folder", {.output = Output::Folder, .end = End::Failed});
-    add("input removed before", {.action = Action::RemoveInput, .end = End::Failed, .detail = u"No such file"_s});
-    add("input removed while encoding", {.clip = u"short.mp4"_s, .encoder = u"paced"_s, .forceEncode = true,
-                                         .action = Action::RemoveInputWhileRunning, .end = End::Honest});
-    add("another video opened while trimming",
-        {.clip = u"short.mp4"_s, .encoder = u"paced"_s, .action = Action::OpenAnother});
-    add("quit, keep trimming", {.clip = u"short.mp4"_s, .encoder = u"paced"_s, .action = Action::QuitAndKeep});
-    add("quit, stop and quit",
-        {.clip = u"short.mp4"_s, .encoder = u"paced"_s, .action = Action::QuitAndStop, .end = End::Cancelled});
-}
-
-void TestTrimFlow::actWhileRunning(AppHarness &harness, const TrimRow &row, const QString &input) const
-{
-    QMainWindow *window = harness.app().window();
-    auto *sheet = window->findChild<QDialog *>(u"ProgressSheet"_s);
-    if (row.action == Action::RemoveInputWhileRunning)
-        QVERIFY(QFile::remove(input));
-    if (row.action == Action::OpenAnother)
-        harness.open(m_media.filePath(u"stereo.mp4"_s));
-    if (row.action == Action::Cancel) {
-        QVERIFY(sheet->isVisible() && sheet->windowModality() == Qt::WindowModal);
-        QCOMPARE(sheet->findChild<QLabel *>(u"progressTitle"_s)->text(), AppTexts::trimming);
-        QTRY_VERIFY(sheet->findChild<QProgressBar *>()->value() > 0);
-        QTest::mouseClick(sheet->findChild<QPushButton *>(u"progressCancel"_s), Qt::LeftButton);
-        QCOMPARE(harness.app().isProcessCancelledByUser(), std::optional<bool>(true));
-        // The encoder takes a moment to stop; until it has, the sheet stays.
-        QVERIFY(sheet->isVisible() && harness.app().isTrimming());
-    }
-    if (row.action == Action::QuitAndKeep || row.action == Action::QuitAndStop) {
-        // From the shortcut where the sheet has the keyboard, or from the window's close button.
-        if (row.action == Action::QuitAndStop) {
-            sheet->activateWindow();
-            QVERIFY(QTest::qWaitForWindowActive(sheet));
-            QTest::keySequence(sheet, QKeySequence(Qt::CTRL | Qt::Key_Q));
-        }
-        else
-            QVERIFY(!window->close());
-        QVERIFY(window->isVisible() && harness.app().isTrimming());
-        QMessageBox *question = harness.lastAlert();
-        QVERIFY(question && question->icon() == QMessageBox::Question && question->buttons().size() == 2);
-        const bool stop = row.action == Action::QuitAndStop;
-        QAbstractButton *answer = buttonTitled(question, stop ? AppTexts::stopAndQuit : AppTexts::keepTrimming);
-        QVERIFY(answer);
-        answer->click();
-        QVERIFY(harness.waitForEnd());
-        QTRY_COMPARE(window->isVisible(), !stop);
-    }
-}
-
-void TestTrimFlow::trim()
-{
-    QFETCH(TrimRow, row);
-    QTemporaryDir folder;
-    QTemporaryDir tools;
-    const QString input = folder.filePath(row.inputName);
-    QVERIFY(QFile::copy(m_media.filePath(row.clip), input));
-    QString output = folder.filePath(row.outputName);
-    if (row.output == Output::Existing)
-        QVERIFY(TestFiles::write(output, "precious"));
-    if (row.output == Output::Folder)
-        QVERIFY(QDir().mkdir(output));
-    if (row.output == Output::LinkToInput)
-        QVERIFY(QFile::link(input, output));
-    if (row.output == Output::Unwritable) // Root may write anywhere on disk, but not new files in /proc.
-        output = u"/proc/kestrel-trimmed.mp4"_s;
-    QStringList listing = TestFiles::listing(folder.path());
-    const QByteArray inputBytes = TestFiles::contents(input);
-    const QByteArray outputBytes = TestFiles::contents(output);
-
-    AppHarness harness(AppTest::resourceFolder(row.encoder, tools.path()));
-    QVERIFY(harness.open(input));
-    harness.select(0.25, 0.25 + row.length);
-    harness.find<QCheckBox>(u"forceEncodeCBX"_s)->setChecked(row.forceEncode);
-    const auto inputMedia = harness.app().globalFP();
-    const int inputChannels = AppTest::describe(input).audioChannels;
-    const bool removesInput = row.action == Action::RemoveInput || row.action == Action::RemoveInputWhileRunning;
-    if (removesInput)
-        listing.removeOne(row.inputName);
-    if (row.action == Action::RemoveInput)
-        QVERIFY(QFile::remove(input));
-
-    QString proposed;
-    const bool started = row.viaDialog ? harness.startTrimThroughDialog(
-        row.typed.isEmpty() ? QString() : folder.filePath(row.typed), &proposed)
-        : row.action > Action::RemoveInput ? harness.startAndAwaitProgress(output) : harness.startTrim(output);
-    QCOMPARE(started, row.end != End::Refused);
-    QCOMPARE(proposed, row.proposed.isEmpty() ? QString() : folder.filePath(row.proposed));
-    actWhileRunning(harness, row, input);
-    QVERIFY(!started || harness.waitForEnd());
-    const QStringList arguments = harness.encoderArguments();
-    if (started && row.encoder != "missing"_L1) {
-        // Seek before the input, which follows "-i" whatever its name; the
-        // encoder writes a hidden file beside the output.
-        QCOMPARE(arguments.mid(0, 4), (QStringList{u"-ss"_s, timeTextFromSeconds(inputMedia->duration() * 0.25),
-                                                   u"-i"_s, input}));
-        QVERIFY(QFileInfo(arguments.last()).fileName().startsWith(u'.'));
-        QCOMPARE(QFileInfo(arguments.last()).absolutePath(), QFileInfo(output).absolutePath());
-    }
-
-    QList<QMessageBox *> results = harness.alerts();
-    results.removeIf([](const QMessageBox *box) { return box->icon() == QMessageBox::Question; });
-    QCOMPARE(results.size(), row.end == End::Cancelled ? 0 : 1);
-    const QMessageBox *result = results.value(0);
-    const QString expected =
-        row.end == End::Refused ? row.detail : QStringList{AppTexts::trimmed, AppTexts::notTrimmed}.value(int(row.end));
-    if (result && row.end != End::Honest)
-        QCOMPARE(result->text(), expected);
-    QVERIFY(!result || row.end == End::Refused || result->informativeText().contains(row.detail));
-    const bool trimmed = result && result->text() == AppTexts::trimmed;
-    QCOMPARE(harness.outcome() == EncoderRun::Outcome::Succeeded, trimmed);
-    QVERIFY(row.end != End::Cancelled || harness.outcome() == EncoderRun::Outcome::Cancelled);
-
-    if (trimmed) {
-        const AppTest::Media media = AppTest::describe(output);
-        QVERIFY(media.isVideo);
-        if (row.end == End::Trimmed) {
-            // A stream copy starts at a keyframe, and Matroska plays the frames before the start.
-            QVERIFY(qAbs(media.duration - inputMedia->duration() * 0.5) < 1.5);
-            QCOMPARE(media.audioChannels, row.forceEncode ? std::min(inputChannels, 2) : inputChannels);
-            QCOMPARE(media.hasSubtitles, !row.forceEncode && inputMedia->hasSubtitleTrack());
-        }
-        const QRegularExpression informative(u"^Input Duration: %1 \\([^)]+\\)\nOutput Duration: %2 \\([^)]+\\)$"_s.arg(
-            timeTextFromSeconds(inputMedia->duration()), timeTextFromSeconds(media.duration)));
-        QVERIFY2(informative.match(result->informativeText()).hasMatch(), qPrintable(result->informativeText()));
-        QVERIFY(buttonTitled(result, u"Show in Finder"_s) && buttonTitled(result, u"OK"_s));
-        QCOMPARE(harness.find<QProgressBar>(u"progressBar"_s)->value(), 100);
-        if (row.output == Output::New)
-            listing << row.outputName;
-    } else if (row.output == Output::Folder) {
-        QCOMPARE(TestFiles::listing(output), QStringList());
-    } else {
-        QCOMPARE(QFileInfo::exists(output), row.output != Output::New && row.output != Output::Unwritable);
-        QCOMPARE(TestFiles::contents(output), outputBytes);
-    }
-    listing.sort();
-    QCOMPARE(TestFiles::listing(folder.path()), listing);
-    QVERIFY(removesInput || TestFiles::contents(input) == inputBytes);
-    QCOMPARE(harness.app().globalFP()->fileFullPath(), std::optional<QString>(input));
-    QTRY_COMPARE(AppTest::leftBehind(folder.path()), QString());
-}
-
-void TestTrimFlow::randomCancelsLeaveNothingBehind()
-{
-    QTemporaryDir folder;
-    AppHarness harness;
-    QVERIFY(harness.open(m_media.filePath(u"dense.mp4"_s)));
-    harness.find<QCheckBox>(u"forceEncodeCBX"_s)->setChecked(true);
-    const QString output = folder.filePath(u"cancelled.mp4"_s);
-    // One whole run first, to learn how long the cancels may wait.
-    QElapsedTimer clock;
-    clock.start();
-    QVERIFY(harness.startTrim(output) && harness.waitForEnd() && QFile::remove(output));
-    const int runLengthMs = static_cast<int>(clock.elapsed());
-
-    QRandomGenerator random(4711);
-    QTimer cancelTimer;
-    cancelTimer.setSingleShot(true);
-    connect(&cancelTimer, &QTimer::timeout, &harness.app(), &AppDelegate::closeBTNInsideProgressWindowClicked);
-    int cancelled = 0;
-    for (int round = 0; round < 6; ++round) {
-        harness.clearRecords();
-        QVERIFY(harness.startTrim(output));
-        // Every third cancel comes before the event loop has run at all.
-        if (round % 3 == 0)
-            harness.app().closeBTNInsideProgressWindowClicked();
-        else
-            cancelTimer.start(static_cast<int>(random.bounded(runLengthMs + 1)));
-        QVERIFY(harness.waitForEnd());
-        cancelTimer.stop();
-        // A cancel after the encoder finished finds a complete trim; anything
-        // else is a cancelled one, never a failure.
-        if (harness.outcome() == EncoderRun::Outcome::Succeeded) {
-            QVERIFY(AppTest::describe(output).isVideo && QFile::remove(output));
-        } else {
-            QCOMPARE(harness.outcome(), EncoderRun::Outcome::Cancelled);
-            QVERIFY(!QFile::exists(output) && harness.alerts().isEmpty());
-            ++cancelled;
-        }
-        QTRY_COMPARE(AppTest::leftBehind(folder.path()), QString());
-    }
-    QVERIFY2(cancelled > 0, "no round cancelled a running encoder");
-}
 
 QTEST_MAIN(TestTrimFlow)
 #include "tst_trimflow.moc"

@@ -94,215 +94,207 @@ class TestWindow : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void cleanup();
-    void launchShowsNoVideo();
-    void selection_data();
-    void selection();
-    void openPrintsTheSelectionAndPostersFollow();
-    void refusedInputs_data();
-    void refusedInputs();
+    void initTestCase()
+    {
+        const MediaFactory factory(m_media.path());
+        const QString one = u"1"_s;
+        QVERIFY(!factory.videoClip(u"long.mp4"_s, 125, 0, 64, 48, one).isEmpty());
+        QVERIFY(!factory.videoClip(u"wide.mp4"_s, 125, 0, 96, 48, one).isEmpty());
+        QVERIFY(!factory.videoClip(u"sixty.mp4"_s, 60, 0, 64, 48, one).isEmpty());
+        QVERIFY(!factory.videoClip(u"ten.mp4"_s, 10, 0, 64, 48, one).isEmpty());
+        QVERIFY(!factory.videoClip(u"five.mp4"_s, 12, 0).isEmpty());
+        QVERIFY(QFile::copy(clip("ten.mp4"), clip("disc.Vob")));
+        QVERIFY(!factory.writeFile(u"notes.txt"_s, "just some words\n").isEmpty());
+        QVERIFY(!factory.generate(u"tone.m4a"_s, {u"-f"_s, u"lavfi"_s,
+            u"-i"_s, u"sine=duration=1"_s, u"-c:a"_s, u"aac"_s}).isEmpty());
+        QVERIFY(QDir(m_media.path()).mkdir(u"folder.mp4"_s));
+        const QStringList still = u"-f lavfi -i color=size=80x60 -frames:v 1 -c:v png -f image2"_s.split(u' ');
+        QVERIFY(!factory.generate(u"still.mp4"_s, still).isEmpty());
+    }
+
+    void cleanup()
+    {
+        QTRY_COMPARE(AppTest::leftBehind(m_media.path()), QString());
+    }
+
+    void launchShowsNoVideo()
+    {
+        AppHarness harness;
+        QCOMPARE(editingEnabled(harness), std::optional<bool>(false));
+        QVERIFY(harness.find<QAction>(u"openToolBarBTN"_s)->isEnabled());
+        QCOMPARE(harness.app().fps(), 24.0);
+        harness.find<QAction>(u"saveMenuBTN"_s)->trigger();
+        QVERIFY(harness.alerts().isEmpty() && !harness.app().window()->findChild<QFileDialog *>());
+
+        harness.find<QAction>(u"helpBTN"_s)->trigger();
+        QCOMPARE(harness.lastAlert()->text(), u"Questions?"_s);
+        QVERIFY(harness.lastAlert()->informativeText().contains(QLatin1Char('@')));
+        QCOMPARE(FileRevealer::itemUri(u"/tmp/out copy #1.mp4"_s), u"file:///tmp/out%20copy%20%231.mp4"_s);
+        QCOMPARE(harness.lastAlert()->windowModality(), Qt::WindowModal);
+
+        // What a previous run left is cleared at launch, and all of it at exit.
+        const QString folder = harness.app().temporaryDirectoryPath();
+        QVERIFY(harness.app().posterFrameFilePath() == folder + u"Poster/out.jpg"_s);
+        QVERIFY(QDir(folder).mkpath(u"Poster"_s));
+        harness.app().applicationDidFinishLaunching();
+        QCOMPARE(TestFiles::listing(folder), QStringList());
+        QVERIFY(QDir(folder).mkpath(u"Poster"_s));
+        harness.app().applicationWillTerminate();
+        QCOMPARE(TestFiles::listing(folder), QStringList());
+    }
+
+    void selection_data()
+    {
+        QTest::addColumn<QString>("steps"); // see perform()
+        QTest::addColumn<QString>("shown"); // presets as "<count>:<current title>", start, end, output duration
+
+        QTest::newRow("longest shorter preset, centred")
+            << "open:long.mp4" << "6:2 min 0:00:02.500 0:02:02.500 0:02:00.000";
+        QTest::newRow("by the Open dialog: no preset as long as the input")
+            << "dialog:sixty.mp4" << "4:45 sec 0:00:07.500 0:00:52.500 0:00:45.000";
+        QTest::newRow("the first file dropped: all of it, no preset shorter")
+            << "drop:ten.mp4,long.mp4" << "0: 0:00:00.000 0:00:10.000 0:00:10.000";
+        // 12 s at 5 frames a second: "10 sec" from 1 s to 11 s, a frame is 0.2 s.
+        const QList<double> nudged{0.0, 0.8, 1.2, 2.0, 10.0, 10.8, 11.2, 12.0};
+        for (qsizetype i = 0; i < nudgeButtons.size(); ++i) {
+            const auto text = [](double seconds) { return u"0:00:%1"_s.arg(seconds, 6, 'f', 3, u'0'); };
+            const double start = i < 4 ? nudged.at(i) : 1.0;
+            const double end = i < 4 ? 11.0 : nudged.at(i);
+            QTest::newRow(qPrintable(nudgeButtons.at(i)))
+                << u"open:five.mp4 "_s + nudgeButtons.at(i)
+                << u"1:10 sec %1 %2 %3"_s.arg(text(start), text(end), text(end - start));
+        }
+        QTest::newRow("a frame earlier by its shortcut")
+            << "open:five.mp4 key:Ctrl+Left" << "1:10 sec 0:00:00.800 0:00:11.000 0:00:10.200";
+        // The slider's arrows move the knob moved last, the start after an open; End picks the other.
+        QTest::newRow("the slider's arrow key")
+            << "open:five.mp4 focus:myRangeSlider key:Right" << "1:10 sec 0:00:01.200 0:00:11.000 0:00:09.800";
+        QTest::newRow("the slider's End and Shift+Left")
+            << "open:five.mp4 focus:myRangeSlider key:End key:Shift+Left"
+            << "1:10 sec 0:00:01.000 0:00:10.000 0:00:09.000";
+        QTest::newRow("preset from the start")
+            << "open:long.mp4 start:0.4 preset:2" << "6:30 sec 0:00:50.000 0:01:20.000 0:00:30.000";
+        QTest::newRow("preset stops at the end")
+            << "open:long.mp4 start:0.8 preset:4" << "6:1 min 0:01:40.000 0:02:05.000 0:00:25.000";
+        QTest::newRow("nudges at the bounds")
+            << "open:ten.mp4 leftSecondDownBTN leftFrameDownBTN rightSecondUpBTN rightFrameUpBTN"
+            << "0: 0:00:00.000 0:00:10.000 0:00:10.000";
+        QTest::newRow("start pushed past the end")
+            << "open:ten.mp4 rightSecondDownBTN*9 leftSecondUpBTN*2" << "0: 0:00:02.000 0:00:01.000 -0:00:01.000";
+    }
+
+    void selection()
+    {
+        QFETCH(QString, steps);
+        AppHarness harness;
+        for (const QString &step : steps.split(u' '))
+            perform(harness, step, QDir(m_media.path()));
+        const auto *popup = harness.find<QComboBox>(u"presetDurationPOPUP"_s);
+        const QString start = harness.text(u"startTimeTF"_s).remove(u"Start Time: "_s);
+        const QString end = harness.text(u"endTimeTF"_s).remove(u"End Time: "_s);
+        const QString output = harness.text(u"outputDurationTF"_s).remove(u"Output Duration: "_s);
+        QTEST(u"%1:%2 %3 %4 %5"_s.arg(popup->count()).arg(popup->currentText(), start, end, output), "shown");
+        QVERIFY(harness.text(u"inputDurationTF"_s).startsWith(u"Input Duration: 0:0"_s));
+        QCOMPARE(popup->isEnabled(), popup->count() > 0);
+        QVERIFY(QFile::exists(harness.app().window()->windowFilePath()));
+    }
+
+    void openPrintsTheSelectionAndPostersFollow()
+    {
+        AppHarness harness;
+        DiagnosticLog::Capture printed;
+        QVERIFY(harness.open(clip("long.mp4")));
+        // The end is set first, then the start; the poster ends on the start.
+        QCOMPARE(printed.lines(), (QStringList{u"Big slider start:0.0 end:0.98"_s, u"right"_s,
+                                               u"Big slider start:0.02 end:0.98"_s, u"left"_s}));
+        const auto *poster = harness.find<ImageDropView>(u"posterView"_s);
+        QVERIFY(harness.waitForPosters());
+        QCOMPARE(QImage(harness.app().posterFrameFilePath()).height(), 480);
+        QCOMPARE(poster->image().size(), QSize(640, 480));
+
+        // The same length gives the same fractions, which call nothing back; the
+        // new video must show all the same, and never the old one's frame.
+        printed.clear();
+        QVERIFY(harness.open(clip("wide.mp4")));
+        QVERIFY(printed.lines().isEmpty());
+        QVERIFY(poster->image().isNull());
+        QVERIFY(harness.waitForPosters());
+        QCOMPARE(poster->image().size(), QSize(960, 480));
+
+        // A dragged knob shows the nearest keyframe, quick to find; the exact
+        // frame comes when the mouse lets go.
+        auto *slider = harness.find<RangeSlider>(u"myRangeSlider"_s);
+        const QLabel *caption = harness.find<QLabel>(u"posterCaptionLabel"_s);
+        const RangeSliderGeometry geometry(slider->size(), slider->knobStyle());
+        QPoint point = geometry.endKnobFrame(slider->end()).center().toPoint();
+        QTest::mousePress(slider, Qt::LeftButton, {}, point);
+        for (int move = 0; move < 10; ++move)
+            QTest::mouseMove(slider, point -= QPoint(3, 0));
+        QVERIFY(harness.waitForPosters() && !caption->isHidden());
+        QTest::mouseRelease(slider, Qt::LeftButton, {}, point);
+        QVERIFY(harness.waitForPosters() && caption->isHidden());
+        const QString direct = m_media.filePath(u"direct.jpg"_s);
+        QCOMPARE(QProcess::execute(QDir(MediaFactory::toolsFolder()).filePath(ToolLocator::creator),
+                                   PosterExtraction::arguments(clip("wide.mp4"), slider->end() * 125.0, direct,
+                                                               PosterExtraction::Accuracy::Exact)), 0);
+        QCOMPARE(poster->image(), QImage(direct));
+        QVERIFY(QFile::remove(direct));
+    }
+
+    void refusedInputs_data()
+    {
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("prober");
+
+        QTest::newRow("valid clip named .Vob") << "disc.Vob" << AppTexts::vob << QString();
+        QTest::newRow("text file") << "notes.txt" << AppTexts::unsupported << QString();
+        QTest::newRow("audio only") << "tone.m4a" << AppTexts::unsupported << QString();
+        QTest::newRow("folder") << "folder.mp4" << AppTexts::unsupported << QString();
+        QTest::newRow("still image named .mp4") << "still.mp4" << AppTexts::unsupported << QString();
+        QTest::newRow("video of width 0") << "five.mp4" << AppTexts::unsupported << "prober-zero-width";
+    }
+
+    void refusedInputs()
+    {
+        QFETCH(QString, input);
+        QFETCH(QString, prober);
+        const QString path = m_media.filePath(input);
+        const QStringList listing = TestFiles::listing(m_media.path());
+        const QByteArray bytes = TestFiles::contents(path);
+        AppHarness harness(prober.isEmpty() ? MediaFactory::toolsFolder() : MediaFactory::fakeToolsFolder(prober));
+        // A file refused after a video puts the window back to no video.
+        QVERIFY(!prober.isEmpty() || harness.open(clip("ten.mp4")));
+        harness.find<QCheckBox>(u"forceEncodeCBX"_s)->setChecked(true);
+
+        QVERIFY(!harness.open(path));
+        QCOMPARE(harness.alerts().size(), 1);
+        QFETCH(QString, message);
+        QCOMPARE(harness.lastAlert()->text(), message);
+        const QString informativeStart = message == AppTexts::vob ? u"Questions? : "_s : AppTexts::contact;
+        QVERIFY(harness.lastAlert()->informativeText().startsWith(informativeStart));
+        QVERIFY(harness.lastAlert()->informativeText().size() > informativeStart.size());
+        QCOMPARE(editingEnabled(harness), std::optional<bool>(false));
+        QCOMPARE(harness.app().window()->windowFilePath(), QString());
+        QCOMPARE(harness.app().globalFP()->fileFullPath(), std::optional<QString>(path));
+        // Save stays in the menu, but offers nothing for a refused file.
+        harness.find<QAction>(u"saveMenuBTN"_s)->trigger();
+        QVERIFY(!harness.app().window()->findChild<QFileDialog *>());
+        QCOMPARE(TestFiles::listing(m_media.path()), listing);
+        QCOMPARE(TestFiles::contents(path), bytes);
+
+        if (prober.isEmpty()) {
+            QVERIFY(harness.open(clip("sixty.mp4")));
+            QCOMPARE(editingEnabled(harness), std::optional<bool>(true));
+            QVERIFY(!harness.find<QCheckBox>(u"forceEncodeCBX"_s)->isChecked());
+        }
+    }
 
 private:
     QString clip(const char *name) const { return m_media.filePath(QLatin1String(name)); }
 
     QTemporaryDir m_media;
 };
-
-void TestWindow::initTestCase()
-{
-    const MediaFactory factory(m_media.path());
-    const QString one = u"1"_s;
-    QVERIFY(!factory.videoClip(u"long.mp4"_s, 125, 0, 64, 48, one).isEmpty());
-    QVERIFY(!factory.videoClip(u"wide.mp4"_s, 125, 0, 96, 48, one).isEmpty());
-    QVERIFY(!factory.videoClip(u"sixty.mp4"_s, 60, 0, 64, 48, one).isEmpty());
-    QVERIFY(!factory.videoClip(u"ten.mp4"_s, 10, 0, 64, 48, one).isEmpty());
-    QVERIFY(!factory.videoClip(u"five.mp4"_s, 12, 0).isEmpty());
-    QVERIFY(QFile::copy(clip("ten.mp4"), clip("disc.Vob")));
-    QVERIFY(!factory.writeFile(u"notes.txt"_s, "just some words\n").isEmpty());
-    QVERIFY(!factory.generate(u"tone.m4a"_s, {u"-f"_s, u"lavfi"_s,
-        u"-i"_s, u"sine=duration=1"_s, u"-c:a"_s, u"aac"_s}).isEmpty());
-    QVERIFY(QDir(m_media.path()).mkdir(u"folder.mp4"_s));
-    QVERIFY(!factory.generate(u"still.mp4"_s, u"-f lavfi -i color=size=80x60 -frames:v 1 -c:v png -f image2"_s.split(u' '))
-                 .isEmpty());
-}
-
-void TestWindow::cleanup()
-{
-    QTRY_COMPARE(AppTest::leftBehind(m_media.path()), QString());
-}
-
-void TestWindow::launchShowsNoVideo()
-{
-    AppHarness harness;
-    QCOMPARE(editingEnabled(harness), std::optional<bool>(false));
-    QVERIFY(harness.find<QAction>(u"openToolBarBTN"_s)->isEnabled());
-    QCOMPARE(harness.app().fps(), 24.0);
-    harness.find<QAction>(u"saveMenuBTN"_s)->trigger();
-    QVERIFY(harness.alerts().isEmpty() && !harness.app().window()->findChild<QFileDialog *>());
-
-    harness.find<QAction>(u"helpBTN"_s)->trigger();
-    QCOMPARE(harness.lastAlert()->text(), u"Questions?"_s);
-    QVERIFY(harness.lastAlert()->informativeText().contains(QLatin1Char('@')));
-    QCOMPARE(FileRevealer::itemUri(u"/tmp/out copy #1.mp4"_s), u"file:///tmp/out%20copy%20%231.mp4"_s);
-    QCOMPARE(harness.lastAlert()->windowModality(), Qt::WindowModal);
-
-    // What a previous run left is cleared at launch, and all of it at exit.
-    const QString folder = harness.app().temporaryDirectoryPath();
-    QVERIFY(harness.app().posterFrameFilePath() == folder + u"Poster/out.jpg"_s);
-    QVERIFY(QDir(folder).mkpath(u"Poster"_s));
-    harness.app().applicationDidFinishLaunching();
-    QCOMPARE(TestFiles::listing(folder), QStringList());
-    QVERIFY(QDir(folder).mkpath(u"Poster"_s));
-    harness.app().applicationWillTerminate();
-    QCOMPARE(TestFiles::listing(folder), QStringList());
-}
-
-void TestWindow::selection_data()
-{
-    QTest::addColumn<QString>("steps"); // see perform()
-    QTest::addColumn<QString>("shown"); // presets as "<count>:<current title>", start, end, output duration
-
-    QTest::newRow("longest shorter preset, centred")
-        << "open:long.mp4" << "6:2 min 0:00:02.500 0:02:02.500 0:02:00.000";
-    QTest::newRow("by the Open dialog: no preset as long as the input")
-        << "dialog:sixty.mp4" << "4:45 sec 0:00:07.500 0:00:52.500 0:00:45.000";
-    QTest::newRow("the first file dropped: all of it, no preset shorter")
-        << "drop:ten.mp4,long.mp4" << "0: 0:00:00.000 0:00:10.000 0:00:10.000";
-    // 12 s at 5 frames a second: "10 sec" from 1 s to 11 s, a frame is 0.2 s.
-    const QList<double> nudged{0.0, 0.8, 1.2, 2.0, 10.0, 10.8, 11.2, 12.0};
-    for (qsizetype i = 0; i < nudgeButtons.size(); ++i) {
-        const auto text = [](double seconds) { return u"0:00:%1"_s.arg(seconds, 6, 'f', 3, u'0'); };
-        const double start = i < 4 ? nudged.at(i) : 1.0;
-        const double end = i < 4 ? 11.0 : nudged.at(i);
-        QTest::newRow(qPrintable(nudgeButtons.at(i)))
-            << u"open:five.mp4 "_s + nudgeButtons.at(i)
-            << u"1:10 sec %1 %2 %3"_s.arg(text(start), text(end), text(end - start));
-    }
-    QTest::newRow("a frame earlier by its shortcut")
-        << "open:five.mp4 key:Ctrl+Left" << "1:10 sec 0:00:00.800 0:00:11.000 0:00:10.200";
-    // The slider's arrows move the knob moved last, the start after an open; End picks the other.
-    QTest::newRow("the slider's arrow key")
-        << "open:five.mp4 focus:myRangeSlider key:Right" << "1:10 sec 0:00:01.200 0:00:11.000 0:00:09.800";
-    QTest::newRow("the slider's End and Shift+Left")
-        << "open:five.mp4 focus:myRangeSlider key:End key:Shift+Left" << "1:10 sec 0:00:01.000 0:00:10.000 0:00:09.000";
-    QTest::newRow("preset from the start")
-        << "open:long.mp4 start:0.4 preset:2" << "6:30 sec 0:00:50.000 0:01:20.000 0:00:30.000";
-    QTest::newRow("preset stops at the end")
-        << "open:long.mp4 start:0.8 preset:4" << "6:1 min 0:01:40.000 0:02:05.000 0:00:25.000";
-    QTest::newRow("nudges at the bounds")
-        << "open:ten.mp4 leftSecondDownBTN leftFrameDownBTN rightSecondUpBTN rightFrameUpBTN"
-        << "0: 0:00:00.000 0:00:10.000 0:00:10.000";
-    QTest::newRow("start pushed past the end")
-        << "open:ten.mp4 rightSecondDownBTN*9 leftSecondUpBTN*2" << "0: 0:00:02.000 0:00:01.000 -0:00:01.000";
-}
-
-void TestWindow::selection()
-{
-    QFETCH(QString, steps);
-    AppHarness harness;
-    for (const QString &step : steps.split(u' '))
-        perform(harness, step, QDir(m_media.path()));
-    const auto *popup = harness.find<QComboBox>(u"presetDurationPOPUP"_s);
-    const QString start = harness.text(u"startTimeTF"_s).remove(u"Start Time: "_s);
-    const QString end = harness.text(u"endTimeTF"_s).remove(u"End Time: "_s);
-    const QString output = harness.text(u"outputDurationTF"_s).remove(u"Output Duration: "_s);
-    QTEST(u"%1:%2 %3 %4 %5"_s.arg(popup->count()).arg(popup->currentText(), start, end, output), "shown");
-    QVERIFY(harness.text(u"inputDurationTF"_s).startsWith(u"Input Duration: 0:0"_s));
-    QCOMPARE(popup->isEnabled(), popup->count() > 0);
-    QVERIFY(QFile::exists(harness.app().window()->windowFilePath()));
-}
-
-void TestWindow::openPrintsTheSelectionAndPostersFollow()
-{
-    AppHarness harness;
-    DiagnosticLog::Capture printed;
-    QVERIFY(harness.open(clip("long.mp4")));
-    // The end is set first, then the start; the poster ends on the start.
-    QCOMPARE(printed.lines(), (QStringList{u"Big slider start:0.0 end:0.98"_s, u"right"_s,
-                                           u"Big slider start:0.02 end:0.98"_s, u"left"_s}));
-    const auto *poster = harness.find<ImageDropView>(u"posterView"_s);
-    QVERIFY(harness.waitForPosters());
-    QCOMPARE(QImage(harness.app().posterFrameFilePath()).height(), 480);
-    QCOMPARE(poster->image().size(), QSize(640, 480));
-
-    // The same length gives the same fractions, which call nothing back; the
-    // new video must show all the same, and never the old one's frame.
-    printed.clear();
-    QVERIFY(harness.open(clip("wide.mp4")));
-    QVERIFY(printed.lines().isEmpty());
-    QVERIFY(poster->image().isNull());
-    QVERIFY(harness.waitForPosters());
-    QCOMPARE(poster->image().size(), QSize(960, 480));
-
-    // A dragged knob shows the nearest keyframe, quick to find; the exact
-    // frame comes when the mouse lets go.
-    auto *slider = harness.find<RangeSlider>(u"myRangeSlider"_s);
-    const QLabel *caption = harness.find<QLabel>(u"posterCaptionLabel"_s);
-    const RangeSliderGeometry geometry(slider->size(), slider->knobStyle());
-    QPoint point = geometry.endKnobFrame(slider->end()).center().toPoint();
-    QTest::mousePress(slider, Qt::LeftButton, {}, point);
-    for (int move = 0; move < 10; ++move)
-        QTest::mouseMove(slider, point -= QPoint(3, 0));
-    QVERIFY(harness.waitForPosters() && !caption->isHidden());
-    QTest::mouseRelease(slider, Qt::LeftButton, {}, point);
-    QVERIFY(harness.waitForPosters() && caption->isHidden());
-    const QString direct = m_media.filePath(u"direct.jpg"_s);
-    QCOMPARE(QProcess::execute(QDir(MediaFactory::toolsFolder()).filePath(ToolLocator::creator),
-                               PosterExtraction::arguments(clip("wide.mp4"), slider->end() * 125.0, direct,
-                                                           PosterExtraction::Accuracy::Exact)), 0);
-    QCOMPARE(poster->image(), QImage(direct));
-    QVERIFY(QFile::remove(direct));
-}
-
-void TestWindow::refusedInputs_data()
-{
-    QTest::addColumn<QString>("input");
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<QString>("prober");
-
-    QTest::newRow("valid clip named .Vob") << "disc.Vob" << AppTexts::vob << QString();
-    QTest::newRow("text file") << "notes.txt" << AppTexts::unsupported << QString();
-    QTest::newRow("audio only") << "tone.m4a" << AppTexts::unsupported << QString();
-    QTest::newRow("folder") << "folder.mp4" << AppTexts::unsupported << QString();
-    QTest::newRow("still image named .mp4") << "still.mp4" << AppTexts::unsupported << QString();
-    QTest::newRow("video of width 0") << "five.mp4" << AppTexts::unsupported << "prober-zero-width";
-}
-
-void TestWindow::refusedInputs()
-{
-    QFETCH(QString, input);
-    QFETCH(QString, prober);
-    const QString path = m_media.filePath(input);
-    const QStringList listing = TestFiles::listing(m_media.path());
-    const QByteArray bytes = TestFiles::contents(path);
-    AppHarness harness(prober.isEmpty() ? MediaFactory::toolsFolder() : MediaFactory::fakeToolsFolder(prober));
-    // A file refused after a video puts the window back to no video.
-    QVERIFY(!prober.isEmpty() || harness.open(clip("ten.mp4")));
-    harness.find<QCheckBox>(u"forceEncodeCBX"_s)->setChecked(true);
-
-    QVERIFY(!harness.open(path));
-    QCOMPARE(harness.alerts().size(), 1);
-    QFETCH(QString, message);
-    QCOMPARE(harness.lastAlert()->text(), message);
-    const QString informativeStart = message == AppTexts::vob ? u"Questions? : "_s : AppTexts::contact;
-    QVERIFY(harness.lastAlert()->informativeText().startsWith(informativeStart));
-    QVERIFY(harness.lastAlert()->informativeText().size() > informativeStart.size());
-    QCOMPARE(editingEnabled(harness), std::optional<bool>(false));
-    QCOMPARE(harness.app().window()->windowFilePath(), QString());
-    QCOMPARE(harness.app().globalFP()->fileFullPath(), std::optional<QString>(path));
-    // Save stays in the menu, but offers nothing for a refused file.
-    harness.find<QAction>(u"saveMenuBTN"_s)->trigger();
-    QVERIFY(!harness.app().window()->findChild<QFileDialog *>());
-    QCOMPARE(TestFiles::listing(m_media.path()), listing);
-    QCOMPARE(TestFiles::contents(path), bytes);
-
-    if (prober.isEmpty()) {
-        QVERIFY(harness.open(clip("sixty.mp4")));
-        QCOMPARE(editingEnabled(harness), std::optional<bool>(true));
-        QVERIFY(!harness.find<QCheckBox>(u"forceEncodeCBX"_s)->isChecked());
-    }
-}
 
 QTEST_MAIN(TestWindow)
 #include "tst_window.moc"
