@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `make bench`: measures what the app adds to the work of its tools, by
 // driving the real controller offscreen beside the same tool commands run
 // directly, on clips generated once and kept in a cache folder.

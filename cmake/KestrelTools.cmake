@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The app runs two external tools, found in its resource folder: a fixed
 # place relative to the executable, the same in the build tree and installed.
 find_program(KESTREL_FFPROBE ffprobe)

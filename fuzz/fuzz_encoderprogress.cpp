@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes to the encoder's progress reader as if they were its
 // error stream, cut into chunks. Whatever arrives, a bar value must be a
 // finite percentage from 0 to 100, and a time code the pattern matched must

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes to the media description as if the prober had
 // printed them: whatever the report holds, deriving the facts, tracks and
 // metadata must neither crash nor trip a sanitizer.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Checks the number and time texts on arbitrary doubles: every eight bytes of
 // the input as a raw double, and the whole input read as a decimal number,
 // which reaches the values people type more often than raw bits do.

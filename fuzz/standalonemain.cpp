@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Stands in for libFuzzer's driver: hands every file of one corpus folder to
 // the target's LLVMFuzzerTestOneInput, in name order. A target that finds a
 // fault traps, so the test fails on the input that found it, which is named

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs every libFuzzer executable of a fuzz build for a bounded number of
 # inputs, starting from the hand-written seeds in fuzz/corpus/<target>/.
 # Usage: scripts/fuzz.sh <build folder> [runs]

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Starts the built app, or says in one line why it cannot show a window.
 set -eu
 app="$1/bin/kestrel"

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what building, running and testing Kestrel needs on Debian 12,
 # and only what is missing. Extra package names may be given as arguments.
 set -eu

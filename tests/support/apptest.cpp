@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "apptest.h"
 
 #include <QAction>
@@ -5,11 +6,9 @@
 #include <QFileDialog>
 #include <QTest>
 
-#include "testfiles.h"
 #include "fileprobe.h"
 #include "json.h"
 #include "posterextraction.h"
-#include "rangeslider.h"
 
 namespace {
 
@@ -31,19 +30,6 @@ AppHarness::AppHarness(const QString &resourceFolder)
     if (!QTest::qWaitForWindowActive(m_app->window()))
         qWarning("The window never became active: shortcuts will not reach it.");
     m_app->applicationDidFinishLaunching();
-}
-
-bool AppHarness::open(const QString &path)
-{
-    const qsizetype before = m_alerts.count();
-    m_app->openVideo(QUrl::fromLocalFile(path));
-    return m_alerts.count() == before;
-}
-
-void AppHarness::select(double start, double end) const
-{
-    find<RangeSlider>(QStringLiteral("myRangeSlider"))->setEnd(end);
-    find<RangeSlider>(QStringLiteral("myRangeSlider"))->setStart(start);
 }
 
 bool AppHarness::waitForPosters() const
@@ -89,16 +75,6 @@ bool AppHarness::startAndAwaitProgress(const QString &output)
         return false;
     QSignalSpy progress(m_app->findChildren<EncoderRun *>().last(), &EncoderRun::progressChanged);
     return progress.wait(120000) && m_app->isTrimming();
-}
-
-bool AppHarness::waitForEnd()
-{
-    return !m_ends.isEmpty() || m_ends.wait(120000);
-}
-
-std::optional<EncoderRun::Outcome> AppHarness::outcome() const
-{
-    return m_ends.isEmpty() ? std::nullopt : std::optional(m_ends.last().first().value<EncoderRun::Outcome>());
 }
 
 QList<QMessageBox *> AppHarness::alerts() const

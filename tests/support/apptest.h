@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <memory>
@@ -13,6 +14,7 @@
 #include "diagnosticlog.h"
 #include "encoderrun.h"
 #include "mediafactory.h"
+#include "rangeslider.h"
 #include "testfiles.h"
 
 // The texts the app must show word for word.
@@ -42,8 +44,17 @@ public:
     T *find(const QString &objectName) const { return m_app->window()->findChild<T *>(objectName); }
     QString text(const QString &labelName) const { return find<QLabel>(labelName)->text(); }
     // Opens as the Open dialog does; true when no alert came.
-    bool open(const QString &path);
-    void select(double start, double end) const;
+    bool open(const QString &path)
+    {
+        const qsizetype before = m_alerts.count();
+        m_app->openVideo(QUrl::fromLocalFile(path));
+        return m_alerts.count() == before;
+    }
+    void select(double start, double end) const
+    {
+        find<RangeSlider>(QStringLiteral("myRangeSlider"))->setEnd(end);
+        find<RangeSlider>(QStringLiteral("myRangeSlider"))->setStart(start);
+    }
     // Until no poster frame is being extracted or waits to be.
     bool waitForPosters() const;
 
@@ -53,10 +64,13 @@ public:
     // proposes, which goes to `proposed`; false when no trim started.
     bool startTrimThroughDialog(const QString &typed, QString *proposed);
     bool startAndAwaitProgress(const QString &output);
-    bool waitForEnd();
+    bool waitForEnd() { return !m_ends.isEmpty() || m_ends.wait(120000); }
     QStringList encoderArguments() const { return m_arguments; }
 
-    std::optional<EncoderRun::Outcome> outcome() const;
+    std::optional<EncoderRun::Outcome> outcome() const
+    {
+        return m_ends.isEmpty() ? std::nullopt : std::optional(m_ends.last().first().value<EncoderRun::Outcome>());
+    }
     QList<QMessageBox *> alerts() const;
     QMessageBox *lastAlert() const { return alerts().value(alerts().size() - 1); }
     void clearRecords() { m_alerts.clear(), m_ends.clear(); }

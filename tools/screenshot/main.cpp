@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes PNGs of the main window, empty and with a clip open, and of the
 // progress sheet during a trim, for the README and for a look at the app
 // without a display.
