@@ -666,13 +666,28 @@ void AppDelegate::showProgressSheet()
     progressBar->setValue(0);
     progressTitle->setText(QStringLiteral("Trimming Video..."));
     progressCancel->show();
-    progressWindow->open();
+    setWindowHeldBySheet(true);
+    progressWindow->show();
+    progressWindow->raise();
+    progressWindow->activateWindow();
 }
 
 void AppDelegate::hideProgressSheet()
 {
     progressCancel->hide();
     progressWindow->hide();
+    setWindowHeldBySheet(false);
+}
+
+// What a modal sheet would block, but for quitting, which asks first.
+void AppDelegate::setWindowHeldBySheet(bool held)
+{
+    m_ui->centralWidget->setEnabled(!held);
+    m_ui->mainToolBar->setEnabled(!held);
+    m_ui->selectionMenu->setEnabled(!held);
+    m_ui->helpMenu->setEnabled(!held);
+    for (QAction *action : {m_ui->openMenuBTN, m_ui->saveMenuBTN, m_ui->helpBTN})
+        action->setEnabled(!held);
 }
 
 void AppDelegate::closeBTNInsideProgressWindowClicked()

@@ -139,6 +139,7 @@ private:
                        const QStringList &arguments, double outputDuration);
     void showProgressSheet();
     void hideProgressSheet();
+    void setWindowHeldBySheet(bool held);
     void trimEnded(EncoderRun::Outcome outcome, const QString &details, const QString &outputPath);
     void reportTrimResult(const FileProbe &output);
 

@@ -10,7 +10,10 @@ ProgressSheet::ProgressSheet(QWidget *parent)
     , m_ui(std::make_unique<Ui::ProgressSheet>())
 {
     m_ui->setupUi(this);
-    setWindowModality(Qt::WindowModal);
+    // The sheet does not block its window: the window's close button must
+    // still reach the app, which asks before it stops a trim. Its owner
+    // disables what else the window offers while the sheet is up.
+    setWindowModality(Qt::NonModal);
     connect(m_ui->progressCancel, &QPushButton::clicked, this, &ProgressSheet::cancelRequested);
 }
 

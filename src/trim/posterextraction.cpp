@@ -91,6 +91,8 @@ void PosterExtraction::request(const QString &inputPath, double seconds, Accurac
         stopProcess(m_process);
         m_process = nullptr;
     }
+    // The newest request replaces any waiting one.
+    m_waiting.reset();
     if (m_process)
         m_waiting = job;
     else
