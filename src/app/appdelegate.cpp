@@ -368,7 +368,18 @@ bool AppDelegate::isAcceptable(const FileProbe &probe) const
     const std::optional<qint64> width = probe.videoWidth();
     // A still image has no length to cut, whatever its name says.
     return probe.isValidMediaFile() && !probe.hasErrors() && !probe.isEncrypted()
-        && probe.hasVideoTrack() && (!width || *width != 0) && probe.duration() > 0;
+        && probe.hasVideoTrack() && (!width || *width != 0) && probe.duration() > 0 && !isSingleFrame(probe);
+}
+
+// A video track that says it holds one frame is a picture.
+bool AppDelegate::isSingleFrame(const FileProbe &probe)
+{
+    const QList<QVariantMap> &tracks = probe.tracksInfo();
+    return std::any_of(tracks.cbegin(), tracks.cend(), [](const QVariantMap &track) {
+        const JSON stream = JSON::fromObject(track.value(QStringLiteral("trackDictionary")));
+        return track.value(QStringLiteral("trackType")).toString() == QLatin1String("Video")
+            && stream[QStringLiteral("nb_frames")] == JSON(QStringLiteral("1"));
+    });
 }
 
 void AppDelegate::readFrameRate(const FileProbe &probe)

@@ -100,6 +100,7 @@ private slots:
         QVERIFY(QDir(m_media.path()).mkdir(u"folder.mp4"_s));
         const QStringList still = u"-f lavfi -i color=size=80x60 -frames:v 1 -c:v png -f image2"_s.split(u' ');
         QVERIFY(!factory.generate(u"still.mp4"_s, still).isEmpty());
+        QVERIFY(!factory.generate(u"frame.mp4"_s, u"-f lavfi -i testsrc2=size=64x48 -frames:v 1"_s.split(u' ')).isEmpty());
     }
 
     void cleanup()
@@ -236,6 +237,7 @@ private slots:
         QTest::newRow("audio only") << "tone.m4a" << AppTexts::unsupported << QString();
         QTest::newRow("folder") << "folder.mp4" << AppTexts::unsupported << QString();
         QTest::newRow("still image named .mp4") << "still.mp4" << AppTexts::unsupported << QString();
+        QTest::newRow("video of one frame") << "frame.mp4" << AppTexts::unsupported << QString();
         QTest::newRow("video of width 0") << "five.mp4" << AppTexts::unsupported << "prober-zero-width";
     }
 
