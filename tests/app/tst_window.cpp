@@ -100,7 +100,8 @@ private slots:
         QVERIFY(QDir(m_media.path()).mkdir(u"folder.mp4"_s));
         const QStringList still = u"-f lavfi -i color=size=80x60 -frames:v 1 -c:v png -f image2"_s.split(u' ');
         QVERIFY(!factory.generate(u"still.mp4"_s, still).isEmpty());
-        QVERIFY(!factory.generate(u"frame.mp4"_s, u"-f lavfi -i testsrc2=size=64x48 -frames:v 1"_s.split(u' ')).isEmpty());
+        const QStringList frame = u"-f lavfi -i testsrc2=size=64x48 -frames:v 1"_s.split(u' ');
+        QVERIFY(!factory.generate(u"frame.mp4"_s, frame).isEmpty());
     }
 
     void cleanup()
