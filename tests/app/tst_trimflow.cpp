@@ -5,7 +5,9 @@
 // kept byte for byte otherwise, nothing else appears, nothing is left behind.
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QCheckBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -254,6 +256,9 @@ private slots:
             QTRY_COMPARE(AppTest::leftBehind(folder.path()), QString());
         }
         QVERIFY2(cancelled > 0, "no round cancelled a running encoder");
+        // The save dialog starts where the last trim went, not beside the input.
+        harness.find<QAction>(u"trimVideoBTN"_s)->trigger();
+        QCOMPARE(harness.app().window()->findChild<QFileDialog *>()->directory().path(), folder.path());
     }
 
 private:
