@@ -736,7 +736,9 @@ void AppDelegate::reportTrimResult(const FileProbe &output)
         + QStringLiteral(" (") + output.fileSizeHuman().value_or(QString()) + QStringLiteral(")");
     QMessageBox *alert = makeAlert(QMessageBox::Information, QStringLiteral("Video Trimmed Successfully!"), text,
                                    QMessageBox::NoButton);
-    alert->addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    // Without an escape button a message box refuses to close, and so would
+    // the app when a logout asks it to quit.
+    alert->setEscapeButton(alert->addButton(QStringLiteral("OK"), QMessageBox::AcceptRole));
     QPushButton *reveal = alert->addButton(QStringLiteral("Show in Finder"), QMessageBox::ActionRole);
     const QString outputPath = output.fileFullPath().value_or(QString());
     connect(alert, &QMessageBox::buttonClicked, this, [this, reveal, outputPath](QAbstractButton *button) {
