@@ -19,6 +19,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 #include <QToolButton>
 
 #include "containersuffix.h"
@@ -208,12 +209,15 @@ void AppDelegate::nudgeFromKeyboard(DraggedSlider knob, int steps, bool bySecond
 
 // Launch and shutdown ------------------------------------------------------
 
-void AppDelegate::applicationDidFinishLaunching()
+void AppDelegate::applicationDidFinishLaunching(const QString &file)
 {
     connect(posterView, &ImageDropView::fileAddedByDragAndDrop,
             this, &AppDelegate::fileAddedByDragAndDropWithNotification);
     disableEditingControls();
     connect(myRangeSlider, &RangeSlider::onControlChanged, this, &AppDelegate::rangeSliderChanged);
+    // After the window has shown, as a file chosen in the Open dialog would be.
+    if (!file.isEmpty())
+        QTimer::singleShot(0, this, [this, file] { openVideo(QUrl::fromLocalFile(file)); });
 }
 
 void AppDelegate::applicationWillTerminate()
@@ -459,12 +463,20 @@ void AppDelegate::refreshForSelection()
 
 void AppDelegate::updateTimeFields()
 {
-    const double start = startSeconds();
-    const double end = endSeconds();
-    inputDurationTF->setText(QStringLiteral("Input Duration: ") + timeTextFromSeconds(inputDuration()));
-    startTimeTF->setText(QStringLiteral("Start Time: ") + timeTextFromSeconds(start));
-    endTimeTF->setText(QStringLiteral("End Time: ") + timeTextFromSeconds(end));
-    outputDurationTF->setText(QStringLiteral("Output Duration: ") + timeTextFromSeconds(end - start));
+    const QString input = timeTextFromSeconds(inputDuration());
+    const QString start = timeTextFromSeconds(startSeconds());
+    const QString end = timeTextFromSeconds(endSeconds());
+    const QString output = timeTextFromSeconds(endSeconds() - startSeconds());
+    inputDurationTF->setText(QStringLiteral("Input Duration: ") + input);
+    startTimeTF->setText(QStringLiteral("Start Time: ") + start);
+    endTimeTF->setText(QStringLiteral("End Time: ") + end);
+    outputDurationTF->setText(QStringLiteral("Output Duration: ") + output);
+    // A label's accessible name stands in for its text: it must carry the value too.
+    inputDurationTF->setAccessibleName(tr("Input duration %1").arg(input));
+    startTimeTF->setAccessibleName(tr("Start time %1").arg(start));
+    endTimeTF->setAccessibleName(tr("End time %1").arg(end));
+    outputDurationTF->setAccessibleName(tr("Output duration %1").arg(output));
+    myRangeSlider->setAccessibleDescription(tr("From %1 to %2").arg(start, end));
 }
 
 // The frame at the knob that moved last, extracted in the background.

@@ -54,7 +54,8 @@ public:
                          QObject *parent = nullptr);
     ~AppDelegate() override;
 
-    void applicationDidFinishLaunching();
+    // `file`, from the command line, opens as if chosen in the Open dialog.
+    void applicationDidFinishLaunching(const QString &file = {});
     void applicationWillTerminate();
 
     QMainWindow *window() const;

@@ -2,10 +2,12 @@
 #include <cstdio>
 
 #include <QApplication>
+#include <QDir>
 #include <QMainWindow>
 #include <QtGlobal>
 
 #include "appdelegate.h"
+#include "commandline.h"
 #include "quitsignalwatcher.h"
 #include "toollocator.h"
 
@@ -21,6 +23,18 @@ bool hasDisplay()
 
 int main(int argc, char *argv[])
 {
+    QCoreApplication::setApplicationName(QStringLiteral("kestrel"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KESTREL_VERSION));
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    // Help and version need no display, so they are answered before one is
+    // looked for. Anything else waits for Qt to take its own options out.
+    const CommandLine early = CommandLine::parse(arguments, QDir::currentPath());
+    if (early.action == CommandLine::Action::ShowText) {
+        std::fputs(qPrintable(early.text), stdout);
+        return 0;
+    }
     // Without this, Qt answers a missing display with a stack of errors and an abort.
     if (!hasDisplay()) {
         std::fprintf(stderr, "kestrel: no display found (DISPLAY and WAYLAND_DISPLAY are unset); "
@@ -29,9 +43,12 @@ int main(int argc, char *argv[])
     }
 
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("kestrel"));
+    const CommandLine commandLine = CommandLine::parse(QApplication::arguments(), QDir::currentPath());
+    if (commandLine.action == CommandLine::Action::Fail) {
+        std::fprintf(stderr, "kestrel: %s\n", qPrintable(commandLine.text));
+        return 2;
+    }
     QApplication::setApplicationDisplayName(QStringLiteral("Kestrel"));
-    QApplication::setApplicationVersion(QStringLiteral(KESTREL_VERSION));
     QApplication::setDesktopFileName(QStringLiteral(KESTREL_APP_ID));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(KESTREL_APP_ID),
                                                  QIcon(QStringLiteral(":/icons/kestrel.svg"))));
@@ -41,6 +58,6 @@ int main(int argc, char *argv[])
     const QuitSignalWatcher quitSignals;
     QObject::connect(&quitSignals, &QuitSignalWatcher::quitRequested, &app, &QCoreApplication::quit);
     delegate.window()->show();
-    delegate.applicationDidFinishLaunching();
+    delegate.applicationDidFinishLaunching(commandLine.file);
     return QApplication::exec();
 }

@@ -19,7 +19,7 @@ QByteArray quoted(const QString &path)
 
 } // namespace
 
-AppHarness::AppHarness(const QString &resourceFolder)
+AppHarness::AppHarness(const QString &resourceFolder, const QString &launchFile)
     : m_app(std::make_unique<AppDelegate>(resourceFolder, m_temporaryBase.path()))
     , m_alerts(m_app.get(), &AppDelegate::alertShown)
     , m_ends(m_app.get(), &AppDelegate::trimFinished)
@@ -29,7 +29,7 @@ AppHarness::AppHarness(const QString &resourceFolder)
     m_app->window()->activateWindow();
     if (!QTest::qWaitForWindowActive(m_app->window()))
         qWarning("The window never became active: shortcuts will not reach it.");
-    m_app->applicationDidFinishLaunching();
+    m_app->applicationDidFinishLaunching(launchFile);
 }
 
 bool AppHarness::waitForPosters() const

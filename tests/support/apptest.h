@@ -37,7 +37,8 @@ inline const QString keepTrimming = QStringLiteral("Keep Trimming");
 class AppHarness
 {
 public:
-    explicit AppHarness(const QString &resourceFolder = MediaFactory::toolsFolder());
+    // `launchFile` as the command line gives it.
+    explicit AppHarness(const QString &resourceFolder = MediaFactory::toolsFolder(), const QString &launchFile = {});
 
     AppDelegate &app() const { return *m_app; }
     template<class T>
