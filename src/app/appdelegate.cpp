@@ -299,7 +299,7 @@ void AppDelegate::showAlert(QMessageBox::Icon icon, const QString &message, cons
 
 void AppDelegate::helpBTNClickedWithSender()
 {
-    showAlert(QMessageBox::Information, QStringLiteral("Questions?"), supportEmail);
+    showAlert(QMessageBox::Information, tr("Questions?"), supportEmail);
 }
 
 // Opening ------------------------------------------------------------------
@@ -343,14 +343,14 @@ void AppDelegate::openVideo(const QUrl &url)
     m_globalFP = FileProbe::create(path, m_tools);
 
     if (QFileInfo(path).suffix().toLower() == QLatin1String("vob")) {
-        showAlert(QMessageBox::Warning, QStringLiteral("Kestrel cannot open .VOB files."),
-                  QStringLiteral("Questions? : ") + supportEmail);
+        showAlert(QMessageBox::Warning, tr("Kestrel cannot open .VOB files."),
+                  tr("Questions? : ") + supportEmail);
         return;
     }
     if (!isAcceptable(*m_globalFP)) {
         showAlert(QMessageBox::Warning,
-                  QStringLiteral("Seems to be an unsupported file.\nDoes the video play in a video player?"),
-                  QStringLiteral("Please try opening some other file or contact : ") + supportEmail);
+                  tr("Seems to be an unsupported file.\nDoes the video play in a video player?"),
+                  tr("Please try opening some other file or contact : ") + supportEmail);
         return;
     }
 
@@ -467,10 +467,10 @@ void AppDelegate::updateTimeFields()
     const QString start = timeTextFromSeconds(startSeconds());
     const QString end = timeTextFromSeconds(endSeconds());
     const QString output = timeTextFromSeconds(endSeconds() - startSeconds());
-    inputDurationTF->setText(QStringLiteral("Input Duration: ") + input);
-    startTimeTF->setText(QStringLiteral("Start Time: ") + start);
-    endTimeTF->setText(QStringLiteral("End Time: ") + end);
-    outputDurationTF->setText(QStringLiteral("Output Duration: ") + output);
+    inputDurationTF->setText(tr("Input Duration: ") + input);
+    startTimeTF->setText(tr("Start Time: ") + start);
+    endTimeTF->setText(tr("End Time: ") + end);
+    outputDurationTF->setText(tr("Output Duration: ") + output);
     // A label's accessible name stands in for its text: it must carry the value too.
     inputDurationTF->setAccessibleName(tr("Input duration %1").arg(input));
     startTimeTF->setAccessibleName(tr("Start time %1").arg(start));
@@ -607,7 +607,7 @@ void AppDelegate::showSavePanel()
         panel->setNameFilter(tr("%1 video (*.%2)").arg(type.toUpper(), type));
         panel->setDefaultSuffix(type);
     }
-    panel->selectFile(type.isEmpty() ? QStringLiteral("Trimmed") : QStringLiteral("Trimmed.") + type);
+    panel->selectFile(type.isEmpty() ? tr("Trimmed") : tr("Trimmed") + QLatin1Char('.') + type);
     connect(panel, &QFileDialog::fileSelected, this, [this, type](const QString &path) {
         if (!path.isEmpty())
             savePanelFinished(withAllowedSuffix(path, type));
@@ -631,8 +631,8 @@ void AppDelegate::savePanelFinished(const QString &outputPath)
     if (!m_globalFP || !m_globalFP->fileFullPath())
         return;
     if (isSameFileAsInput(outputPath)) {
-        showAlert(QMessageBox::Information, QStringLiteral("Input file name is same as the output file name!"),
-                  QStringLiteral("Please specify a different file to save."));
+        showAlert(QMessageBox::Information, tr("Input file name is same as the output file name!"),
+                  tr("Please specify a different file to save."));
         return;
     }
     const double outputDuration = endSeconds() - startSeconds();
@@ -687,7 +687,7 @@ void AppDelegate::startTrimming(const QString &outputPath, const QString &partia
 void AppDelegate::showProgressSheet()
 {
     progressBar->setValue(0);
-    progressTitle->setText(QStringLiteral("Trimming Video..."));
+    progressTitle->setText(tr("Trimming Video..."));
     progressCancel->show();
     setWindowHeldBySheet(true);
     progressWindow->show();
@@ -742,16 +742,15 @@ void AppDelegate::trimEnded(EncoderRun::Outcome outcome, const QString &details,
 
 void AppDelegate::reportTrimResult(const FileProbe &output)
 {
-    const QString text = QStringLiteral("Input Duration: ") + timeTextFromSeconds(inputDuration())
-        + QStringLiteral(" (") + m_globalFP->fileSizeHuman().value_or(QString())
-        + QStringLiteral(")\nOutput Duration: ") + timeTextFromSeconds(output.duration())
-        + QStringLiteral(" (") + output.fileSizeHuman().value_or(QString()) + QStringLiteral(")");
-    QMessageBox *alert = makeAlert(QMessageBox::Information, QStringLiteral("Video Trimmed Successfully!"), text,
+    const QString text = tr("Input Duration: %1 (%2)\nOutput Duration: %3 (%4)")
+                             .arg(timeTextFromSeconds(inputDuration()), m_globalFP->fileSizeHuman().value_or(QString()),
+                                  timeTextFromSeconds(output.duration()), output.fileSizeHuman().value_or(QString()));
+    QMessageBox *alert = makeAlert(QMessageBox::Information, tr("Video Trimmed Successfully!"), text,
                                    QMessageBox::NoButton);
     // Without an escape button a message box refuses to close, and so would
     // the app when a logout asks it to quit.
-    alert->setEscapeButton(alert->addButton(QStringLiteral("OK"), QMessageBox::AcceptRole));
-    QPushButton *reveal = alert->addButton(QStringLiteral("Show in Finder"), QMessageBox::ActionRole);
+    alert->setEscapeButton(alert->addButton(tr("OK"), QMessageBox::AcceptRole));
+    QPushButton *reveal = alert->addButton(tr("Show in Finder"), QMessageBox::ActionRole);
     const QString outputPath = output.fileFullPath().value_or(QString());
     connect(alert, &QMessageBox::buttonClicked, this, [this, reveal, outputPath](QAbstractButton *button) {
         if (button != reveal)
