@@ -51,6 +51,17 @@ QString withAllowedSuffix(const QString &path, const QString &type)
     return path + QLatin1Char('.') + type;
 }
 
+const QString videoTrack = QStringLiteral("Video");
+
+// A video track that says it holds one frame is a picture.
+bool isSingleFrame(const FileProbe &probe)
+{
+    const QList<JSON> videos = probe.trackDictionaries(videoTrack);
+    return std::any_of(videos.cbegin(), videos.cend(), [](const JSON &stream) {
+        return stream[QStringLiteral("nb_frames")] == JSON(QStringLiteral("1"));
+    });
+}
+
 QIcon themeIcon(const QString &name)
 {
     return QIcon::fromTheme(name, QIcon(QStringLiteral(":/icons/icons/%1.svg").arg(name)));
@@ -375,24 +386,10 @@ bool AppDelegate::isAcceptable(const FileProbe &probe) const
         && probe.hasVideoTrack() && (!width || *width != 0) && probe.duration() > 0 && !isSingleFrame(probe);
 }
 
-// A video track that says it holds one frame is a picture.
-bool AppDelegate::isSingleFrame(const FileProbe &probe)
-{
-    const QList<QVariantMap> &tracks = probe.tracksInfo();
-    return std::any_of(tracks.cbegin(), tracks.cend(), [](const QVariantMap &track) {
-        const JSON stream = JSON::fromObject(track.value(QStringLiteral("trackDictionary")));
-        return track.value(QStringLiteral("trackType")).toString() == QLatin1String("Video")
-            && stream[QStringLiteral("nb_frames")] == JSON(QStringLiteral("1"));
-    });
-}
-
 void AppDelegate::readFrameRate(const FileProbe &probe)
 {
-    for (const QVariantMap &track : probe.tracksInfo()) {
-        if (track.value(QStringLiteral("trackType")).toString() != QLatin1String("Video"))
-            continue;
-        const JSON ratio = JSON::fromObject(track.value(QStringLiteral("trackDictionary")))
-                               [QStringLiteral("r_frame_rate")];
+    for (const JSON &stream : probe.trackDictionaries(videoTrack)) {
+        const JSON ratio = stream[QStringLiteral("r_frame_rate")];
         if (!ratio.exists())
             continue;
         // The last video track with a readable rate wins.

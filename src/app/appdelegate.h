@@ -119,7 +119,6 @@ private:
     void clearTemporaryDirectory();
 
     bool isAcceptable(const FileProbe &probe) const;
-    static bool isSingleFrame(const FileProbe &probe);
     void readFrameRate(const FileProbe &probe);
     void fillPresetDurationPopup();
     void selectCentredPresetRange();

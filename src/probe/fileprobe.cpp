@@ -315,6 +315,16 @@ QString FileProbe::classifyTrack(const JSON &stream)
     return QStringLiteral("Other");
 }
 
+QList<JSON> FileProbe::trackDictionaries(const QString &trackType) const
+{
+    QList<JSON> found;
+    for (const QVariantMap &track : m_tracksInfo) {
+        if (track.value(trackTypeKey).toString() == trackType)
+            found.append(JSON::fromObject(track.value(trackDictionaryKey)));
+    }
+    return found;
+}
+
 QString FileProbe::specialInfo(const QString &trackType, const JSON &stream) const
 {
     if (trackType == QLatin1String("Video")) {

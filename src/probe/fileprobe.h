@@ -77,6 +77,9 @@ public:
     std::optional<double> videoRatio() const { return m_videoRatio; }
     qint64 tagRotateValue() const { return m_tagRotateValue; }
     const QList<QVariantMap> &tracksInfo() const { return m_tracksInfo; }
+    // The prober's own description of each track of `trackType` ("Video",
+    // "Audio", ...), in report order.
+    QList<JSON> trackDictionaries(const QString &trackType) const;
     const QList<QVariantMap> &metadata() const { return m_metadata; }
     std::optional<quint64> fileSize() const { return m_fileSize; }
     std::optional<QString> fileSizeHuman() const { return m_fileSizeHuman; }

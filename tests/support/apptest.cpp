@@ -119,10 +119,7 @@ AppTest::Media AppTest::describe(const QString &path)
     const auto probe = FileProbe::create(path, ToolLocator(MediaFactory::toolsFolder()));
     Media media{probe->isValidMediaFile() && probe->hasVideoTrack() && probe->duration() > 0, probe->duration(), 0,
                 probe->hasSubtitleTrack()};
-    for (const QVariantMap &track : probe->tracksInfo()) {
-        const JSON stream = JSON::fromObject(track.value(QStringLiteral("trackDictionary")));
-        if (track.value(QStringLiteral("trackType")).toString() == QLatin1String("Audio"))
-            media.audioChannels = static_cast<int>(stream[QStringLiteral("channels")].intValue());
-    }
+    for (const JSON &stream : probe->trackDictionaries(QStringLiteral("Audio")))
+        media.audioChannels = static_cast<int>(stream[QStringLiteral("channels")].intValue());
     return media;
 }
