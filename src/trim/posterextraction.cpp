@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 #include <QDir>
 #include <QFile>
@@ -16,6 +17,8 @@ namespace {
 // One seek and one frame; anything slower is a tool that hangs.
 constexpr int watchdogMs = 30000;
 constexpr int destructionWaitMs = 2000;
+// How long a stopped extraction may linger before it is killed.
+constexpr int killDelayMs = 1000;
 
 QByteArray contents(const QString &path)
 {
@@ -86,11 +89,8 @@ void PosterExtraction::request(const QString &inputPath, double seconds, Accurac
         return;
     }
     // A keyframe preview is only a stand-in: the exact frame need not wait for it.
-    if (m_process && m_running.accuracy == Accuracy::Keyframe && accuracy == Accuracy::Exact) {
-        m_watchdog.stop();
-        stopProcess(m_process);
-        m_process = nullptr;
-    }
+    if (m_process && m_running.accuracy == Accuracy::Keyframe && accuracy == Accuracy::Exact)
+        stopRunning();
     // The newest request replaces any waiting one.
     m_waiting.reset();
     if (m_process)
@@ -101,11 +101,8 @@ void PosterExtraction::request(const QString &inputPath, double seconds, Accurac
 
 void PosterExtraction::reset()
 {
-    if (m_process) {
-        m_watchdog.stop();
-        stopProcess(m_process);
-        m_process = nullptr;
-    }
+    if (m_process)
+        stopRunning();
     m_waiting.reset();
     m_cache.clear();
     m_cacheOrder.clear();
@@ -161,8 +158,11 @@ void PosterExtraction::finishRunning(bool succeeded)
     }
 }
 
-void PosterExtraction::stopProcess(QProcess *process) const
+// The stopped process goes its own way: it removes its file and itself once it has ended.
+void PosterExtraction::stopRunning()
 {
+    m_watchdog.stop();
+    QProcess *process = std::exchange(m_process, nullptr);
     process->disconnect(this);
     const QString file = jobFilePath(m_running);
     connect(process, &QProcess::finished, process, [process, file] {
@@ -174,7 +174,7 @@ void PosterExtraction::stopProcess(QProcess *process) const
             process->deleteLater();
     });
     process->terminate();
-    QTimer::singleShot(m_killDelayMs, process, &QProcess::kill);
+    QTimer::singleShot(killDelayMs, process, &QProcess::kill);
 }
 
 void PosterExtraction::announce(const Job &job, bool shown)

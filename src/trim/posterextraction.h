@@ -50,9 +50,6 @@ public:
     void reset();
     bool isIdle() const { return !m_process && !m_waiting; }
 
-    // How long a stopped extraction may linger before it is killed.
-    void setKillDelay(int milliseconds) { m_killDelayMs = milliseconds; }
-
 signals:
     // The newest frame so far is in shownFilePath(); `shown` is false when
     // the tool gave none, and the file is then left as it was.
@@ -69,7 +66,7 @@ private:
 
     void start(const Job &job);
     void finishRunning(bool succeeded);
-    void stopProcess(QProcess *process) const;
+    void stopRunning();
     void announce(const Job &job, bool shown);
     bool showBytes(const QByteArray &jpeg) const;
     void remember(double seconds, const QByteArray &jpeg);
@@ -84,7 +81,6 @@ private:
     QTimer m_watchdog;
     quint64 m_lastId = 0;
     quint64 m_announcedId = 0;
-    int m_killDelayMs = 1000;
     QHash<qint64, QByteArray> m_cache;
     QList<qint64> m_cacheOrder; // oldest first
 };
