@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include <QLocale>
 
@@ -25,9 +26,10 @@ std::optional<Packet> parseLine(const QByteArray &line)
 
 } // namespace
 
-PacketList PacketList::parse(const QByteArray &listing)
+PacketList PacketList::parse(const QByteArray &listing, const QList<Stretch> &read)
 {
     PacketList list;
+    list.m_read = read;
     for (const QByteArray &line : listing.split('\n')) {
         if (const auto packet = parseLine(line)) {
             list.m_packets.append(*packet);
@@ -40,30 +42,50 @@ PacketList PacketList::parse(const QByteArray &listing)
     return list;
 }
 
-QStringList PacketList::snifferArguments(const QString &path, const QString &intervals)
+QStringList PacketList::snifferArguments(const QString &path, const QList<Stretch> &read)
 {
     QStringList arguments{QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-select_streams"),
                           QStringLiteral("v:0"), QStringLiteral("-show_entries"), QStringLiteral("packet=pts_time,flags"),
                           QStringLiteral("-of"), QStringLiteral("csv=p=0")};
+    QStringList intervals;
+    for (const Stretch &stretch : read)
+        intervals << QStringLiteral("%1%%2").arg(stretch.from, 0, 'f', 3).arg(stretch.to, 0, 'f', 3);
     if (!intervals.isEmpty())
-        arguments << QStringLiteral("-read_intervals") << intervals;
+        arguments << QStringLiteral("-read_intervals") << intervals.join(QLatin1Char(','));
     return arguments << path;
 }
 
-QString PacketList::intervalsAround(const QList<double> &times, double margin)
+QList<Stretch> PacketList::stretchesAround(QList<double> times, double margin)
 {
-    QStringList intervals;
-    for (const double time : times) {
-        const double from = std::max(0.0, time - margin);
-        intervals << QStringLiteral("%1%+%2").arg(from, 0, 'f', 3).arg(time + margin - from, 0, 'f', 3);
+    std::sort(times.begin(), times.end());
+    QList<Stretch> stretches;
+    for (const double time : std::as_const(times)) {
+        const Stretch around{std::max(0.0, time - margin), time + margin};
+        if (!stretches.isEmpty() && around.from <= stretches.last().to)
+            stretches.last().to = around.to;
+        else
+            stretches.append(around);
     }
-    return intervals.join(QLatin1Char(','));
+    return stretches;
+}
+
+std::optional<Stretch> PacketList::stretchHolding(double seconds) const
+{
+    if (m_read.isEmpty())
+        return Stretch{-std::numeric_limits<double>::infinity(), std::numeric_limits<double>::infinity()};
+    for (const Stretch &stretch : m_read) {
+        if (seconds >= stretch.from && seconds <= stretch.to)
+            return stretch;
+    }
+    return std::nullopt;
 }
 
 std::optional<double> PacketList::keyframeAtOrBefore(double seconds) const
 {
     const auto after = std::upper_bound(m_keyframes.cbegin(), m_keyframes.cend(), seconds + tolerance);
-    if (after == m_keyframes.cbegin())
+    // The prober starts a stretch at the keyframe before it, so the one
+    // found is right even when it lies before the stretch.
+    if (!stretchHolding(seconds) || after == m_keyframes.cbegin())
         return std::nullopt;
     return *std::prev(after);
 }
@@ -71,7 +93,8 @@ std::optional<double> PacketList::keyframeAtOrBefore(double seconds) const
 std::optional<double> PacketList::keyframeAfter(double seconds) const
 {
     const auto after = std::upper_bound(m_keyframes.cbegin(), m_keyframes.cend(), seconds + tolerance);
-    if (after == m_keyframes.cend())
+    const std::optional<Stretch> stretch = stretchHolding(seconds);
+    if (!stretch || after == m_keyframes.cend() || *after > stretch->to)
         return std::nullopt;
     return *after;
 }

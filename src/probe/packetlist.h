@@ -14,6 +14,13 @@ struct Packet
     bool keyframe = false;
 };
 
+// A stretch of a file's timeline, in seconds.
+struct Stretch
+{
+    double from = 0.0;
+    double to = 0.0;
+};
+
 // The packets of a video track, in decoding order, and the keyframe times
 // derived from them, in presentation order. The prober prints one packet a
 // line as "pts_time,flags" ("2.000000,K_"); a 'K' among the flags marks a
@@ -23,14 +30,17 @@ class PacketList
 {
 public:
     PacketList() = default;
-    static PacketList parse(const QByteArray &listing);
+    // With `read` stretches the listing holds only those (the prober's
+    // -read_intervals), and lookups answer only inside them; without, it is
+    // the whole track.
+    static PacketList parse(const QByteArray &listing, const QList<Stretch> &read = {});
 
     // The prober's command line listing the first video track's packets of
-    // `path`; with `intervals` (its -read_intervals syntax, "10%+60,...") only
-    // those stretches are read.
-    static QStringList snifferArguments(const QString &path, const QString &intervals = {});
-    // Read intervals covering `margin` seconds on both sides of each time.
-    static QString intervalsAround(const QList<double> &times, double margin);
+    // `path`, all of them or only those of the `read` stretches.
+    static QStringList snifferArguments(const QString &path, const QList<Stretch> &read = {});
+    // Stretches covering `margin` seconds on both sides of each time, merged
+    // where they overlap.
+    static QList<Stretch> stretchesAround(QList<double> times, double margin);
 
     const QList<Packet> &packets() const { return m_packets; }
     // Sorted, without repeats.
@@ -39,11 +49,15 @@ public:
 
     // The keyframe at or before `seconds`, and the first one after it. Times
     // are compared to the millisecond, so a time rounded for display still
-    // lands on its keyframe.
+    // lands on its keyframe. Outside the stretches read there is no answer,
+    // as there is none that could be trusted.
     std::optional<double> keyframeAtOrBefore(double seconds) const;
     std::optional<double> keyframeAfter(double seconds) const;
 
 private:
+    std::optional<Stretch> stretchHolding(double seconds) const;
+
     QList<Packet> m_packets;
+    QList<Stretch> m_read;
     QList<double> m_keyframes;
 };

@@ -10,6 +10,7 @@
 #include "fileprobe.h"
 #include "filesize.h"
 #include "mediafactory.h"
+#include "packetlist.h"
 #include "toollocator.h"
 
 namespace {
@@ -63,6 +64,7 @@ QString facts(const FileProbe &file)
 } // namespace
 
 Q_DECLARE_METATYPE(Description)
+Q_DECLARE_METATYPE(Stretch)
 
 class TestProbe : public QObject
 {
@@ -161,6 +163,51 @@ private slots:
         QCOMPARE(FileSize::fileSizeInBytes(path), quint64(QFileInfo(path).size()));
         QCOMPARE(FileSize::fileSizeText(path), text);
         QCOMPARE(capture.lines(), message.isEmpty() ? QStringList() : QStringList(2, message.arg(path)));
+    }
+
+    // A listing as the prober prints it, the stretches it was limited to, then its keyframes and lookups written
+    // "time:at or before/after" ('-' for none).
+    void packets_data()
+    {
+        QTest::addColumn<QByteArray>("listing");
+        QTest::addColumn<QList<Stretch>>("read");
+        QTest::addColumn<QString>("keyframes");
+        QTest::addColumn<QString>("lookups");
+        // Decoding order with B-frames; a time shown rounded to the millisecond still finds its keyframe.
+        QTest::newRow("unsorted") << QByteArray("4.000000,K_\n4.120000,__\n0.000000,K_\n2.000000,K__\n1.9,__\n")
+                                  << QList<Stretch>() << lit("0 2 4")
+                                  << lit("-1:-/0 0:0/2 1.9995:2/4 3.5:2/4 4:4/- 9:4/-");
+        QTest::newRow("no keyframe") << QByteArray("0.0,__\n0.04,_D\n") << QList<Stretch>() << QString()
+                                     << lit("0:-/-");
+        QTest::newRow("garbage lines") << QByteArray("N/A,K_\n\n,K\nK\n1e999,K\n x ,K\n 3.5 ,K_\r\n3,K")
+                                       << QList<Stretch>() << lit("3 3.5") << lit("3.2:3/3.5");
+        // A stretch starts at the keyframe before it; past its end nothing is known.
+        QTest::newRow("stretches") << QByteArray("8,K\n12,K\n18,K\n48,K\n51,K")
+                                   << QList<Stretch>{{10, 20}, {50, 60}} << lit("8 12 18 48 51")
+                                   << lit("11:8/12 19:18/- 30:-/- 50:48/51");
+        QByteArray huge;
+        for (int frame = 200000; frame-- > 0;)
+            huge += QByteArray::number(frame * 0.04, 'f', 6) + (frame % 250 ? ",__\n" : ",K_\n");
+        QTest::newRow("huge count") << huge << QList<Stretch>() << QString() << lit("7999.9:7990/- 4005:4000/4010");
+    }
+    void packets()
+    {
+        QFETCH(QByteArray, listing);
+        QFETCH(QList<Stretch>, read);
+        QFETCH(QString, keyframes);
+        QFETCH(QString, lookups);
+        const PacketList list = PacketList::parse(listing, read);
+        QStringList found;
+        for (const double keyframe : list.keyframes())
+            found << QString::number(keyframe);
+        if (list.keyframes().size() < 100)
+            QCOMPARE(found.join(QLatin1Char(' ')), keyframes);
+        const auto text = [](std::optional<double> time) { return time ? QString::number(*time) : lit("-"); };
+        for (const QString &lookup : lookups.split(QLatin1Char(' '))) {
+            const double time = lookup.section(QLatin1Char(':'), 0, 0).toDouble();
+            QCOMPARE(text(list.keyframeAtOrBefore(time)) + QLatin1Char('/') + text(list.keyframeAfter(time)),
+                     lookup.section(QLatin1Char(':'), 1));
+        }
     }
 
 private:

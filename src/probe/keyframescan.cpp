@@ -1,0 +1,80 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "keyframescan.h"
+
+#include <utility>
+
+#include <QProcess>
+
+
+KeyframeScan::KeyframeScan(const ToolLocator &tools, QObject *parent)
+    : QObject(parent)
+    , m_tools(tools)
+{
+}
+
+KeyframeScan::~KeyframeScan()
+{
+    if (m_process) {
+        m_process->disconnect(this);
+        m_process->kill();
+        m_process->waitForFinished();
+    }
+}
+
+void KeyframeScan::start(const QString &path, const QList<double> &times)
+{
+    stop();
+    m_path = path;
+    run(PacketList::stretchesAround(times, margin));
+}
+
+void KeyframeScan::stop()
+{
+    m_packets = PacketList();
+    m_complete = false;
+    QProcess *const process = std::exchange(m_process, nullptr);
+    if (!process)
+        return;
+    process->disconnect(this);
+    // The prober only reads, so it can be killed at once; it is reaped when it ends.
+    connect(process, &QProcess::finished, process, &QObject::deleteLater);
+    process->kill();
+}
+
+void KeyframeScan::run(const QList<Stretch> &read)
+{
+    const QString program = m_tools.pathForResource(ToolLocator::sniffer);
+    if (program.isEmpty())
+        return;
+    m_reading = read;
+    m_process = new QProcess(this);
+    m_process->setProgram(program);
+    m_process->setArguments(PacketList::snifferArguments(m_path, read));
+    m_process->setStandardInputFile(QProcess::nullDevice());
+    m_process->setStandardErrorFile(QProcess::nullDevice());
+    connect(m_process, &QProcess::finished, this, [this](int exitCode, QProcess::ExitStatus status) {
+        finishRun(status == QProcess::NormalExit && exitCode == 0);
+    });
+    connect(m_process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart)
+            finishRun(false);
+    });
+    m_process->start();
+}
+
+void KeyframeScan::finishRun(bool succeeded)
+{
+    QProcess *const process = std::exchange(m_process, nullptr);
+    process->deleteLater();
+    const bool wholeFile = m_reading.isEmpty();
+    if (succeeded) {
+        PacketList packets = PacketList::parse(process->readAllStandardOutput(), m_reading);
+        if (!packets.keyframes().isEmpty()) {
+            m_packets = std::move(packets);
+            m_complete = wholeFile;
+            emit packetsChanged();
+        }
+    }
+    if (!wholeFile)
+        run({});
+}

@@ -1,0 +1,54 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include "packetlist.h"
+#include "toollocator.h"
+
+class QProcess;
+
+// The packet list of a file's first video track, listed by `sniffer` in the
+// background in two runs: first the stretches around the times asked for,
+// which takes a fraction of a second, then the whole file, which can take
+// seconds for hours of video. Each list replaces the one before and is
+// announced. A run that fails or finds nothing leaves the list as it was: a
+// file that cannot be scanned simply has no keyframes to show.
+class KeyframeScan : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Seconds listed on both sides of each time in the first run.
+    static constexpr double margin = 30.0;
+
+    explicit KeyframeScan(const ToolLocator &tools, QObject *parent = nullptr);
+    // Kills what still runs and waits for it: no child outlives the owner.
+    ~KeyframeScan() override;
+
+    // Stops any scan and forgets its list, then scans `path` around `times`.
+    void start(const QString &path, const QList<double> &times);
+    // Stops any scan and forgets its list; nothing is announced after.
+    void stop();
+
+    const PacketList &packets() const { return m_packets; }
+    // Whether the list covers the whole file.
+    bool isComplete() const { return m_complete; }
+    bool isRunning() const { return m_process != nullptr; }
+
+signals:
+    void packetsChanged();
+
+private:
+    void run(const QList<Stretch> &read);
+    void finishRun(bool succeeded);
+
+    const ToolLocator m_tools;
+    QProcess *m_process = nullptr;
+    QString m_path;
+    QList<Stretch> m_reading;
+    PacketList m_packets;
+    bool m_complete = false;
+};
