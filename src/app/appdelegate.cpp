@@ -30,6 +30,7 @@
 #include "framerate.h"
 #include "imagedropview.h"
 #include "json.h"
+#include "keyframeguide.h"
 #include "progresssheet.h"
 #include "rangeslider.h"
 #include "samefile.h"
@@ -118,6 +119,12 @@ AppDelegate::AppDelegate(const QString &resourceFolder, const QString &temporary
     captionPolicy.setRetainSizeWhenHidden(true);
     posterCaptionLabel->setSizePolicy(captionPolicy);
     m_posters = new PosterExtraction(m_tools, QFileInfo(m_posterFrameFilePath).path(), this);
+    m_keyframes = new KeyframeGuide(m_tools, {myRangeSlider, m_ui->copyStartLabel,
+                                              m_ui->startAtPreviousKeyframeAction, m_ui->startAtNextKeyframeAction},
+                                    this);
+    QSizePolicy linePolicy = m_ui->copyStartLabel->sizePolicy();
+    linePolicy.setRetainSizeWhenHidden(true);
+    m_ui->copyStartLabel->setSizePolicy(linePolicy);
 
     m_ui->openMenuBTN->setShortcut(QKeySequence::Open);
     m_ui->saveMenuBTN->setShortcut(QKeySequence::Save);
@@ -177,6 +184,8 @@ void AppDelegate::connectActions()
     connect(m_posters, &PosterExtraction::extracted, this,
             [this](double, PosterExtraction::Accuracy accuracy, bool shown) { showPosterFrame(accuracy, shown); });
     connect(myRangeSlider, &RangeSlider::keyboardNudge, this, &AppDelegate::nudgeFromKeyboard);
+    connect(m_keyframes, &KeyframeGuide::startSnapRequested, this, &AppDelegate::moveStart);
+    connect(forceEncodeCBX, &QCheckBox::toggled, this, &AppDelegate::followSelectionWithKeyframes);
     // While a knob is dragged, nearest keyframes stand in; the exact frame comes on release.
     connect(myRangeSlider, &RangeSlider::dragFinished, this,
             [this] { requestPosterFrame(PosterExtraction::Accuracy::Exact); });
@@ -234,6 +243,7 @@ void AppDelegate::applicationDidFinishLaunching(const QString &file)
 void AppDelegate::applicationWillTerminate()
 {
     dropPosterFrame();
+    m_keyframes->stop();
     if (m_globalProcess)
         delete m_globalProcess.data();
     clearTemporaryDirectory();
@@ -261,6 +271,7 @@ void AppDelegate::disableEditingControls()
     presetDurationPOPUP->setEnabled(false);
     setNudgeButtonsEnabled(false);
     m_window->setWindowFilePath(QString());
+    m_keyframes->stop();
     clearTemporaryDirectory();
 }
 
@@ -376,6 +387,7 @@ void AppDelegate::openVideo(const QUrl &url)
     selectCentredPresetRange();
     if (m_selectionCallbacks == callbacksBefore)
         refreshForSelection();
+    m_keyframes->start(path, inputDuration(), startSeconds(), endSeconds());
 }
 
 bool AppDelegate::isAcceptable(const FileProbe &probe) const
@@ -454,8 +466,14 @@ void AppDelegate::rangeSliderChanged(RangeSlider *slider)
 void AppDelegate::refreshForSelection()
 {
     updateTimeFields();
+    followSelectionWithKeyframes();
     requestPosterFrame(myRangeSlider->isDragging() ? PosterExtraction::Accuracy::Keyframe
                                                    : PosterExtraction::Accuracy::Exact);
+}
+
+void AppDelegate::followSelectionWithKeyframes()
+{
+    m_keyframes->setSelection(startSeconds(), endSeconds(), !isForcingEncode());
 }
 
 void AppDelegate::updateTimeFields()

@@ -22,6 +22,7 @@
 
 class FileProbe;
 class ImageDropView;
+class KeyframeGuide;
 class ProgressSheet;
 class QAction;
 class QCheckBox;
@@ -124,6 +125,7 @@ private:
     void selectCentredPresetRange();
 
     void refreshForSelection();
+    void followSelectionWithKeyframes();
     void updateTimeFields();
     void requestPosterFrame(PosterExtraction::Accuracy accuracy);
     void showPosterFrame(PosterExtraction::Accuracy accuracy, bool shown);
@@ -182,6 +184,7 @@ private:
 
     // Working state.
     PosterExtraction *m_posters = nullptr;
+    KeyframeGuide *m_keyframes = nullptr;
     std::shared_ptr<const FileProbe> m_globalFP;
     QPointer<EncoderRun> m_globalProcess;
     std::optional<bool> m_isProcessCancelledByUser;

@@ -17,6 +17,11 @@ namespace {
 
 constexpr double knobCornerRadius = 2.0;
 constexpr double outlineWidth = 1.0;
+// Where a stream copy really starts: no colour the bar or its fill uses.
+QColor markColor()
+{
+    return QColor(204, 51, 34);
+}
 
 QColor grey(double whiteLevel, double alpha = 1.0)
 {
@@ -361,6 +366,44 @@ const DropShadow &RangeSlider::sliderShadow() const
     return *m_sliderShadow;
 }
 
+void RangeSlider::setTickValues(const QList<double> &values)
+{
+    if (values == m_tickValues)
+        return;
+    m_tickValues = values;
+    update();
+}
+
+void RangeSlider::setMarkedValue(std::optional<double> value)
+{
+    if (value == m_markedValue)
+        return;
+    m_markedValue = value;
+    update();
+}
+
+// Ticks are hairlines inside the bar; the mark is wider, runs the control's
+// full height and has a colour of its own, so it stands out among them.
+void RangeSlider::paintTicks(QPainter &painter, const RangeSliderGeometry &geometry) const
+{
+    QList<double> fractions;
+    for (const double value : m_tickValues)
+        fractions.append(fractionFromValue(value));
+    const QRectF bar = geometry.barFrame();
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    QColor tick = outlineColor();
+    tick.setAlphaF(0.6);
+    painter.setPen(QPen(tick, 1.0));
+    for (const double x : geometry.tickPositions(fractions))
+        painter.drawLine(QPointF(x, bar.top() + 1.0), QPointF(x, bar.bottom() - 1.0));
+    if (m_markedValue) {
+        const double x = geometry.positionOf(fractionFromValue(*m_markedValue));
+        painter.fillRect(QRectF(x - 0.5, 0.0, 2.0, height()), isEnabled() ? markColor() : markColor().lighter(150));
+    }
+    painter.restore();
+}
+
 void RangeSlider::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
@@ -383,6 +426,7 @@ void RangeSlider::paintEvent(QPaintEvent *)
 
     const QPen outline(outlineColor(), outlineWidth);
     painter.strokePath(barPath, outline);
+    paintTicks(painter, geometry);
 
     const QPainterPath startKnob = knobPath(geometry.startKnobFrame(m_selection.start), m_knobStyle);
     const QPainterPath endKnob = knobPath(geometry.endKnobFrame(m_selection.end), m_knobStyle);

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include <QBrush>
+#include <QList>
 #include <QRectF>
 #include <QSize>
 #include <QWidget>
@@ -12,6 +13,7 @@
 #include "rangeslidertypes.h"
 
 class DropShadow;
+class QPainter;
 class RangeSliderGeometry;
 
 // A horizontal slider with two knobs that pick the start and the end of a
@@ -58,6 +60,13 @@ public:
     void setEnd(double value);
     double length() const;
 
+    // Thin ticks along the bar at these values (sorted), such as keyframes,
+    // and a distinct mark at one value; neither can be grabbed.
+    void setTickValues(const QList<double> &values);
+    QList<double> tickValues() const { return m_tickValues; }
+    void setMarkedValue(std::optional<double> value);
+    std::optional<double> markedValue() const { return m_markedValue; }
+
     QRectF startKnobFrame() const;
     QRectF endKnobFrame() const;
 
@@ -94,6 +103,7 @@ private:
     void setSelectionFromPoint(double x);
     void announceAndStore(const SelectionRange &newSelection);
     void rebuildBarFillGradient();
+    void paintTicks(QPainter &painter, const RangeSliderGeometry &geometry) const;
 
     const QBrush &sliderGradient() const;
     const QBrush &barBackgroundGradient() const;
@@ -108,6 +118,8 @@ private:
     SelectionRange m_selection;
     std::optional<DraggedSlider> m_currentSliderDragging;
     bool m_mouseHoldsKnob = false;
+    QList<double> m_tickValues;
+    std::optional<double> m_markedValue;
 
     mutable std::optional<QBrush> m_sliderGradient;
     mutable std::optional<QBrush> m_barBackgroundGradient;

@@ -100,6 +100,23 @@ double RangeSliderGeometry::fractionAt(double x, std::optional<double> snapRange
     return fraction;
 }
 
+double RangeSliderGeometry::positionOf(double fraction) const
+{
+    const double lastColumn = std::max(0.0, std::floor(m_size.width()) - 1.0);
+    return std::clamp(std::floor(fraction * m_size.width()), 0.0, lastColumn) + 0.5;
+}
+
+QList<double> RangeSliderGeometry::tickPositions(const QList<double> &fractions, double minimumGap) const
+{
+    QList<double> positions;
+    for (const double fraction : fractions) {
+        const double x = positionOf(fraction);
+        if (positions.isEmpty() || x - positions.last() >= minimumGap)
+            positions.append(x);
+    }
+    return positions;
+}
+
 std::optional<DraggedSlider> RangeSliderGeometry::knobAt(const QPointF &point, const SelectionRange &selection) const
 {
     if (containsPoint(startKnobFrame(selection.start), point))

@@ -3,6 +3,7 @@
 
 #include <optional>
 
+#include <QList>
 #include <QPointF>
 #include <QRectF>
 #include <QSizeF>
@@ -32,6 +33,13 @@ public:
     // The fraction of the range under `x`, clamped to 0...1; with `snapRange`
     // (maxValue - minValue) it is rounded to whole units of that range.
     double fractionAt(double x, std::optional<double> snapRange = std::nullopt) const;
+
+    // The pixel column's centre for a fraction of the range, clamped to the
+    // control.
+    double positionOf(double fraction) const;
+    // Positions for ticks at `fractions` (sorted), leaving out any that would
+    // lie closer than `minimumGap` pixels to the last one kept.
+    QList<double> tickPositions(const QList<double> &fractions, double minimumGap = 2.0) const;
 
     // The knob under `point`; the start knob wins where both overlap.
     std::optional<DraggedSlider> knobAt(const QPointF &point, const SelectionRange &selection) const;
