@@ -260,6 +260,40 @@ private slots:
         QVERIFY(QFile::remove(direct));
     }
 
+    // A keyframe every second: ticks where the prober lists them, a line and a mark where a copy starts, and the
+    // start moved onto the keyframes around it.
+    void keyframesShowWhereACopyStarts()
+    {
+        const QStringList keyed = u"-f lavfi -i testsrc2=size=64x48:rate=5:duration=20 -g 5 -c:v libx264"_s.split(u' ');
+        const QString path = MediaFactory(m_media.path()).generate(u"keyed.mkv"_s, keyed);
+        QProcess sniffer;
+        sniffer.start(QDir(MediaFactory::toolsFolder()).filePath(ToolLocator::sniffer),
+                      u"-v error -select_streams v:0 -show_entries packet=flags -of csv=p=0"_s.split(u' ') << path);
+        QVERIFY(sniffer.waitForFinished() && sniffer.exitCode() == 0);
+        const qsizetype keyframes = sniffer.readAllStandardOutput().count('K');
+        QVERIFY(keyframes >= 20);
+
+        AppHarness harness;
+        QVERIFY(harness.open(path));
+        const auto *slider = harness.find<RangeSlider>(u"myRangeSlider"_s);
+        auto *line = harness.find<QLabel>(u"copyStartLabel"_s);
+        QTRY_COMPARE(slider->tickValues().size(), keyframes);
+        QCOMPARE(line->text(), u"A stream copy starts at the keyframe 0:00:02.000, 0.500 s before the start."_s);
+        QCOMPARE(QAccessible::queryAccessibleInterface(line)->text(QAccessible::Name), line->text());
+        QCOMPARE(slider->markedValue(), std::optional(0.1));
+        const QString previous = u"startAtPreviousKeyframeAction"_s, next = u"startAtNextKeyframeAction"_s;
+        const QStringList steps{previous, previous, next, next}; // 2 s, 1 s, 2 s, 3 s
+        for (const QString &step : steps) {
+            harness.find<QAction>(step)->trigger();
+            QVERIFY(line->isHidden() && !slider->markedValue());
+        }
+        QCOMPARE(harness.text(u"startTimeTF"_s), u"Start Time: 0:00:03.000"_s);
+        QTest::mouseClick(harness.find<QToolButton>(u"leftFrameUpBTN"_s), Qt::LeftButton);
+        QVERIFY(!line->isHidden() && line->text().contains(u"0:00:03.000, 0.200 s"_s));
+        harness.find<QCheckBox>(u"forceEncodeCBX"_s)->setChecked(true);
+        QVERIFY(line->isHidden() && !slider->markedValue());
+    }
+
     void refusedInputs_data()
     {
         QTest::addColumn<QString>("input");

@@ -187,6 +187,18 @@ private slots:
         QVERIFY(underKnob >= 10 && underKnob <= 31 && further > 0 && further < underKnob);
         QVERIFY(qAlpha(enabled.pixel(300, 1)) <= 1 && qAlpha(enabled.pixel(293, knobOnlyRow)) <= 1);
 
+        // Ticks lie in the bar, one of two a pixel apart; the mark runs the full height in a colour of its own.
+        slider.setTickValues({0.1, 0.1025, 0.5});
+        slider.setMarkedValue(0.2);
+        const QImage marked = slider.grab().toImage();
+        QVERIFY(marked.pixelColor(40, knobRow).value() < enabled.pixelColor(40, knobRow).value() - 40);
+        QCOMPARE(marked.pixel(41, knobRow), enabled.pixel(41, knobRow));
+        QVERIFY(marked.pixelColor(200, knobRow).value() < enabled.pixelColor(200, knobRow).value() - 40);
+        for (const int y : {1, knobRow, 18})
+            QVERIFY(marked.pixelColor(80, y).red() > 150 && marked.pixelColor(81, y).green() < 100);
+        slider.setTickValues({});
+        slider.setMarkedValue(std::nullopt);
+
         slider.setEnabled(false);
         const QImage disabled = slider.grab().toImage();
         const QColor disabledFill = disabled.pixelColor(200, knobRow);
