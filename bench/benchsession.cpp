@@ -17,6 +17,7 @@
 
 #include "appdelegate.h"
 #include "fileprobe.h"
+#include "keyframescan.h"
 #include "mediafactory.h"
 #include "posterextraction.h"
 #include "posterwatch.h"
@@ -116,6 +117,7 @@ BenchSession::BenchSession(const QString &workFolder, ResultsTable &table)
     QMainWindow *window = m_delegate->window();
     m_slider = window->findChild<RangeSlider *>(QStringLiteral("myRangeSlider"));
     m_forceEncode = window->findChild<QCheckBox *>(QStringLiteral("forceEncodeCBX"));
+    m_keyframes = m_delegate->findChild<KeyframeScan *>();
     window->show();
     m_delegate->applicationDidFinishLaunching();
     QApplication::processEvents();
@@ -254,6 +256,63 @@ bool BenchSession::measureOpen(const BenchClip &clip, int repetitions)
     m_table.addTimes(action + QStringLiteral(", against both posters"), app, probeAndBoth,
                      QStringLiteral("ffprobe + 2 poster extractions, both ends"));
     return true;
+}
+
+// Keyframes -----------------------------------------------------------------
+
+// The app probes, then lists the packets around the selection's ends, then
+// those of the whole file; the baseline runs the same three commands.
+void BenchSession::measureKeyframeIndex(const BenchClip &clip, int repetitions)
+{
+    progress(QStringLiteral("keyframes: %1").arg(clip.label));
+    if (!open(clip))
+        return;
+    const QList<Stretch> around = PacketList::stretchesAround(
+        {m_slider->start() * duration(), m_slider->end() * duration()}, KeyframeScan::margin);
+    Samples firstTicks, whole, probeAndAround, probeAroundAndWhole;
+    QList<double> stalls;
+    for (int i = 0; i < repetitions; ++i) {
+        const auto appRun = [&] {
+            moveSelectionAway();
+            const Stopwatch watch;
+            std::optional<Cost> ticks;
+            QEventLoop loop;
+            const QMetaObject::Connection changed = QObject::connect(m_keyframes, &KeyframeScan::packetsChanged,
+                                                                     &loop, [&] {
+                if (!ticks)
+                    ticks = watch.elapsed();
+                if (m_keyframes->isComplete())
+                    loop.quit();
+            });
+            QTimer::singleShot(trimTimeoutMs, &loop, &QEventLoop::quit);
+            m_delegate->openVideo(QUrl::fromLocalFile(clip.path));
+            // The open's own probe is timed with the other opens; here the building counts.
+            m_stalls.start();
+            loop.exec();
+            QObject::disconnect(changed);
+            add(firstTicks, ticks);
+            add(whole, m_keyframes->isComplete() ? std::optional<Cost>(watch.elapsed()) : std::nullopt);
+            m_stalls.stop();
+            stalls.append(m_stalls.longestMs());
+            waitForPosters();
+        };
+        const auto directRun = [&] {
+            const std::optional<Cost> ticks =
+                timed([&] { return m_direct.probe(clip.path) && m_direct.listPackets(clip.path, around); });
+            const std::optional<Cost> rest = timed([&] { return m_direct.listPackets(clip.path); });
+            add(probeAndAround, ticks);
+            add(probeAroundAndWhole, ticks && rest ? std::optional<Cost>(plus(*ticks, *rest)) : std::nullopt);
+        };
+        inTurn(i, appRun, directRun);
+    }
+    report(QStringLiteral("keyframe ticks"), firstTicks, probeAndAround, stalls);
+    report(QStringLiteral("keyframe index"), whole, probeAroundAndWhole);
+    const QString action = QStringLiteral("open to keyframe ticks, %1").arg(clip.label);
+    m_table.addPosterTimes(action, firstTicks, probeAndAround,
+                           QStringLiteral("ffprobe + the packets around both ends"), stalls);
+    m_table.addPosterTimes(QStringLiteral("open to the whole keyframe index, %1").arg(clip.label), whole,
+                           probeAroundAndWhole, QStringLiteral("ffprobe + the packets around both ends + all"),
+                           stalls);
 }
 
 // Nudging -------------------------------------------------------------------

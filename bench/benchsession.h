@@ -17,6 +17,7 @@
 #include "toollocator.h"
 
 class AppDelegate;
+class KeyframeScan;
 class PosterWatch;
 class QCheckBox;
 class RangeSlider;
@@ -47,6 +48,10 @@ public:
     // A knob dragged by the mouse for a second, through to the exact poster
     // of where it was let go, against one extraction of that frame.
     void measureDrag(const BenchClip &clip, int repetitions);
+    // Opening through to the first keyframe ticks, and through to the index
+    // of the whole file, against the prober's runs for the same, one after
+    // another, with the longest stall while the index is built.
+    void measureKeyframeIndex(const BenchClip &clip, int repetitions);
     // A stream copy of `seconds` from the save panel's confirmation to the
     // result alert, against the encoder alone and against `cp`.
     void measureStreamCopy(const BenchClip &clip, double seconds, int repetitions);
@@ -86,5 +91,6 @@ private:
     std::unique_ptr<PosterWatch> m_posters;
     StallMeter m_stalls;
     RangeSlider *m_slider = nullptr;
+    KeyframeScan *m_keyframes = nullptr;
     QCheckBox *m_forceEncode = nullptr;
 };

@@ -26,6 +26,11 @@ bool DirectTools::extractPoster(const QString &path, double seconds, const QStri
                Output::Discarded);
 }
 
+bool DirectTools::listPackets(const QString &path, const QList<Stretch> &read) const
+{
+    return run(m_sniffer, PacketList::snifferArguments(path, read), Output::Read);
+}
+
 bool DirectTools::encode(const QStringList &arguments) const
 {
     return run(m_creator, arguments, Output::Discarded);

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "packetlist.h"
 #include "toollocator.h"
 
 // The app's tools run directly, with the same argument lists the app uses,
@@ -17,6 +18,8 @@ public:
     bool probe(const QString &path) const;
     // The exact poster frame at `seconds`, with the app's own arguments for it.
     bool extractPoster(const QString &path, double seconds, const QString &outputPath) const;
+    // The packet listing of the first video track, all of it or `read`.
+    bool listPackets(const QString &path, const QList<Stretch> &read = {}) const;
     // The encoder with a full argument list, such as a trim's.
     bool encode(const QStringList &arguments) const;
     // `cp`: the same bytes written without any media work.

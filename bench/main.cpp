@@ -95,6 +95,10 @@ void measureInProcess(const BenchClips &clips, const QString &workFolder, Result
         if (isMade(clips.clip(kind)))
             session.measureDrag(clips.clip(kind), repetitionsFor(kind));
     }
+    for (const BenchClips::Kind kind : kinds) {
+        if (isMade(clips.clip(kind)))
+            session.measureKeyframeIndex(clips.clip(kind), repetitionsFor(kind));
+    }
     const BenchClip fullHd = clips.clip(BenchClips::Kind::FullHd);
     const BenchClip surround = clips.clip(BenchClips::Kind::HdSurround);
     if (isMade(fullHd))

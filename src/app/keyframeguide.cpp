@@ -16,7 +16,7 @@ constexpr double onKeyframe = 0.0005;
 
 KeyframeGuide::KeyframeGuide(const ToolLocator &tools, const Controls &controls, QObject *parent)
     : QObject(parent)
-    , m_scan(tools)
+    , m_scan(tools, this)
     , m_controls(controls)
 {
     connect(&m_scan, &KeyframeScan::packetsChanged, this, [this] {
