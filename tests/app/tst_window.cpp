@@ -192,6 +192,8 @@ private slots:
         // A screen reader hears the field's value, not only its name.
         const auto *field = QAccessible::queryAccessibleInterface(harness.find<QLabel>(u"startTimeTF"_s));
         QCOMPARE(field->text(QAccessible::Name), u"Start time "_s + start);
+        const auto *slider = QAccessible::queryAccessibleInterface(harness.find<RangeSlider>(u"myRangeSlider"_s));
+        QCOMPARE(slider->text(QAccessible::Description), u"From %1 to %2"_s.arg(start, end));
     }
 
     void commandLine_data()
