@@ -38,7 +38,7 @@ void KeyframeGuide::start(const QString &path, double duration, double startSeco
     m_duration = duration;
     m_start = startSeconds;
     m_end = endSeconds;
-    m_scan.start(path, {startSeconds, endSeconds});
+    m_scan.start(path, {startSeconds, endSeconds}, duration);
     showMarks();
     showCopyStart();
 }

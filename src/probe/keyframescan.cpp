@@ -21,11 +21,20 @@ KeyframeScan::~KeyframeScan()
     }
 }
 
-void KeyframeScan::start(const QString &path, const QList<double> &times)
+void KeyframeScan::start(const QString &path, const QList<double> &times, double duration)
 {
     stop();
     m_path = path;
-    run(PacketList::stretchesAround(times, margin));
+    run(firstStretches(times, duration));
+}
+
+// A short file is read whole at once: a second run of the prober would cost
+// more than it saves.
+QList<Stretch> KeyframeScan::firstStretches(const QList<double> &times, double duration)
+{
+    const QList<Stretch> around = PacketList::stretchesAround(times, margin);
+    const bool all = around.size() == 1 && around.first().from <= 0.0 && around.first().to >= duration;
+    return all ? QList<Stretch>() : around;
 }
 
 void KeyframeScan::stop()

@@ -28,8 +28,11 @@ public:
     // Kills what still runs and waits for it: no child outlives the owner.
     ~KeyframeScan() override;
 
-    // Stops any scan and forgets its list, then scans `path` around `times`.
-    void start(const QString &path, const QList<double> &times);
+    // Stops any scan and forgets its list, then scans `path`, around `times`
+    // first unless they take in the whole `duration`.
+    void start(const QString &path, const QList<double> &times, double duration);
+    // What the first run reads: empty for the whole file.
+    static QList<Stretch> firstStretches(const QList<double> &times, double duration);
     // Stops any scan and forgets its list; nothing is announced after.
     void stop();
 

@@ -44,9 +44,10 @@ PacketList PacketList::parse(const QByteArray &listing, const QList<Stretch> &re
 
 QStringList PacketList::snifferArguments(const QString &path, const QList<Stretch> &read)
 {
-    QStringList arguments{QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-select_streams"),
-                          QStringLiteral("v:0"), QStringLiteral("-show_entries"), QStringLiteral("packet=pts_time,flags"),
-                          QStringLiteral("-of"), QStringLiteral("csv=p=0")};
+    QStringList arguments{QStringLiteral("-v"),           QStringLiteral("error"),
+                          QStringLiteral("-select_streams"), QStringLiteral("v:0"),
+                          QStringLiteral("-show_entries"), QStringLiteral("packet=pts_time,flags"),
+                          QStringLiteral("-of"),           QStringLiteral("csv=p=0")};
     QStringList intervals;
     for (const Stretch &stretch : read)
         intervals << QStringLiteral("%1%%2").arg(stretch.from, 0, 'f', 3).arg(stretch.to, 0, 'f', 3);
