@@ -260,65 +260,85 @@ bool BenchSession::measureOpen(const BenchClip &clip, int repetitions)
 
 // Keyframes -----------------------------------------------------------------
 
-// The app probes, then lists the packets around the selection's ends, then
-// those of the whole file; the baseline runs the same three commands.
+// From `begin` to the first list of `scan` and to its whole list, with the
+// longest stall meanwhile.
+BenchSession::ScanRun BenchSession::scanRun(KeyframeScan &scan, const std::function<void()> &begin)
+{
+    ScanRun run;
+    const Stopwatch watch;
+    QEventLoop loop;
+    const QMetaObject::Connection changed = QObject::connect(&scan, &KeyframeScan::packetsChanged, &loop, [&] {
+        if (!run.ticks)
+            run.ticks = watch.elapsed();
+        if (scan.isComplete()) {
+            run.whole = watch.elapsed();
+            loop.quit();
+        }
+    });
+    QTimer::singleShot(trimTimeoutMs, &loop, &QEventLoop::quit);
+    begin();
+    // An open's own probe is timed with the other opens; here the building counts.
+    m_stalls.start();
+    loop.exec();
+    m_stalls.stop();
+    QObject::disconnect(changed);
+    run.longestStallMs = m_stalls.longestMs();
+    return run;
+}
+
+// Opening makes the app probe, extract two posters and list the packets
+// near the selection's ends, then of the whole file; the baseline runs the
+// prober's commands one after another. The posters compete with the listing
+// for the processors, so the scan is also timed alone, against the same
+// listing commands.
 void BenchSession::measureKeyframeIndex(const BenchClip &clip, int repetitions)
 {
     progress(QStringLiteral("keyframes: %1").arg(clip.label));
     if (!open(clip))
         return;
-    const QList<Stretch> around =
-        KeyframeScan::firstStretches({m_slider->start() * duration(), m_slider->end() * duration()}, duration());
-    Samples firstTicks, whole, probeAndAround, probeAroundAndWhole;
+    const QList<double> ends{m_slider->start() * duration(), m_slider->end() * duration()};
+    const QList<Stretch> around = KeyframeScan::firstStretches(ends, duration());
+    Samples openTicks, openWhole, aloneTicks, aloneWhole, direct[4];
     QList<double> stalls;
+    KeyframeScan alone(m_tools);
     for (int i = 0; i < repetitions; ++i) {
         const auto appRun = [&] {
             moveSelectionAway();
-            const Stopwatch watch;
-            std::optional<Cost> ticks;
-            QEventLoop loop;
-            const QMetaObject::Connection changed = QObject::connect(m_keyframes, &KeyframeScan::packetsChanged,
-                                                                     &loop, [&] {
-                if (!ticks)
-                    ticks = watch.elapsed();
-                if (m_keyframes->isComplete())
-                    loop.quit();
-            });
-            QTimer::singleShot(trimTimeoutMs, &loop, &QEventLoop::quit);
-            m_delegate->openVideo(QUrl::fromLocalFile(clip.path));
-            // The open's own probe is timed with the other opens; here the building counts.
-            m_stalls.start();
-            loop.exec();
-            QObject::disconnect(changed);
-            add(firstTicks, ticks);
-            add(whole, m_keyframes->isComplete() ? std::optional<Cost>(watch.elapsed()) : std::nullopt);
-            m_stalls.stop();
-            stalls.append(m_stalls.longestMs());
+            const ScanRun opened =
+                scanRun(*m_keyframes, [&] { m_delegate->openVideo(QUrl::fromLocalFile(clip.path)); });
             waitForPosters();
+            const ScanRun scanned = scanRun(alone, [&] { alone.start(clip.path, ends, duration()); });
+            add(openTicks, opened.ticks), add(openWhole, opened.whole);
+            add(aloneTicks, scanned.ticks), add(aloneWhole, scanned.whole);
+            stalls << opened.longestStallMs << scanned.longestStallMs;
         };
         const auto directRun = [&] {
-            const std::optional<Cost> ticks =
-                timed([&] { return m_direct.probe(clip.path) && m_direct.listPackets(clip.path, around); });
+            const std::optional<Cost> probe = timed([&] { return m_direct.probe(clip.path); });
+            const std::optional<Cost> first = timed([&] { return m_direct.listPackets(clip.path, around); });
             // A short file is listed whole at once.
-            const std::optional<Cost> rest = around.isEmpty()
-                ? std::optional<Cost>(Cost{})
-                : timed([&] { return m_direct.listPackets(clip.path); });
-            add(probeAndAround, ticks);
-            add(probeAroundAndWhole, ticks && rest ? std::optional<Cost>(plus(*ticks, *rest)) : std::nullopt);
+            const std::optional<Cost> rest =
+                around.isEmpty() ? std::optional<Cost>(Cost{}) : timed([&] { return m_direct.listPackets(clip.path); });
+            add(direct[0], probe && first ? std::optional<Cost>(plus(*probe, *first)) : std::nullopt);
+            add(direct[1], probe && first && rest ? std::optional<Cost>(plus(plus(*probe, *first), *rest))
+                                                  : std::nullopt);
+            add(direct[2], first);
+            add(direct[3], first && rest ? std::optional<Cost>(plus(*first, *rest)) : std::nullopt);
         };
         inTurn(i, appRun, directRun);
     }
-    report(QStringLiteral("keyframe ticks"), firstTicks, probeAndAround, stalls);
-    report(QStringLiteral("keyframe index"), whole, probeAroundAndWhole);
-    const QString action = QStringLiteral("open to keyframe ticks, %1").arg(clip.label);
+    report(QStringLiteral("keyframe ticks"), openTicks, direct[0], stalls);
+    report(QStringLiteral("keyframe index"), openWhole, direct[1]);
     const QString firstRun = around.isEmpty() ? QStringLiteral("all packets") : QStringLiteral("packets near the ends");
-    m_table.addPosterTimes(action, firstTicks, probeAndAround, QStringLiteral("ffprobe + %1").arg(firstRun), stalls,
-                           QStringLiteral("ticks"));
-    m_table.addPosterTimes(QStringLiteral("open to the whole keyframe index, %1").arg(clip.label), whole,
-                           probeAroundAndWhole,
-                           around.isEmpty() ? QStringLiteral("ffprobe + all packets")
-                                            : QStringLiteral("ffprobe + packets near the ends + all packets"),
-                           stalls, QStringLiteral("index"));
+    const QString allRuns = around.isEmpty() ? firstRun : firstRun + QStringLiteral(" + all packets");
+    const QString label = QStringLiteral(", %1").arg(clip.label);
+    m_table.addPosterTimes(QStringLiteral("open to keyframe ticks") + label, openTicks, direct[0],
+                           QStringLiteral("ffprobe + ") + firstRun, stalls, QStringLiteral("ticks"));
+    m_table.addPosterTimes(QStringLiteral("open to the whole keyframe index") + label, openWhole, direct[1],
+                           QStringLiteral("ffprobe + ") + allRuns, stalls, QStringLiteral("index"));
+    m_table.addPosterTimes(QStringLiteral("keyframe scan alone to ticks") + label, aloneTicks, direct[2], firstRun,
+                           stalls, QStringLiteral("ticks"));
+    m_table.addPosterTimes(QStringLiteral("keyframe scan alone to the whole index") + label, aloneWhole, direct[3],
+                           allRuns, stalls, QStringLiteral("index"));
 }
 
 // Nudging -------------------------------------------------------------------

@@ -66,6 +66,13 @@ private:
         double longestStallMs = 0.0;
     };
 
+    struct ScanRun {
+        std::optional<Cost> ticks; // to the first list
+        std::optional<Cost> whole; // to the whole file's list
+        double longestStallMs = 0.0;
+    };
+
+    ScanRun scanRun(KeyframeScan &scan, const std::function<void()> &begin);
     PosterRun posterRun(const std::function<void()> &lead, const std::function<void()> &action);
     double knobSeconds() const;
     bool waitForPosters() const;

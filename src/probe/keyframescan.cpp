@@ -56,11 +56,14 @@ void KeyframeScan::run(const QList<Stretch> &read)
     if (program.isEmpty())
         return;
     m_reading = read;
+    m_building = PacketList::parse({}, read);
+    m_unfinishedLine.clear();
     m_process = new QProcess(this);
     m_process->setProgram(program);
     m_process->setArguments(PacketList::snifferArguments(m_path, read));
     m_process->setStandardInputFile(QProcess::nullDevice());
     m_process->setStandardErrorFile(QProcess::nullDevice());
+    connect(m_process, &QProcess::readyReadStandardOutput, this, &KeyframeScan::readListing);
     connect(m_process, &QProcess::finished, this, [this](int exitCode, QProcess::ExitStatus status) {
         finishRun(status == QProcess::NormalExit && exitCode == 0);
     });
@@ -71,15 +74,25 @@ void KeyframeScan::run(const QList<Stretch> &read)
     m_process->start();
 }
 
+void KeyframeScan::readListing()
+{
+    m_unfinishedLine += m_process->readAllStandardOutput();
+    const qsizetype lineEnd = m_unfinishedLine.lastIndexOf('\n');
+    if (lineEnd < 0)
+        return;
+    m_building.append(QByteArrayView(m_unfinishedLine).first(lineEnd + 1));
+    m_unfinishedLine.remove(0, lineEnd + 1);
+}
+
 void KeyframeScan::finishRun(bool succeeded)
 {
     QProcess *const process = std::exchange(m_process, nullptr);
     process->deleteLater();
     const bool wholeFile = m_reading.isEmpty();
     if (succeeded) {
-        PacketList packets = PacketList::parse(process->readAllStandardOutput(), m_reading);
-        if (!packets.keyframes().isEmpty()) {
-            m_packets = std::move(packets);
+        m_building.append(m_unfinishedLine + process->readAllStandardOutput());
+        if (!m_building.keyframes().isEmpty()) {
+            m_packets = std::exchange(m_building, PacketList());
             m_complete = wholeFile;
             emit packetsChanged();
         }

@@ -46,12 +46,17 @@ signals:
 
 private:
     void run(const QList<Stretch> &read);
+    void readListing();
     void finishRun(bool succeeded);
 
     const ToolLocator m_tools;
     QProcess *m_process = nullptr;
     QString m_path;
     QList<Stretch> m_reading;
+    // The run's list, read a piece at a time so that no long listing is
+    // parsed in one go, and the end of a line still to come.
+    PacketList m_building;
+    QByteArray m_unfinishedLine;
     PacketList m_packets;
     bool m_complete = false;
 };

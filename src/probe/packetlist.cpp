@@ -12,13 +12,13 @@ namespace {
 // Half a millisecond: the slack a time given in display precision needs.
 constexpr double tolerance = 0.0005;
 
-std::optional<Packet> parseLine(const QByteArray &line)
+std::optional<Packet> parseLine(QByteArrayView line)
 {
     const qsizetype comma = line.indexOf(',');
     if (comma <= 0)
         return std::nullopt;
     bool ok = false;
-    const double pts = QLocale::c().toDouble(QLatin1StringView(line.left(comma).trimmed()), &ok);
+    const double pts = QLocale::c().toDouble(QLatin1StringView(line.first(comma).trimmed()), &ok);
     if (!ok || !std::isfinite(pts))
         return std::nullopt;
     return Packet{pts, line.indexOf('K', comma + 1) >= 0};
@@ -26,20 +26,33 @@ std::optional<Packet> parseLine(const QByteArray &line)
 
 } // namespace
 
-PacketList PacketList::parse(const QByteArray &listing, const QList<Stretch> &read)
+PacketList PacketList::parse(QByteArrayView listing, const QList<Stretch> &read)
 {
     PacketList list;
     list.m_read = read;
-    for (const QByteArray &line : listing.split('\n')) {
-        if (const auto packet = parseLine(line)) {
-            list.m_packets.append(*packet);
-            if (packet->keyframe)
-                list.m_keyframes.append(packet->pts);
-        }
-    }
-    std::sort(list.m_keyframes.begin(), list.m_keyframes.end());
-    list.m_keyframes.erase(std::unique(list.m_keyframes.begin(), list.m_keyframes.end()), list.m_keyframes.end());
+    list.append(listing);
     return list;
+}
+
+void PacketList::append(QByteArrayView listing)
+{
+    const qsizetype keyframesBefore = m_keyframes.size();
+    qsizetype from = 0;
+    while (from < listing.size()) {
+        qsizetype end = listing.indexOf('\n', from);
+        if (end < 0)
+            end = listing.size();
+        if (const auto packet = parseLine(listing.sliced(from, end - from))) {
+            m_packets.append(*packet);
+            if (packet->keyframe)
+                m_keyframes.append(packet->pts);
+        }
+        from = end + 1;
+    }
+    if (m_keyframes.size() == keyframesBefore)
+        return;
+    std::sort(m_keyframes.begin(), m_keyframes.end());
+    m_keyframes.erase(std::unique(m_keyframes.begin(), m_keyframes.end()), m_keyframes.end());
 }
 
 QStringList PacketList::snifferArguments(const QString &path, const QList<Stretch> &read)

@@ -3,7 +3,7 @@
 
 #include <optional>
 
-#include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QStringList>
 
@@ -33,7 +33,10 @@ public:
     // With `read` stretches the listing holds only those (the prober's
     // -read_intervals), and lookups answer only inside them; without, it is
     // the whole track.
-    static PacketList parse(const QByteArray &listing, const QList<Stretch> &read = {});
+    static PacketList parse(QByteArrayView listing, const QList<Stretch> &read = {});
+    // Adds the packets of more of the listing, which should end with a whole
+    // line: a long listing can then be read as it comes, a piece at a time.
+    void append(QByteArrayView listing);
 
     // The prober's command line listing the first video track's packets of
     // `path`, all of them or only those of the `read` stretches.
