@@ -4,6 +4,7 @@
 #include "containersuffix.h"
 #include "encoderprogress.h"
 #include "encoderrun.h"
+#include "exactcutplan.h"
 #include "mediafactory.h"
 #include "posterextraction.h"
 #include "testfiles.h"
@@ -93,6 +94,42 @@ private slots:
         const char *const namesAndSuffixes[][2] = {{"matroska,webm", "mkv"}, {"nut", "nut"}, {"", ""}, {"../x", ""}};
         for (const auto &[names, suffix] : namesAndSuffixes)
             QCOMPARE(containerSuffix(QLatin1String(names)), QLatin1String(suffix));
+    }
+
+    void exactCutPlan_data()
+    {
+        QTest::addColumn<QByteArray>("packets"); // decoding order, pts in seconds, K for a keyframe
+        QTest::addColumn<double>("start");
+        QTest::addColumn<double>("end");
+        QTest::addColumn<QString>("plan");
+        const auto row = [](const char *name, const char *packets, double start, double end, const char *plan) {
+            QTest::newRow(name) << QByteArray(packets) << start << end << QString::fromLatin1(plan);
+        };
+        const char *closed = "0K 1 2 3K 4 5 6K 7 8";
+        const char *bFrames = "0K 3 1 2 4K 7 5 6 8K 11 9 10";
+        const char *open = "0K 3 1 2 6K 4 5 9 7 8 12K 10 11 14 13";
+        row("on closed keyframes: copy only", closed, 3, 6, "middle 3-6 (3)");
+        row("between keyframes", closed, 1, 8, "head 1-3 (2), middle 3-6 (3), tail 6-8 (2)");
+        row("to the end, start a bit late", closed, 2.0004, 100, "head 2-3 (1), middle 3-end (6)");
+        row("no keyframe inside", closed, 4, 6, "head 4-6 (2)");
+        row("one group", closed, 3, 5, "head 3-5 (2)");
+        row("no keyframe after the start", "0K 1 2 3", 1, 100, "head 1-end (3)");
+        row("B-frames", bFrames, 2, 10, "head 2-4 (2), middle 4-8 (4), tail 8-10 (2)");
+        row("open: leading frames dropped, tail", open, 6, 12, "middle 6-10 (4), tail 10-12 (2)");
+        row("open: head holds leading frames", open, 1, 100, "head 1-6 (5), middle 6-end (9)");
+        row("open: tail reaches into the head", open, 5, 11, "head 5-11 (6)");
+        row("after the last frame", closed, 9, 10, "nothing");
+        row("end before start", closed, 3, 2, "nothing");
+    }
+
+    void exactCutPlan()
+    {
+        QFETCH(QByteArray, packets);
+        QFETCH(double, start);
+        QFETCH(double, end);
+        QFETCH(QString, plan);
+        const QList<Packet> list = PacketList::parse(packets.replace(' ', ",\n").replace('K', ",K") + ',').packets();
+        QCOMPARE(ExactCutPlan::make(list, start, end).description(), plan);
     }
 
     void progress_data()
