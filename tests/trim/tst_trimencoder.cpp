@@ -2,9 +2,13 @@
 #include <QtTest>
 
 #include "containersuffix.h"
+#include "diagnosticlog.h"
 #include "encoderprogress.h"
 #include "encoderrun.h"
 #include "exactcutplan.h"
+#include "exactcutrun.h"
+#include "fileprobe.h"
+#include "json.h"
 #include "mediafactory.h"
 #include "posterextraction.h"
 #include "testfiles.h"
@@ -34,6 +38,57 @@ struct RunCase
     const char *details = ""; // a part of the reported details
     const char *output = "Trimmed.mp4";
 };
+
+struct CutCase
+{
+    const char *clip; // its extension picks the container
+    const char *video; // the clip's video encoder, with a group of 25 frames
+    bool cancel = false;
+};
+
+QByteArray toolOutput(const QString &tool, const QStringList &arguments, QByteArray *errors = nullptr)
+{
+    QProcess process;
+    process.start(QDir(MediaFactory::toolsFolder()).filePath(tool), arguments);
+    process.waitForFinished(60000);
+    if (errors)
+        *errors = process.readAllStandardError();
+    return process.readAllStandardOutput();
+}
+
+// The hash of each decoded video frame, in presentation order.
+QList<QByteArray> frameHashes(const QString &path, QByteArray *errors)
+{
+    const QByteArray listing = toolOutput(ToolLocator::creator, {u"-v"_s, u"error"_s, u"-i"_s, path, u"-map"_s, u"0"_s,
+                                          u"-fps_mode"_s, u"passthrough"_s, u"-f"_s, u"framemd5"_s, u"-"_s}, errors);
+    QList<QByteArray> hashes;
+    for (const QByteArray &line : listing.split('\n')) {
+        if (line.startsWith("0,"))
+            hashes << line.split(',').last().trimmed();
+    }
+    return hashes;
+}
+
+// How far the start and the end of the video and the audio lie apart, in audio packets.
+double streamMismatch(const QString &path)
+{
+    QMap<int, std::pair<double, double>> spans; // first and last moment of each stream
+    double audioPacket = 0;
+    for (const QByteArray &line : toolOutput(ToolLocator::sniffer, {u"-v"_s, u"error"_s, u"-show_entries"_s,
+            u"packet=stream_index,pts_time,duration_time"_s, u"-of"_s, u"csv=p=0"_s, path}).split('\n')) {
+        const QList<QByteArray> fields = line.split(',');
+        if (fields.size() < 3)
+            continue;
+        const int stream = fields.at(0).toInt();
+        const double pts = fields.at(1).toDouble(), duration = fields.at(2).toDouble();
+        auto &[first, last] = spans.contains(stream) ? spans[stream] : (spans[stream] = {pts, pts});
+        first = std::min(first, pts);
+        last = std::max(last, pts + duration);
+        audioPacket = stream == 1 ? std::max(audioPacket, duration) : audioPacket;
+    }
+    const auto video = spans.value(0), audio = spans.value(1);
+    return std::max(std::abs(video.first - audio.first), std::abs(video.second - audio.second)) / audioPacket;
+}
 
 } // namespace
 
@@ -259,6 +314,83 @@ private slots:
         QVERIFY(ChildProcesses::zombies().isEmpty());
         QCOMPARE(TestFiles::listing(folderOwner.path()).filter(u"kestrel-partial"_s), QStringList());
         QCOMPARE(TestFiles::contents(output) == "an earlier trim", row.outcome != EncoderRun::Outcome::Succeeded);
+    }
+
+    void exactCutSupports()
+    {
+        QVERIFY(ExactCutCommand::supports(u"matroska,webm"_s, u"hevc"_s));
+        QVERIFY(!ExactCutCommand::supports(u"matroska,webm"_s, u"vp9"_s));
+        QVERIFY(!ExactCutCommand::supports(u"avi"_s, u"h264"_s));
+        QVERIFY(ExactCutCommand::listsEncoder(" V....D libx264   libx264 H.264\n", u"libx264"_s));
+        QVERIFY(!ExactCutCommand::listsEncoder(" V....D libx264rgb  libx264 H.264 RGB\n", u"libx264"_s));
+    }
+
+    void exactCut_data()
+    {
+        QTest::addColumn<CutCase>("row");
+        const char *h264 = "-c:v libx264 -preset ultrafast -x264-params keyint=25:scenecut=0:bframes=3";
+        const char *hevc = "-c:v libx265 -x265-params keyint=25:scenecut=0:open-gop=1:bframes=3:log-level=error";
+        QTest::newRow("H.264 in MP4, B-frames") << CutCase{"in.mp4", h264};
+        QTest::newRow("H.264 in Matroska") << CutCase{"in.mkv", h264};
+        QTest::newRow("HEVC in MP4, open GOPs") << CutCase{"in.mp4", hevc};
+        QTest::newRow("cancelled") << CutCase{"in.mp4", h264, true};
+    }
+
+    // 0.5 s to 3.3 s of a clip of 25 frames a second: 70 frames, from the middle of a group to the middle of one.
+    void exactCut()
+    {
+        QFETCH(CutCase, row);
+        const QTemporaryDir folderOwner, work;
+        const MediaFactory folder(folderOwner.path());
+        const QString sources = u"-f lavfi -i testsrc2=size=128x72:rate=25:duration=4 -f lavfi -i sine=sample_rate=8000"
+                                ":duration=4 -c:a aac "_s;
+        const QString clip = folder.generate(QLatin1String(row.clip), (sources + QLatin1String(row.video)).split(u' '));
+        const QString output = folder.path(u"Cut."_s + QFileInfo(clip).suffix());
+        QVERIFY(!clip.isEmpty() && TestFiles::write(output, "an earlier cut"));
+        const ToolLocator tools(MediaFactory::toolsFolder());
+        const auto probe = FileProbe::create(clip, tools);
+        const ExactCutRun::Source source{clip, probe->formatName(),
+                                         *probe->trackDictionaries(u"Video"_s).value(0).dictionaryObject()};
+        QVERIFY(ExactCutRun::supports(source));
+        const DiagnosticLog::Capture log;
+        auto cut = std::make_unique<ExactCutRun>(tools, work.path());
+        QSignalSpy progress(cut.get(), &ExactCutRun::progressChanged), finished(cut.get(), &ExactCutRun::finished);
+        cut->start(source, 0.5, 3.3, output);
+        if (row.cancel) {
+            QVERIFY(progress.wait(60000));
+            cut->cancel();
+        }
+        QVERIFY(finished.wait(120000));
+        const auto outcome = finished.first().at(0).value<EncoderRun::Outcome>();
+        QCOMPARE(outcome, row.cancel ? EncoderRun::Outcome::Cancelled : EncoderRun::Outcome::Succeeded);
+        // Nothing is left behind but the output, nor left running; a cancelled cut keeps the earlier one.
+        QCOMPARE(TestFiles::listing(work.path()), QStringList());
+        const QStringList left{QFileInfo(output).fileName(), QLatin1String(row.clip)};
+        QCOMPARE(TestFiles::listing(folderOwner.path()), left);
+        QVERIFY(ChildProcesses::running().isEmpty());
+        QCOMPARE(TestFiles::contents(output) == "an earlier cut", row.cancel);
+        if (row.cancel)
+            return;
+
+        const ExactCutPlan &plan = cut->plan();
+        QVERIFY2(plan.needsEncoding() && !plan.middle().isEmpty(), qPrintable(plan.description()));
+        QCOMPARE(progress.last().at(0).toDouble(), 100.0);
+        QCOMPARE(log.lines().filter(u"-copypriorss:a"_s).size(), 1); // the join's command, for a user to repeat
+        QByteArray errors;
+        const QList<QByteArray> cutFrames = frameHashes(output, &errors);
+        QCOMPARE(errors, QByteArray());
+        QCOMPARE(cutFrames.size(), 70);
+        // The copied frames are the source's own.
+        const auto packets = PacketList::parse(toolOutput(ToolLocator::sniffer, PacketList::snifferArguments(clip)));
+        QList<double> times;
+        for (const Packet &packet : packets.packets())
+            times << packet.pts;
+        std::sort(times.begin(), times.end());
+        const qsizetype first = std::lower_bound(times.cbegin(), times.cend(), plan.firstKept()) - times.cbegin();
+        const QList<QByteArray> sourceFrames = frameHashes(clip, &errors);
+        QCOMPARE(cutFrames.mid(plan.head().frames, plan.middle().frames),
+                 sourceFrames.mid(first + plan.head().frames, plan.middle().frames));
+        QVERIFY2(streamMismatch(output) <= 1.0, qPrintable(QString::number(streamMismatch(output))));
     }
 
     // Poster requests come without the event loop running between them, as during a burst of key presses: which
