@@ -55,8 +55,8 @@ void ExactCutRun::start(const Source &source, double start, double end, const QS
     m_active = true;
     m_cancelled = false;
     ++m_generation;
-    m_start = start;
-    m_end = end;
+    m_start = source.startTime + start;
+    m_end = source.startTime + end;
     m_outputPath = outputPath;
     m_partialPath = EncoderRun::partialPathFor(outputPath, containerSuffix(source.formatName));
     m_command.emplace(source.path, source.videoTrack);
@@ -69,7 +69,7 @@ void ExactCutRun::start(const Source &source, double start, double end, const QS
         return failLater(tr("The exact cut could not make a folder for its parts: %1").arg(m_parts->errorString()));
     if (m_command->encoder().isEmpty())
         return failLater(tr("The exact cut handles H.264 and HEVC video only."));
-    const QString intervals = PacketList::intervalsAround({(start + end) / 2}, (end - start) / 2 + scanMargin);
+    const QString intervals = PacketList::intervalsAround({(m_start + m_end) / 2}, (end - start) / 2 + scanMargin);
     runTool(ToolLocator::sniffer, PacketList::snifferArguments(source.path, intervals),
             &ExactCutRun::planFromPackets);
 }

@@ -31,13 +31,16 @@ class ExactCutRun : public QObject
 {
     Q_OBJECT
 public:
-    // The input: its path, the prober's format names and its first video
-    // track's description (one of FileProbe::trackDictionaries("Video")).
+    // The input: its path, the prober's format names, its first video
+    // track's description (one of FileProbe::trackDictionaries("Video")) and
+    // the prober's start time of the whole file (format start_time), from
+    // which a selection's times count, as a trim's do.
     struct Source
     {
         QString path;
         QString formatName;
         QJsonObject videoTrack;
+        double startTime = 0.0;
     };
 
     static bool supports(const Source &source);
@@ -47,7 +50,8 @@ public:
     ~ExactCutRun() override;
 
     // Cuts [start, end) seconds of `source` into `outputPath` and returns at
-    // once. Ignored while a cut is going.
+    // once. Ignored while a cut is going. The plan's times are the streams'
+    // own: they include the source's start time.
     void start(const Source &source, double start, double end, const QString &outputPath);
     // Stops the running tool; the cut ends in Cancelled. Harmless when
     // nothing runs.

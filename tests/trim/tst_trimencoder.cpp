@@ -44,6 +44,7 @@ struct CutCase
     const char *clip; // its extension picks the container
     const char *video; // the clip's video encoder, with a group of 25 frames
     bool cancel = false;
+    const char *options = ""; // more of the clip's
 };
 
 QByteArray toolOutput(const QString &tool, const QStringList &arguments, QByteArray *errors = nullptr)
@@ -67,6 +68,28 @@ QList<QByteArray> frameHashes(const QString &path, QByteArray *errors)
             hashes << line.split(',').last().trimmed();
     }
     return hashes;
+}
+
+// The presentation times of the video frames, sorted.
+QList<double> frameTimes(const QString &path)
+{
+    QList<double> times;
+    const auto packets = PacketList::parse(toolOutput(ToolLocator::sniffer, PacketList::snifferArguments(path)));
+    for (const Packet &packet : packets.packets())
+        times << packet.pts;
+    std::sort(times.begin(), times.end());
+    return times;
+}
+
+// The lowest PSNR of a frame of `cut` against the `count` frames of `source` from the one at `first` on.
+double lowestPsnr(const QString &cut, const QString &source, qsizetype first, qsizetype count)
+{
+    const QString filters = u"[0:v]setpts=PTS-STARTPTS[a];[1:v]trim=start_frame=%1:end_frame=%2,setpts=PTS-STARTPTS[b];"
+                            "[a][b]psnr"_s.arg(first).arg(first + count);
+    QByteArray errors;
+    toolOutput(ToolLocator::creator, {u"-i"_s, cut, u"-i"_s, source, u"-lavfi"_s, filters, u"-f"_s, u"null"_s, u"-"_s},
+               &errors);
+    return QRegularExpression(u"PSNR .* min:(\\S+)"_s).match(QString::fromUtf8(errors)).captured(1).toDouble();
 }
 
 // How far the start and the end of the video and the audio lie apart, in audio packets.
@@ -321,8 +344,32 @@ private slots:
         QVERIFY(ExactCutCommand::supports(u"matroska,webm"_s, u"hevc"_s));
         QVERIFY(!ExactCutCommand::supports(u"matroska,webm"_s, u"vp9"_s));
         QVERIFY(!ExactCutCommand::supports(u"avi"_s, u"h264"_s));
-        QVERIFY(ExactCutCommand::listsEncoder(" V....D libx264   libx264 H.264\n", u"libx264"_s));
-        QVERIFY(!ExactCutCommand::listsEncoder(" V....D libx264rgb  libx264 H.264 RGB\n", u"libx264"_s));
+    }
+
+    void exactCutFailure_data()
+    {
+        QTest::addColumn<QString>("scenario");
+        QTest::addColumn<QString>("details");
+        QTest::newRow("no encoder for the edges") << u"encoder-without-x264"_s << u"needs the encoder libx264"_s;
+        QTest::newRow("frames lost") << u"cut-short"_s << u"1 video frames where 2 were selected"_s;
+    }
+
+    // The fake prober lists three frames; the selection holds the last two, so they are re-encoded.
+    void exactCutFailure()
+    {
+        QFETCH(QString, scenario);
+        QFETCH(QString, details);
+        const QTemporaryDir folder, work;
+        const QString output = QDir(folder.path()).filePath(u"Cut.mp4"_s);
+        QVERIFY(TestFiles::write(output, "an earlier cut"));
+        ExactCutRun cut(ToolLocator(MediaFactory::fakeToolsFolder(scenario)), work.path());
+        QSignalSpy finished(&cut, &ExactCutRun::finished);
+        cut.start({u"in.mp4"_s, u"mov,mp4,m4a,3gp,3g2,mj2"_s, {{u"codec_name"_s, u"h264"_s}}}, 0.02, 1.0, output);
+        QVERIFY(finished.wait(30000));
+        QCOMPARE(finished.first().at(0).value<EncoderRun::Outcome>(), EncoderRun::Outcome::Failed);
+        QVERIFY2(finished.first().at(1).toString().contains(details), qPrintable(finished.first().at(1).toString()));
+        QCOMPARE(TestFiles::listing(work.path()) + TestFiles::listing(folder.path()), QStringList{u"Cut.mp4"_s});
+        QCOMPARE(TestFiles::contents(output), "an earlier cut");
     }
 
     void exactCut_data()
@@ -331,7 +378,8 @@ private slots:
         const char *h264 = "-c:v libx264 -preset ultrafast -x264-params keyint=25:scenecut=0:bframes=3";
         const char *hevc = "-c:v libx265 -x265-params keyint=25:scenecut=0:open-gop=1:bframes=3:log-level=error";
         QTest::newRow("H.264 in MP4, B-frames") << CutCase{"in.mp4", h264};
-        QTest::newRow("H.264 in Matroska") << CutCase{"in.mkv", h264};
+        // The selection's times count from the file's start, here ten seconds.
+        QTest::newRow("H.264 in Matroska, late start") << CutCase{"in.mkv", h264, false, "-output_ts_offset 10 "};
         QTest::newRow("HEVC in MP4, open GOPs") << CutCase{"in.mp4", hevc};
         QTest::newRow("cancelled") << CutCase{"in.mp4", h264, true};
     }
@@ -342,15 +390,19 @@ private slots:
         QFETCH(CutCase, row);
         const QTemporaryDir folderOwner, work;
         const MediaFactory folder(folderOwner.path());
-        const QString sources = u"-f lavfi -i testsrc2=size=128x72:rate=25:duration=4 -f lavfi -i sine=sample_rate=8000"
-                                ":duration=4 -c:a aac "_s;
-        const QString clip = folder.generate(QLatin1String(row.clip), (sources + QLatin1String(row.video)).split(u' '));
+        const QString arguments = u"-f lavfi -i testsrc2=size=128x72:rate=25:duration=4 -f lavfi -i sine=sample_rate="
+                                  "8000:duration=4 -c:a aac %1%2"_s.arg(QLatin1String(row.options),
+                                                                        QLatin1String(row.video));
+        const QString clip = folder.generate(QLatin1String(row.clip), arguments.split(u' '));
         const QString output = folder.path(u"Cut."_s + QFileInfo(clip).suffix());
         QVERIFY(!clip.isEmpty() && TestFiles::write(output, "an earlier cut"));
         const ToolLocator tools(MediaFactory::toolsFolder());
         const auto probe = FileProbe::create(clip, tools);
+        const QByteArray start = toolOutput(ToolLocator::sniffer, {u"-show_entries"_s, u"format=start_time"_s, u"-of"_s,
+                                                                   u"csv=p=0"_s, clip});
         const ExactCutRun::Source source{clip, probe->formatName(),
-                                         *probe->trackDictionaries(u"Video"_s).value(0).dictionaryObject()};
+                                         *probe->trackDictionaries(u"Video"_s).value(0).dictionaryObject(),
+                                         start.trimmed().toDouble()};
         QVERIFY(ExactCutRun::supports(source));
         const DiagnosticLog::Capture log;
         auto cut = std::make_unique<ExactCutRun>(tools, work.path());
@@ -375,21 +427,24 @@ private slots:
         const ExactCutPlan &plan = cut->plan();
         QVERIFY2(plan.needsEncoding() && !plan.middle().isEmpty(), qPrintable(plan.description()));
         QCOMPARE(progress.last().at(0).toDouble(), 100.0);
-        QCOMPARE(log.lines().filter(u"-copypriorss:a"_s).size(), 1); // the join's command, for a user to repeat
+        // For a user to repeat: the encoder list, head, middle, tail and join.
+        QCOMPARE(log.lines().filter(QRegularExpression(u"^creator \\[\"-"_s)).size(), 5);
         QByteArray errors;
         const QList<QByteArray> cutFrames = frameHashes(output, &errors);
         QCOMPARE(errors, QByteArray());
         QCOMPARE(cutFrames.size(), 70);
         // The copied frames are the source's own.
-        const auto packets = PacketList::parse(toolOutput(ToolLocator::sniffer, PacketList::snifferArguments(clip)));
-        QList<double> times;
-        for (const Packet &packet : packets.packets())
-            times << packet.pts;
-        std::sort(times.begin(), times.end());
+        const QList<double> times = frameTimes(clip);
         const qsizetype first = std::lower_bound(times.cbegin(), times.cend(), plan.firstKept()) - times.cbegin();
         const QList<QByteArray> sourceFrames = frameHashes(clip, &errors);
         QCOMPARE(cutFrames.mid(plan.head().frames, plan.middle().frames),
                  sourceFrames.mid(first + plan.head().frames, plan.middle().frames));
+        // Evenly spaced: no hole and no overlap at a seam.
+        const QList<double> cutTimes = frameTimes(output);
+        for (qsizetype i = 1; i < cutTimes.size(); ++i)
+            QVERIFY2(qAbs(cutTimes.at(i) - cutTimes.at(i - 1) - 0.04) < 0.001, qPrintable(QString::number(i)));
+        // The re-encoded ones are the right frames, close to the source's (a neighbour scores below 30 dB).
+        QVERIFY(lowestPsnr(output, clip, first, 70) > 35.0);
         QVERIFY2(streamMismatch(output) <= 1.0, qPrintable(QString::number(streamMismatch(output))));
     }
 
