@@ -105,10 +105,12 @@ QString ExactCutCommand::partFileName(Part part)
 }
 
 // The seek lands half a frame early, so that a time rounded by the prober still keeps the frame; the count
-// ends it. Timestamps restart at zero for the join to place the part, and the encoder keeps the source's.
+// ends it. Timestamps restart at zero for the join to place the part, and the encoder keeps the source's. The
+// frames stay as stored, like the copied ones, and the part carries the source's rotation on to the join.
 QStringList ExactCutCommand::encodeArguments(const ExactCutPlan::Section &section, const QString &outputPath) const
 {
-    return QStringList{QStringLiteral("-seek_timestamp"), QStringLiteral("1"),
+    return QStringList{QStringLiteral("-autorotate"), QStringLiteral("0"),
+                       QStringLiteral("-seek_timestamp"), QStringLiteral("1"),
                        QStringLiteral("-ss"), seconds(section.from - m_frameDuration / 2),
                        QStringLiteral("-i"), m_sourcePath,
                        QStringLiteral("-map"), QStringLiteral("0:v:0"), QStringLiteral("-an"), QStringLiteral("-sn"),
@@ -193,11 +195,12 @@ bool ExactCutCommand::listsEncoder(const QByteArray &listing, const QString &enc
     return !encoder.isEmpty() && line.match(QString::fromUtf8(listing)).hasMatch();
 }
 
+// Not CSV: a stream with side data, a rotation say, gets a trailing comma there.
 QStringList ExactCutCommand::packetCountArguments(const QString &path)
 {
     return {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-select_streams"), QStringLiteral("v:0"),
             QStringLiteral("-count_packets"), QStringLiteral("-show_entries"),
-            QStringLiteral("stream=nb_read_packets"), QStringLiteral("-of"), QStringLiteral("csv=p=0"), path};
+            QStringLiteral("stream=nb_read_packets"), QStringLiteral("-of"), QStringLiteral("default=nw=1:nk=1"), path};
 }
 
 // The source's reorder depth at least: with fewer B-frames the head's decoding times would run into the
