@@ -1,14 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "exactcutcommand.h"
 
+#include <algorithm>
+
 #include <QFileInfo>
 #include <QRegularExpression>
+
+#include "packetlist.h"
 
 namespace {
 
 // When the track states no usable frame rate: shorter than any real frame, and half of it still covers the
 // prober's rounding.
 constexpr double fallbackFrameDuration = 0.002;
+constexpr double scanMargin = 2.0;
 // Visually lossless for the few frames at the edges.
 const QString edgeQuality = QStringLiteral("16");
 
@@ -102,6 +107,16 @@ QString ExactCutCommand::partFileName(Part part)
         break;
     }
     return QStringLiteral("tail.mp4");
+}
+
+// The margin holds the B-frames that follow the last frame in decoding order, and tells a selection that reaches
+// the end of the stream from one that does not. The end is absolute: "+offset" would count from the keyframe the
+// prober seeks to, which may lie long before the start.
+QStringList ExactCutCommand::scanArguments(double start, double end) const
+{
+    const QString intervals = QStringLiteral("%1%%2").arg(seconds(std::max(0.0, start - scanMargin)),
+                                                         seconds(end + scanMargin));
+    return PacketList::snifferArguments(m_sourcePath, intervals);
 }
 
 // The seek lands half a frame early, so that a time rounded by the prober still keeps the frame; the count

@@ -38,6 +38,8 @@ public:
     static QString copyListFileName() { return QStringLiteral("middle.ffconcat"); }
     static QString joinListFileName() { return QStringLiteral("join.ffconcat"); }
 
+    // The prober listing the packets of [start, end) seconds, with a margin.
+    QStringList scanArguments(double start, double end) const;
     // Re-encodes the frames of `section` into `outputPath`.
     QStringList encodeArguments(const ExactCutPlan::Section &section, const QString &outputPath) const;
     // Copies the packets of `section` through the concat list `copyList`.

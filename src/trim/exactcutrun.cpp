@@ -15,9 +15,6 @@
 
 namespace {
 
-// Packets listed beyond the selection on each side: enough for the B-frames that follow its last frame in
-// decoding order, and to tell a selection reaching the end of the stream from one that does not.
-constexpr double scanMargin = 2.0;
 // The prober and the encoder list are quick; one that lingers is killed at once.
 constexpr int toolWaitMilliseconds = 2000;
 
@@ -69,9 +66,7 @@ void ExactCutRun::start(const Source &source, double start, double end, const QS
         return failLater(tr("The exact cut could not make a folder for its parts: %1").arg(m_parts->errorString()));
     if (m_command->encoder().isEmpty())
         return failLater(tr("The exact cut handles H.264 and HEVC video only."));
-    const QString intervals = PacketList::intervalsAround({(m_start + m_end) / 2}, (end - start) / 2 + scanMargin);
-    runTool(ToolLocator::sniffer, PacketList::snifferArguments(source.path, intervals),
-            &ExactCutRun::planFromPackets);
+    runTool(ToolLocator::sniffer, m_command->scanArguments(m_start, m_end), &ExactCutRun::planFromPackets);
 }
 
 void ExactCutRun::cancel()

@@ -380,6 +380,7 @@ private slots:
     {
         QTest::addColumn<CutCase>("row");
         const char *h264 = "-c:v libx264 -preset ultrafast -x264-params keyint=25:scenecut=0:bframes=3";
+        const char *sparse = "-c:v libx264 -preset ultrafast -x264-params keyint=250:scenecut=0:bframes=3";
         const char *hevc = "-c:v libx265 -x265-params keyint=25:scenecut=0:open-gop=1:bframes=3:log-level=error";
         // From the middle of a group to the middle of one: the encoder list, head, middle, tail and join.
         QTest::newRow("H.264 in MP4, B-frames") << CutCase{"in.mp4", h264, 0.5, 3.3, 70, 5};
@@ -387,18 +388,20 @@ private slots:
         const char *late = "-output_ts_offset 10 ";
         QTest::newRow("H.264 in Matroska, late start") << CutCase{"in.mkv", h264, 0.5, 3.3, 70, 5, late};
         QTest::newRow("HEVC in MP4, open GOPs, rotated") << CutCase{"in.mp4", hevc, 0.5, 3.3, 70, 5, "", true};
-        QTest::newRow("from a keyframe to the end: copied") << CutCase{"in.mp4", h264, 1.0, 9.0, 75, 2};
+        QTest::newRow("from a keyframe to the end: copied") << CutCase{"in.mp4", h264, 1.0, 20.0, 275, 2};
+        // Its packets are listed from the keyframe at 0 s on.
+        QTest::newRow("ten seconds into a group") << CutCase{"in.mp4", sparse, 8.3, 8.9, 15, 3};
         QTest::newRow("cancelled") << CutCase{"in.mp4", h264, 0.5, 3.3, 70, 5, "", false, true};
     }
 
-    // A clip of 4 s at 25 frames a second.
+    // A clip of 12 s at 25 frames a second.
     void exactCut()
     {
         QFETCH(CutCase, row);
         const QTemporaryDir folderOwner, work;
         const MediaFactory folder(folderOwner.path());
-        const QString arguments = u"-f lavfi -i testsrc2=size=128x72:rate=25:duration=4 -f lavfi -i sine=sample_rate="
-                                  "8000:duration=4 -c:a aac %1%2"_s.arg(QLatin1String(row.options),
+        const QString arguments = u"-f lavfi -i testsrc2=size=128x72:rate=25:duration=12 -f lavfi -i sine=sample_rate="
+                                  "8000:duration=12 -c:a aac %1%2"_s.arg(QLatin1String(row.options),
                                                                         QLatin1String(row.video));
         QString clip = folder.generate(QLatin1String(row.clip), arguments.split(u' '));
         if (row.rotated) // an encoder sets no rotation; a copy does
