@@ -213,21 +213,21 @@ EncoderRun::Outcome EncoderRun::settle(int exitCode, QProcess::ExitStatus exitSt
         *details = tr("The encoder ended without writing the output file.");
         return Outcome::Failed;
     }
-    return replaceOutput(details) ? Outcome::Succeeded : Outcome::Failed;
+    return replaceOutput(m_partialPath, m_outputPath, details) ? Outcome::Succeeded : Outcome::Failed;
 }
 
 // rename(2) replaces the output in one step: a reader sees the old file or
 // the new one, never a mixture, and nothing is left if it fails.
-bool EncoderRun::replaceOutput(QString *details) const
+bool EncoderRun::replaceOutput(const QString &partialPath, const QString &outputPath, QString *details)
 {
-    const QByteArray from = QFile::encodeName(m_partialPath);
-    const QByteArray to = QFile::encodeName(m_outputPath);
+    const QByteArray from = QFile::encodeName(partialPath);
+    const QByteArray to = QFile::encodeName(outputPath);
     if (std::rename(from.constData(), to.constData()) == 0)
         return true;
     const QString reason = QString::fromLocal8Bit(std::strerror(errno));
-    removePartial();
+    QFile::remove(partialPath);
     *details = tr("The trimmed video could not be saved as %1: %2.")
-                   .arg(QDir::toNativeSeparators(m_outputPath), reason);
+                   .arg(QDir::toNativeSeparators(outputPath), reason);
     return false;
 }
 

@@ -33,9 +33,14 @@ public:
     // An output without an extension gets `fallbackSuffix` on the partial
     // file, so the encoder still knows which format to write.
     static QString partialPathFor(const QString &outputPath, const QString &fallbackSuffix = {});
+    // Moves a finished partial file over `outputPath` in one step; on failure
+    // the partial file is removed and `details` says why.
+    static bool replaceOutput(const QString &partialPath, const QString &outputPath, QString *details);
 
     // Starts `creator` with `arguments` (whose last argument is `partialPath`)
-    // and returns at once. Ignored while a run is still going.
+    // and returns at once. Ignored while a run is still going. With
+    // `outputPath` equal to `partialPath` a successful result stays where it
+    // was written, for the caller to check before it replaces anything.
     void start(const QStringList &arguments, const QString &partialPath, const QString &outputPath,
                double outputDuration);
     // Asks the encoder to stop (terminate), and kills it if it is still
@@ -64,7 +69,6 @@ private:
     void onProcessError(QProcess::ProcessError error);
     void failForMissingEncoder();
     Outcome settle(int exitCode, QProcess::ExitStatus exitStatus, QString *details);
-    bool replaceOutput(QString *details) const;
     void removePartial() const;
     void complete(Outcome outcome, const QString &details);
     void stopForDestruction();

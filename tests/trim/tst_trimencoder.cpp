@@ -2,8 +2,13 @@
 #include <QtTest>
 
 #include "containersuffix.h"
+#include "diagnosticlog.h"
 #include "encoderprogress.h"
 #include "encoderrun.h"
+#include "exactcutplan.h"
+#include "exactcutrun.h"
+#include "fileprobe.h"
+#include "json.h"
 #include "mediafactory.h"
 #include "posterextraction.h"
 #include "testfiles.h"
@@ -33,6 +38,84 @@ struct RunCase
     const char *details = ""; // a part of the reported details
     const char *output = "Trimmed.mp4";
 };
+
+struct CutCase
+{
+    const char *clip; // its extension picks the container
+    const char *video; // the clip's video encoder, with a group of 25 frames
+    double start, end;
+    int frames;
+    int commands; // of the encoder
+    const char *options = ""; // more of the clip's
+    bool rotated = false;
+    bool cancel = false;
+};
+
+QByteArray toolOutput(const QString &tool, const QStringList &arguments, QByteArray *errors = nullptr)
+{
+    QProcess process;
+    process.start(QDir(MediaFactory::toolsFolder()).filePath(tool), arguments);
+    process.waitForFinished(60000);
+    if (errors)
+        *errors = process.readAllStandardError();
+    return process.readAllStandardOutput();
+}
+
+// The hash of each decoded video frame, in presentation order.
+QList<QByteArray> frameHashes(const QString &path, QByteArray *errors)
+{
+    const QByteArray listing = toolOutput(ToolLocator::creator, {u"-v"_s, u"error"_s, u"-i"_s, path, u"-map"_s, u"0"_s,
+                                          u"-fps_mode"_s, u"passthrough"_s, u"-f"_s, u"framemd5"_s, u"-"_s}, errors);
+    QList<QByteArray> hashes;
+    for (const QByteArray &line : listing.split('\n')) {
+        if (line.startsWith("0,"))
+            hashes << line.split(',').last().trimmed();
+    }
+    return hashes;
+}
+
+// The presentation times of the video frames, sorted.
+QList<double> frameTimes(const QString &path)
+{
+    QList<double> times;
+    const auto packets = PacketList::parse(toolOutput(ToolLocator::sniffer, PacketList::snifferArguments(path)));
+    for (const Packet &packet : packets.packets())
+        times << packet.pts;
+    std::sort(times.begin(), times.end());
+    return times;
+}
+
+// The lowest PSNR of a frame of `cut` against the `count` frames of `source` from the one at `first` on.
+double lowestPsnr(const QString &cut, const QString &source, qsizetype first, qsizetype count)
+{
+    const QString filters = u"[0:v]setpts=PTS-STARTPTS[a];[1:v]trim=start_frame=%1:end_frame=%2,setpts=PTS-STARTPTS[b];"
+                            "[a][b]psnr"_s.arg(first).arg(first + count);
+    QByteArray errors;
+    toolOutput(ToolLocator::creator, {u"-i"_s, cut, u"-i"_s, source, u"-lavfi"_s, filters, u"-f"_s, u"null"_s, u"-"_s},
+               &errors);
+    return QRegularExpression(u"PSNR .* min:(\\S+)"_s).match(QString::fromUtf8(errors)).captured(1).toDouble();
+}
+
+// How far the start and the end of the video and the audio lie apart, in audio packets.
+double streamMismatch(const QString &path)
+{
+    QMap<int, std::pair<double, double>> spans; // first and last moment of each stream
+    double audioPacket = 0;
+    for (const QByteArray &line : toolOutput(ToolLocator::sniffer, {u"-v"_s, u"error"_s, u"-show_entries"_s,
+            u"packet=stream_index,pts_time,duration_time"_s, u"-of"_s, u"csv=p=0"_s, path}).split('\n')) {
+        const QList<QByteArray> fields = line.split(',');
+        if (fields.size() < 3)
+            continue;
+        const int stream = fields.at(0).toInt();
+        const double pts = fields.at(1).toDouble(), duration = fields.at(2).toDouble();
+        auto &[first, last] = spans.contains(stream) ? spans[stream] : (spans[stream] = {pts, pts});
+        first = std::min(first, pts);
+        last = std::max(last, pts + duration);
+        audioPacket = stream == 1 ? std::max(audioPacket, duration) : audioPacket;
+    }
+    const auto video = spans.value(0), audio = spans.value(1);
+    return std::max(std::abs(video.first - audio.first), std::abs(video.second - audio.second)) / audioPacket;
+}
 
 } // namespace
 
@@ -93,6 +176,42 @@ private slots:
         const char *const namesAndSuffixes[][2] = {{"matroska,webm", "mkv"}, {"nut", "nut"}, {"", ""}, {"../x", ""}};
         for (const auto &[names, suffix] : namesAndSuffixes)
             QCOMPARE(containerSuffix(QLatin1String(names)), QLatin1String(suffix));
+    }
+
+    void exactCutPlan_data()
+    {
+        QTest::addColumn<QByteArray>("packets"); // decoding order, pts in seconds, K for a keyframe
+        QTest::addColumn<double>("start");
+        QTest::addColumn<double>("end");
+        QTest::addColumn<QString>("plan");
+        const auto row = [](const char *name, const char *packets, double start, double end, const char *plan) {
+            QTest::newRow(name) << QByteArray(packets) << start << end << QString::fromLatin1(plan);
+        };
+        const char *closed = "0K 1 2 3K 4 5 6K 7 8";
+        const char *bFrames = "0K 3 1 2 4K 7 5 6 8K 11 9 10";
+        const char *open = "0K 3 1 2 6K 4 5 9 7 8 12K 10 11 14 13";
+        row("on closed keyframes: copy only", closed, 3, 6, "middle 3-6 (3)");
+        row("between keyframes", closed, 1, 8, "head 1-3 (2), middle 3-6 (3), tail 6-8 (2)");
+        row("to the end, start a bit late", closed, 2.0004, 100, "head 2-3 (1), middle 3-end (6)");
+        row("no keyframe inside", closed, 4, 6, "head 4-6 (2)");
+        row("one group", closed, 3, 5, "head 3-5 (2)");
+        row("no keyframe after the start", "0K 1 2 3", 1, 100, "head 1-end (3)");
+        row("B-frames", bFrames, 2, 10, "head 2-4 (2), middle 4-8 (4), tail 8-10 (2)");
+        row("open: leading frames dropped, tail", open, 6, 12, "middle 6-10 (4), tail 10-12 (2)");
+        row("open: head holds leading frames", open, 1, 100, "head 1-6 (5), middle 6-end (9)");
+        row("open: tail reaches into the head", open, 5, 11, "head 5-11 (6)");
+        row("after the last frame", closed, 9, 10, "nothing");
+        row("end before start", closed, 3, 2, "nothing");
+    }
+
+    void exactCutPlan()
+    {
+        QFETCH(QByteArray, packets);
+        QFETCH(double, start);
+        QFETCH(double, end);
+        QFETCH(QString, plan);
+        const QList<Packet> list = PacketList::parse(packets.replace(' ', ",\n").replace('K', ",K") + ',').packets();
+        QCOMPARE(ExactCutPlan::make(list, start, end).description(), plan);
     }
 
     void progress_data()
@@ -222,6 +341,126 @@ private slots:
         QVERIFY(ChildProcesses::zombies().isEmpty());
         QCOMPARE(TestFiles::listing(folderOwner.path()).filter(u"kestrel-partial"_s), QStringList());
         QCOMPARE(TestFiles::contents(output) == "an earlier trim", row.outcome != EncoderRun::Outcome::Succeeded);
+    }
+
+    void exactCutSupports()
+    {
+        QVERIFY(ExactCutCommand::supports(u"matroska,webm"_s, u"hevc"_s));
+        QVERIFY(!ExactCutCommand::supports(u"matroska,webm"_s, u"vp9"_s));
+        QVERIFY(!ExactCutCommand::supports(u"avi"_s, u"h264"_s));
+    }
+
+    void exactCutFailure_data()
+    {
+        QTest::addColumn<QString>("scenario");
+        QTest::addColumn<QString>("details");
+        QTest::newRow("no encoder for the edges") << u"encoder-without-x264"_s << u"needs the encoder libx264"_s;
+        QTest::newRow("frames lost") << u"cut-short"_s << u"1 video frames where 2 were selected"_s;
+    }
+
+    // The fake prober lists three frames; the selection holds the last two, so they are re-encoded.
+    void exactCutFailure()
+    {
+        QFETCH(QString, scenario);
+        QFETCH(QString, details);
+        const QTemporaryDir folder, work;
+        const QString output = QDir(folder.path()).filePath(u"Cut.mp4"_s);
+        QVERIFY(TestFiles::write(output, "an earlier cut"));
+        ExactCutRun cut(ToolLocator(MediaFactory::fakeToolsFolder(scenario)), work.path());
+        QSignalSpy finished(&cut, &ExactCutRun::finished);
+        cut.start({u"in.mp4"_s, u"mov,mp4,m4a,3gp,3g2,mj2"_s, {{u"codec_name"_s, u"h264"_s}}}, 0.02, 1.0, output);
+        QVERIFY(finished.wait(30000));
+        QCOMPARE(finished.first().at(0).value<EncoderRun::Outcome>(), EncoderRun::Outcome::Failed);
+        QVERIFY2(finished.first().at(1).toString().contains(details), qPrintable(finished.first().at(1).toString()));
+        QCOMPARE(TestFiles::listing(work.path()) + TestFiles::listing(folder.path()), QStringList{u"Cut.mp4"_s});
+        QCOMPARE(TestFiles::contents(output), "an earlier cut");
+    }
+
+    void exactCut_data()
+    {
+        QTest::addColumn<CutCase>("row");
+        const char *h264 = "-c:v libx264 -preset ultrafast -x264-params keyint=25:scenecut=0:bframes=3";
+        const char *sparse = "-c:v libx264 -preset ultrafast -x264-params keyint=250:scenecut=0:bframes=3";
+        const char *hevc = "-c:v libx265 -x265-params keyint=25:scenecut=0:open-gop=1:bframes=3:log-level=error";
+        // From the middle of a group to the middle of one: the encoder list, head, middle, tail and join.
+        QTest::newRow("H.264 in MP4, B-frames") << CutCase{"in.mp4", h264, 0.5, 3.3, 70, 5};
+        // The selection's times count from the file's start, here ten seconds.
+        const char *late = "-output_ts_offset 10 ";
+        QTest::newRow("H.264 in Matroska, late start") << CutCase{"in.mkv", h264, 0.5, 3.3, 70, 5, late};
+        QTest::newRow("HEVC in MP4, open GOPs, rotated") << CutCase{"in.mp4", hevc, 0.5, 3.3, 70, 5, "", true};
+        QTest::newRow("from a keyframe to the end: copied") << CutCase{"in.mp4", h264, 1.0, 20.0, 275, 2};
+        // Its packets are listed from the keyframe at 0 s on.
+        QTest::newRow("ten seconds into a group") << CutCase{"in.mp4", sparse, 8.3, 8.9, 15, 3};
+        QTest::newRow("cancelled") << CutCase{"in.mp4", h264, 0.5, 3.3, 70, 5, "", false, true};
+    }
+
+    // A clip of 12 s at 25 frames a second.
+    void exactCut()
+    {
+        QFETCH(CutCase, row);
+        const QTemporaryDir folderOwner, work;
+        const MediaFactory folder(folderOwner.path());
+        const QString arguments = u"-f lavfi -i testsrc2=size=128x72:rate=25:duration=12 -f lavfi -i sine=sample_rate="
+                                  "8000:duration=12 -c:a aac %1%2"_s.arg(QLatin1String(row.options),
+                                                                        QLatin1String(row.video));
+        QString clip = folder.generate(QLatin1String(row.clip), arguments.split(u' '));
+        if (row.rotated) // an encoder sets no rotation; a copy does
+            clip = folder.generate(u"turned.mp4"_s, QStringList{u"-i"_s, clip, u"-c"_s, u"copy"_s, u"-metadata:s:v"_s}
+                                                        << u"rotate=90"_s);
+        const QString output = folder.path(u"Cut."_s + QFileInfo(clip).suffix());
+        QVERIFY(!clip.isEmpty() && TestFiles::write(output, "an earlier cut"));
+        const ToolLocator tools(MediaFactory::toolsFolder());
+        const auto probe = FileProbe::create(clip, tools);
+        const QByteArray start = toolOutput(ToolLocator::sniffer, {u"-show_entries"_s, u"format=start_time"_s, u"-of"_s,
+                                                                   u"csv=p=0"_s, clip});
+        const ExactCutRun::Source source{clip, probe->formatName(),
+                                         *probe->trackDictionaries(u"Video"_s).value(0).dictionaryObject(),
+                                         start.trimmed().toDouble()};
+        QVERIFY(ExactCutRun::supports(source));
+        const DiagnosticLog::Capture log;
+        auto cut = std::make_unique<ExactCutRun>(tools, work.path());
+        QSignalSpy progress(cut.get(), &ExactCutRun::progressChanged), finished(cut.get(), &ExactCutRun::finished);
+        cut->start(source, row.start, row.end, output);
+        if (row.cancel) {
+            QVERIFY(progress.wait(60000));
+            cut->cancel();
+        }
+        QVERIFY(finished.wait(120000));
+        const auto outcome = finished.first().at(0).value<EncoderRun::Outcome>();
+        QCOMPARE(outcome, row.cancel ? EncoderRun::Outcome::Cancelled : EncoderRun::Outcome::Succeeded);
+        // Nothing is left behind but the output, nor left running; a cancelled cut keeps the earlier one.
+        QCOMPARE(TestFiles::listing(work.path()), QStringList());
+        QCOMPARE(TestFiles::listing(folderOwner.path()).filter(u"Cut"_s), QStringList{QFileInfo(output).fileName()});
+        QVERIFY(ChildProcesses::running().isEmpty());
+        QCOMPARE(TestFiles::contents(output) == "an earlier cut", row.cancel);
+        if (row.cancel)
+            return;
+
+        const ExactCutPlan &plan = cut->plan();
+        QCOMPARE(progress.last().at(0).toDouble(), 100.0);
+        // For a user to repeat.
+        QCOMPARE(log.lines().filter(QRegularExpression(u"^creator \\[\"-"_s)).size(), row.commands);
+        QByteArray errors;
+        const QList<QByteArray> cutFrames = frameHashes(output, &errors);
+        QCOMPARE(errors, QByteArray());
+        QCOMPARE(cutFrames.size(), row.frames);
+        // The copied frames are the source's own.
+        const QList<double> times = frameTimes(clip);
+        const qsizetype first = std::lower_bound(times.cbegin(), times.cend(), plan.firstKept()) - times.cbegin();
+        const QList<QByteArray> sourceFrames = frameHashes(clip, &errors);
+        QCOMPARE(cutFrames.mid(plan.head().frames, plan.middle().frames),
+                 sourceFrames.mid(first + plan.head().frames, plan.middle().frames));
+        // Evenly spaced: no hole and no overlap at a seam.
+        const QList<double> cutTimes = frameTimes(output);
+        for (qsizetype i = 1; i < cutTimes.size(); ++i)
+            QVERIFY2(qAbs(cutTimes.at(i) - cutTimes.at(i - 1) - 0.04) < 0.001, qPrintable(QString::number(i)));
+        const auto rotation = [](const QString &path) {
+            return toolOutput(ToolLocator::sniffer, {u"-show_entries"_s, u"stream_side_data=rotation"_s, path});
+        };
+        // The re-encoded ones are the right frames, close to the source's (a neighbour scores below 30 dB).
+        QVERIFY(lowestPsnr(output, clip, first, row.frames) > 35.0);
+        QCOMPARE(rotation(output), rotation(clip));
+        QVERIFY2(streamMismatch(output) <= 1.0, qPrintable(QString::number(streamMismatch(output))));
     }
 
     // Poster requests come without the event loop running between them, as during a burst of key presses: which

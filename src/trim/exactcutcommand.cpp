@@ -1,0 +1,284 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "exactcutcommand.h"
+
+#include <algorithm>
+
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include "packetlist.h"
+
+namespace {
+
+// When the track states no usable frame rate: shorter than any real frame, and half of it still covers the
+// prober's rounding.
+constexpr double fallbackFrameDuration = 0.002;
+constexpr double scanMargin = 2.0;
+// Visually lossless for the few frames at the edges.
+const QString edgeQuality = QStringLiteral("16");
+
+struct Name
+{
+    const char *prober;
+    const char *encoder;
+};
+
+// The prober's profile names and the encoders' own; a profile not listed is left to the encoder.
+constexpr Name h264Profiles[] = {{"Constrained Baseline", "baseline"}, {"Baseline", "baseline"}, {"Main", "main"},
+                                 {"High", "high"}, {"High 10", "high10"}, {"High 4:2:2", "high422"},
+                                 {"High 4:4:4 Predictive", "high444"}};
+constexpr Name hevcProfiles[] = {{"Main", "main"}, {"Main 10", "main10"}, {"Main Still Picture", "mainstillpicture"}};
+
+// The prober's colour fields and the encoder's options for them.
+constexpr Name colourOptions[] = {{"color_range", "-color_range"}, {"color_space", "-colorspace"},
+                                  {"color_transfer", "-color_trc"}, {"color_primaries", "-color_primaries"}};
+
+QString seconds(double value)
+{
+    return QString::number(value, 'f', 6);
+}
+
+QString encoderFor(const QString &codec)
+{
+    if (codec == u"h264")
+        return QStringLiteral("libx264");
+    if (codec == u"hevc")
+        return QStringLiteral("libx265");
+    return {};
+}
+
+double frameDurationOf(const QJsonObject &track)
+{
+    for (const char *key : {"avg_frame_rate", "r_frame_rate"}) {
+        const QStringList fraction = track.value(QLatin1String(key)).toString().split(QLatin1Char('/'));
+        const double rate = fraction.size() == 2 ? fraction.at(0).toDouble() / fraction.at(1).toDouble() : 0.0;
+        if (rate > 0.0 && rate < 1000.0)
+            return 1.0 / rate;
+    }
+    return fallbackFrameDuration;
+}
+
+template<qsizetype N>
+QString lookUp(const Name (&names)[N], const QString &proberName)
+{
+    for (const Name &name : names) {
+        if (proberName == QLatin1String(name.prober))
+            return QLatin1String(name.encoder);
+    }
+    return {};
+}
+
+// A concat list's file line; the list's quoting is the shell's, without its expansions.
+QString fileLine(const QString &path)
+{
+    return QStringLiteral("file '%1'\n").arg(QString(path).replace(QLatin1Char('\''), QStringLiteral("'\\''")));
+}
+
+bool isQuickTimeFamily(const QString &path)
+{
+    static const QStringList suffixes{QStringLiteral("mp4"), QStringLiteral("m4v"), QStringLiteral("mov")};
+    return suffixes.contains(QFileInfo(path).suffix().toLower());
+}
+
+} // namespace
+
+bool ExactCutCommand::supports(const QString &formatName, const QString &videoCodec)
+{
+    const bool container = formatName == u"mov,mp4,m4a,3gp,3g2,mj2" || formatName == u"matroska,webm";
+    return container && !encoderFor(videoCodec).isEmpty();
+}
+
+ExactCutCommand::ExactCutCommand(const QString &sourcePath, const QJsonObject &videoTrack)
+    : m_sourcePath(sourcePath)
+    , m_track(videoTrack)
+    , m_encoder(encoderFor(videoTrack.value(u"codec_name").toString()))
+    , m_frameDuration(frameDurationOf(videoTrack))
+{
+}
+
+QString ExactCutCommand::partFileName(Part part)
+{
+    switch (part) {
+    case Part::Head:
+        return QStringLiteral("head.mp4");
+    case Part::Middle:
+        return QStringLiteral("middle.mp4");
+    case Part::Tail:
+        break;
+    }
+    return QStringLiteral("tail.mp4");
+}
+
+// The margin holds the B-frames that follow the last frame in decoding order, and tells a selection that reaches
+// the end of the stream from one that does not. The end is absolute: "+offset" would count from the keyframe the
+// prober seeks to, which may lie long before the start.
+QStringList ExactCutCommand::scanArguments(double start, double end) const
+{
+    const QString intervals = QStringLiteral("%1%%2").arg(seconds(std::max(0.0, start - scanMargin)),
+                                                         seconds(end + scanMargin));
+    return PacketList::snifferArguments(m_sourcePath, intervals);
+}
+
+// The seek lands half a frame early, so that a time rounded by the prober still keeps the frame; the count
+// ends it. Timestamps restart at zero for the join to place the part, and the encoder keeps the source's. The
+// frames stay as stored, like the copied ones, and the part carries the source's rotation on to the join.
+QStringList ExactCutCommand::encodeArguments(const ExactCutPlan::Section &section, const QString &outputPath) const
+{
+    return QStringList{QStringLiteral("-autorotate"), QStringLiteral("0"),
+                       QStringLiteral("-seek_timestamp"), QStringLiteral("1"),
+                       QStringLiteral("-ss"), seconds(section.from - m_frameDuration / 2),
+                       QStringLiteral("-i"), m_sourcePath,
+                       QStringLiteral("-map"), QStringLiteral("0:v:0"), QStringLiteral("-an"), QStringLiteral("-sn"),
+                       QStringLiteral("-dn"), QStringLiteral("-frames:v"), QString::number(section.frames),
+                       QStringLiteral("-fps_mode"), QStringLiteral("passthrough"),
+                       QStringLiteral("-vf"), QStringLiteral("setpts=PTS-STARTPTS"),
+                       QStringLiteral("-enc_time_base"), QStringLiteral("-1"),
+                       QStringLiteral("-c:v"), m_encoder, QStringLiteral("-crf"), edgeQuality}
+        + sourceSettings() + encoderParameters() + containerSettings(outputPath)
+        + QStringList{QStringLiteral("-y"), outputPath};
+}
+
+// A seek in the concat list lands on the keyframe itself, where one before the input may land a group early
+// (Matroska with B-frames). The microsecond covers the prober's rounding of the keyframe's time.
+QString ExactCutCommand::copyList(const ExactCutPlan::Section &section) const
+{
+    return QStringLiteral("ffconcat version 1.0\n") + fileLine(m_sourcePath)
+        + QStringLiteral("inpoint %1\n").arg(seconds(section.from + 1e-6));
+}
+
+// Annex B carries the parameter sets in-band before each keyframe; the keyframe's open-GOP leading frames
+// refer to the group before it, which is not copied, so they are dropped.
+QStringList ExactCutCommand::copyArguments(const ExactCutPlan::Section &section, const QString &listPath,
+                                           const QString &outputPath) const
+{
+    const QString annexB = isHevc() ? QStringLiteral("hevc_mp4toannexb") : QStringLiteral("h264_mp4toannexb");
+    return QStringList{QStringLiteral("-f"), QStringLiteral("concat"), QStringLiteral("-safe"), QStringLiteral("0"),
+                       QStringLiteral("-i"), listPath, QStringLiteral("-map"), QStringLiteral("0:v:0"),
+                       QStringLiteral("-c"), QStringLiteral("copy"),
+                       QStringLiteral("-frames:v"), QString::number(section.frames),
+                       QStringLiteral("-bsf:v"), annexB + QStringLiteral(",noise=drop=lt(pts\\,startpts)")}
+        + containerSettings(outputPath) + QStringList{QStringLiteral("-y"), outputPath};
+}
+
+// Each part lasts exactly its section, so no frame's display time is lost or doubled at a seam.
+QString ExactCutCommand::joinList(const ExactCutPlan &plan)
+{
+    QString list = QStringLiteral("ffconcat version 1.0\n");
+    const auto add = [&list](Part part, const ExactCutPlan::Section &section) {
+        if (section.isEmpty())
+            return;
+        list += fileLine(partFileName(part));
+        if (const auto duration = section.duration())
+            list += QStringLiteral("duration %1\n").arg(seconds(*duration));
+    };
+    add(Part::Head, plan.head());
+    add(Part::Middle, plan.middle());
+    add(Part::Tail, plan.tail());
+    return list;
+}
+
+// The audio is cut once, from the source, so no seam of the video shows in it; none of its packets from
+// before the start is kept, or in Matroska the video would start late.
+QStringList ExactCutCommand::joinArguments(const ExactCutPlan &plan, const QString &listPath,
+                                           const QString &outputPath) const
+{
+    QStringList arguments{QStringLiteral("-f"), QStringLiteral("concat"), QStringLiteral("-safe"),
+                          QStringLiteral("0"), QStringLiteral("-i"), listPath,
+                          QStringLiteral("-seek_timestamp"), QStringLiteral("1"),
+                          QStringLiteral("-ss"), seconds(plan.firstKept())};
+    if (const auto end = plan.firstExcluded())
+        arguments << QStringLiteral("-t") << seconds(*end - plan.firstKept());
+    return arguments
+        + QStringList{QStringLiteral("-i"), m_sourcePath, QStringLiteral("-map"), QStringLiteral("0:v:0"),
+                      QStringLiteral("-map"), QStringLiteral("1:a?"), QStringLiteral("-c"), QStringLiteral("copy"),
+                      QStringLiteral("-copypriorss:a"), QStringLiteral("0"),
+                      QStringLiteral("-map_metadata"), QStringLiteral("1"),
+                      QStringLiteral("-map_chapters"), QStringLiteral("-1")}
+        + containerSettings(outputPath) + QStringList{QStringLiteral("-y"), outputPath};
+}
+
+QStringList ExactCutCommand::encoderListArguments()
+{
+    return {QStringLiteral("-hide_banner"), QStringLiteral("-encoders")};
+}
+
+bool ExactCutCommand::listsEncoder(const QByteArray &listing, const QString &encoder)
+{
+    // " V....D libx264  libx264 H.264 / AVC ...": the name is the second word of its line.
+    const QRegularExpression line(QStringLiteral("^\\s*\\S+\\s+%1\\s").arg(QRegularExpression::escape(encoder)),
+                                  QRegularExpression::MultilineOption);
+    return !encoder.isEmpty() && line.match(QString::fromUtf8(listing)).hasMatch();
+}
+
+// Not CSV: a stream with side data, a rotation say, gets a trailing comma there.
+QStringList ExactCutCommand::packetCountArguments(const QString &path)
+{
+    return {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-select_streams"), QStringLiteral("v:0"),
+            QStringLiteral("-count_packets"), QStringLiteral("-show_entries"),
+            QStringLiteral("stream=nb_read_packets"), QStringLiteral("-of"), QStringLiteral("default=nw=1:nk=1"), path};
+}
+
+// The source's reorder depth at least: with fewer B-frames the head's decoding times would run into the
+// copied part's.
+QStringList ExactCutCommand::sourceSettings() const
+{
+    QStringList settings;
+    const QString profile = isHevc() ? lookUp(hevcProfiles, m_track.value(u"profile").toString())
+                                     : lookUp(h264Profiles, m_track.value(u"profile").toString());
+    if (!profile.isEmpty())
+        settings << QStringLiteral("-profile:v") << profile;
+    const int level = m_track.value(u"level").toInt();
+    if (!isHevc() && level > 0)
+        settings << QStringLiteral("-level:v") << QString::number(level / 10.0, 'f', 1);
+    const QString pixelFormat = m_track.value(u"pix_fmt").toString();
+    if (!pixelFormat.isEmpty())
+        settings << QStringLiteral("-pix_fmt") << pixelFormat;
+    if (!isHevc())
+        settings << QStringLiteral("-bf") << QString::number(m_track.value(u"has_b_frames").toInt());
+    return settings + colourSettings();
+}
+
+QStringList ExactCutCommand::colourSettings() const
+{
+    QStringList settings;
+    for (const Name &colour : colourOptions) {
+        const QString value = m_track.value(QLatin1String(colour.prober)).toString();
+        if (!value.isEmpty() && value != u"unknown" && value != u"reserved")
+            settings << QLatin1String(colour.encoder) << value;
+    }
+    return settings;
+}
+
+// x264's stitchable streams keep their headers joinable with another encoder's; HEVC's level is the
+// prober's number divided by 30.
+QStringList ExactCutCommand::encoderParameters() const
+{
+    const int depth = m_track.value(u"has_b_frames").toInt();
+    if (!isHevc())
+        return {QStringLiteral("-x264-params"), QStringLiteral("stitchable=1:repeat-headers=1")};
+    QString parameters = QStringLiteral("repeat-headers=1:log-level=error:bframes=%1").arg(depth);
+    const int level = m_track.value(u"level").toInt();
+    if (level > 0)
+        parameters += QStringLiteral(":level-idc=%1").arg(QString::number(level / 30.0, 'f', 1));
+    return {QStringLiteral("-x265-params"), parameters};
+}
+
+// MP4 and MOV keep the source's time scale, so the copied timestamps stay exact; HEVC with parameter sets
+// in-band must be tagged hev1, as hvc1 forbids them.
+QStringList ExactCutCommand::containerSettings(const QString &outputPath) const
+{
+    if (!isQuickTimeFamily(outputPath))
+        return {};
+    QStringList settings;
+    const QStringList timeBase = m_track.value(u"time_base").toString().split(QLatin1Char('/'));
+    if (timeBase.size() == 2 && timeBase.at(1).toInt() > 0)
+        settings << QStringLiteral("-video_track_timescale") << timeBase.at(1);
+    if (isHevc())
+        settings << QStringLiteral("-tag:v") << QStringLiteral("hev1");
+    return settings;
+}
+
+bool ExactCutCommand::isHevc() const
+{
+    return m_encoder == u"libx265";
+}

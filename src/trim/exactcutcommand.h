@@ -1,0 +1,71 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QString>
+#include <QStringList>
+
+#include "exactcutplan.h"
+
+// The tool command lines of an exact cut of one source, derived from the
+// source's first video track as the prober describes it (codec_name,
+// profile, level, pix_fmt, colours, has_b_frames, time_base, frame rate).
+//
+// The re-encoded head and tail must be decodable in one stream with the
+// copied middle: they use the source's codec, profile, level, pixel format,
+// colours and reorder depth, and carry their parameter sets in-band, as the
+// copied part does once converted to Annex B, so a decoder meets each set
+// where it applies. Parts are MP4 files named by `partFileName` in one folder,
+// together with the two concat lists. Pure: nothing runs here.
+class ExactCutCommand
+{
+public:
+    enum class Part { Head, Middle, Tail };
+
+    // H.264 or HEVC video, in the QuickTime family (MP4, MOV, M4V) or
+    // Matroska, as the prober names them (format_name, codec_name).
+    static bool supports(const QString &formatName, const QString &videoCodec);
+
+    ExactCutCommand(const QString &sourcePath, const QJsonObject &videoTrack);
+
+    // The encoder of the source's codec ("libx264", "libx265"); empty for a
+    // codec the cut does not handle.
+    QString encoder() const { return m_encoder; }
+    double frameDuration() const { return m_frameDuration; }
+
+    static QString partFileName(Part part);
+    static QString copyListFileName() { return QStringLiteral("middle.ffconcat"); }
+    static QString joinListFileName() { return QStringLiteral("join.ffconcat"); }
+
+    // The prober listing the packets of [start, end) seconds, with a margin.
+    QStringList scanArguments(double start, double end) const;
+    // Re-encodes the frames of `section` into `outputPath`.
+    QStringList encodeArguments(const ExactCutPlan::Section &section, const QString &outputPath) const;
+    // Copies the packets of `section` through the concat list `copyList`.
+    QString copyList(const ExactCutPlan::Section &section) const;
+    QStringList copyArguments(const ExactCutPlan::Section &section, const QString &listPath,
+                              const QString &outputPath) const;
+    // Joins the plan's parts, listed by `joinList`, with all audio of the
+    // source's selection, copied once.
+    static QString joinList(const ExactCutPlan &plan);
+    QStringList joinArguments(const ExactCutPlan &plan, const QString &listPath, const QString &outputPath) const;
+
+    // The encoder's list of encoders, and whether `encoder` is in it.
+    static QStringList encoderListArguments();
+    static bool listsEncoder(const QByteArray &listing, const QString &encoder);
+    // The prober counting the video packets of a file: one number.
+    static QStringList packetCountArguments(const QString &path);
+
+private:
+    QStringList sourceSettings() const;
+    QStringList colourSettings() const;
+    QStringList encoderParameters() const;
+    QStringList containerSettings(const QString &outputPath) const;
+    bool isHevc() const;
+
+    const QString m_sourcePath;
+    const QJsonObject m_track;
+    const QString m_encoder;
+    const double m_frameDuration;
+};

@@ -1,0 +1,134 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "exactcutplan.h"
+
+#include <algorithm>
+
+#include <QStringList>
+
+namespace {
+
+// Half a millisecond: the slack a time given in display precision needs.
+constexpr double tolerance = 0.0005;
+
+std::optional<double> firstTimeAtOrAfter(const QList<double> &sortedTimes, double seconds)
+{
+    const auto found = std::lower_bound(sortedTimes.cbegin(), sortedTimes.cend(), seconds - tolerance);
+    if (found == sortedTimes.cend())
+        return std::nullopt;
+    return *found;
+}
+
+qsizetype framesIn(const QList<Packet> &packets, double from, std::optional<double> to)
+{
+    return std::count_if(packets.cbegin(), packets.cend(),
+                         [&](const Packet &packet) { return packet.pts >= from && (!to || packet.pts < *to); });
+}
+
+// The decoding-order index of the keyframe showing first among those `accepts` takes, or -1.
+template<typename Predicate>
+qsizetype earliestKeyframe(const QList<Packet> &packets, Predicate accepts)
+{
+    qsizetype best = -1;
+    for (qsizetype i = 0; i < packets.size(); ++i) {
+        const Packet &packet = packets.at(i);
+        if (packet.keyframe && accepts(packet.pts) && (best < 0 || packet.pts < packets.at(best).pts))
+            best = i;
+    }
+    return best;
+}
+
+qsizetype lastKeyframeAtOrBefore(const QList<Packet> &packets, double seconds)
+{
+    qsizetype best = -1;
+    for (qsizetype i = 0; i < packets.size(); ++i) {
+        const Packet &packet = packets.at(i);
+        if (packet.keyframe && packet.pts <= seconds && (best < 0 || packet.pts > packets.at(best).pts))
+            best = i;
+    }
+    return best;
+}
+
+// What a copy from the keyframe at `first` up to the packet at `last` (decoding order) keeps: the keyframe's
+// leading frames refer to the group before it, which the copy does not have, so they are dropped.
+qsizetype copiedFrames(const QList<Packet> &packets, qsizetype first, qsizetype last)
+{
+    const double keyframe = packets.at(first).pts;
+    return std::count_if(packets.cbegin() + first, packets.cbegin() + last,
+                         [keyframe](const Packet &packet) { return packet.pts >= keyframe; });
+}
+
+// The earliest frame shown from the packet at `index` on: the keyframe there, or its first leading frame.
+double earliestShownFrom(const QList<Packet> &packets, qsizetype index)
+{
+    return std::min_element(packets.cbegin() + index, packets.cend(),
+                            [](const Packet &a, const Packet &b) { return a.pts < b.pts; })->pts;
+}
+
+QString timeText(std::optional<double> seconds)
+{
+    return seconds ? QString::number(*seconds, 'g', 12) : QStringLiteral("end");
+}
+
+} // namespace
+
+std::optional<double> ExactCutPlan::Section::duration() const
+{
+    if (!to)
+        return std::nullopt;
+    return *to - from;
+}
+
+ExactCutPlan ExactCutPlan::make(const QList<Packet> &packets, double start, double end)
+{
+    QList<double> times;
+    times.reserve(packets.size());
+    for (const Packet &packet : packets)
+        times.append(packet.pts);
+    std::sort(times.begin(), times.end());
+
+    ExactCutPlan plan;
+    const std::optional<double> firstKept = firstTimeAtOrAfter(times, start);
+    const std::optional<double> firstExcluded = firstTimeAtOrAfter(times, end);
+    if (!firstKept || (firstExcluded && *firstExcluded <= *firstKept))
+        return plan;
+    const double s = *firstKept;
+    plan.m_firstExcluded = firstExcluded;
+    const auto wholeSelectionEncoded = [&] {
+        plan.m_head = {s, firstExcluded, framesIn(packets, s, firstExcluded)};
+        return plan;
+    };
+
+    const qsizetype k1 = earliestKeyframe(packets, [s](double pts) { return pts >= s; });
+    // A keyframe at or after the selection's end leaves the tail's group starting before the head ends, below.
+    if (k1 < 0)
+        return wholeSelectionEncoded();
+    const double keyframe1 = packets.at(k1).pts;
+    plan.m_head = {s, keyframe1, framesIn(packets, s, keyframe1)};
+    if (!firstExcluded) {
+        plan.m_middle = {keyframe1, std::nullopt, copiedFrames(packets, k1, packets.size())};
+        return plan;
+    }
+
+    const qsizetype k2 = lastKeyframeAtOrBefore(packets, *firstExcluded);
+    const double tailStart = earliestShownFrom(packets, k2);
+    if (tailStart <= keyframe1)
+        return wholeSelectionEncoded();
+    plan.m_middle = {keyframe1, tailStart, copiedFrames(packets, k1, k2)};
+    plan.m_tail = {tailStart, firstExcluded, framesIn(packets, tailStart, firstExcluded)};
+    return plan;
+}
+
+QString ExactCutPlan::description() const
+{
+    QStringList parts;
+    const auto describe = [&parts](const char *name, const Section &section) {
+        if (!section.isEmpty())
+            parts << QStringLiteral("%1 %2-%3 (%4)")
+                         .arg(QLatin1String(name), timeText(section.from), timeText(section.to))
+                         .arg(section.frames);
+    };
+    describe("head", m_head);
+    describe("middle", m_middle);
+    describe("tail", m_tail);
+    return parts.isEmpty() ? QStringLiteral("nothing") : parts.join(QStringLiteral(", "));
+}

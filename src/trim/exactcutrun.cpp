@@ -1,0 +1,285 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "exactcutrun.h"
+
+#include <algorithm>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include "containersuffix.h"
+#include "diagnosticlog.h"
+#include "packetlist.h"
+#include "trimcommand.h"
+
+namespace {
+
+// The prober and the encoder list are quick; one that lingers is killed at once.
+constexpr int toolWaitMilliseconds = 2000;
+
+using Outcome = EncoderRun::Outcome;
+
+} // namespace
+
+bool ExactCutRun::supports(const Source &source)
+{
+    return ExactCutCommand::supports(source.formatName, source.videoTrack.value(u"codec_name").toString());
+}
+
+ExactCutRun::ExactCutRun(const ToolLocator &tools, const QString &workFolder, QObject *parent)
+    : QObject(parent)
+    , m_tools(tools)
+    , m_workFolder(workFolder)
+    , m_encoder(std::make_unique<EncoderRun>(tools))
+{
+    connect(m_encoder.get(), &EncoderRun::progressChanged, this, &ExactCutRun::onStepProgress);
+    connect(m_encoder.get(), &EncoderRun::finished, this, &ExactCutRun::onStepFinished);
+}
+
+ExactCutRun::~ExactCutRun()
+{
+    // The encoder goes first: it stops its process before the parts it writes are removed.
+    m_encoder.reset();
+    stopTool();
+    removeEverything();
+}
+
+void ExactCutRun::start(const Source &source, double start, double end, const QString &outputPath)
+{
+    if (m_active)
+        return;
+    m_active = true;
+    m_cancelled = false;
+    ++m_generation;
+    m_start = source.startTime + start;
+    m_end = source.startTime + end;
+    m_outputPath = outputPath;
+    m_partialPath = EncoderRun::partialPathFor(outputPath, containerSuffix(source.formatName));
+    m_command.emplace(source.path, source.videoTrack);
+    m_plan = {};
+    m_steps.clear();
+    m_framesDone = m_framesInAllSteps = 0;
+    m_lastPercent = -1.0;
+    m_parts = std::make_unique<QTemporaryDir>(QDir(m_workFolder).filePath(QStringLiteral("exact-cut-XXXXXX")));
+    if (!m_parts->isValid())
+        return failLater(tr("The exact cut could not make a folder for its parts: %1").arg(m_parts->errorString()));
+    if (m_command->encoder().isEmpty())
+        return failLater(tr("The exact cut handles H.264 and HEVC video only."));
+    runTool(ToolLocator::sniffer, m_command->scanArguments(m_start, m_end), &ExactCutRun::planFromPackets);
+}
+
+void ExactCutRun::cancel()
+{
+    if (!m_active || m_cancelled)
+        return;
+    m_cancelled = true;
+    if (m_encoder->isRunning())
+        m_encoder->cancel();
+    else if (m_tool && m_tool->state() != QProcess::NotRunning)
+        m_tool->kill();
+}
+
+void ExactCutRun::runTool(const QString &tool, const QStringList &arguments, OutputHandler handler)
+{
+    DiagnosticLog::print(tool + QLatin1Char(' ') + TrimCommand::diagnosticLine(arguments));
+    const QString program = m_tools.pathForResource(tool);
+    if (program.isEmpty()) {
+        return failLater(tr("The tool \u201c%1\u201d was not found in the folder %2.")
+                             .arg(tool, QDir::toNativeSeparators(m_tools.resourceFolder())));
+    }
+    stopTool();
+    m_tool = new QProcess(this);
+    m_tool->setStandardInputFile(QProcess::nullDevice());
+    connect(m_tool, &QProcess::finished, this, [this, handler](int exitCode, QProcess::ExitStatus exitStatus) {
+        onToolFinished(exitCode, exitStatus, handler);
+    });
+    // A failed start is not followed by finished().
+    connect(m_tool, &QProcess::errorOccurred, this, [this, tool](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart)
+            failLater(tr("The tool \u201c%1\u201d could not be started: %2").arg(tool, m_tool->errorString()));
+    });
+    m_tool->start(program, arguments);
+}
+
+void ExactCutRun::onToolFinished(int exitCode, QProcess::ExitStatus exitStatus, OutputHandler handler)
+{
+    const QByteArray output = m_tool->readAllStandardOutput();
+    const QString errors = QString::fromUtf8(m_tool->readAllStandardError()).trimmed();
+    if (m_cancelled)
+        return complete(Outcome::Cancelled, {});
+    if (exitStatus != QProcess::NormalExit || exitCode != 0) {
+        return complete(Outcome::Failed, errors.isEmpty() ? tr("The tool stopped with exit code %1.").arg(exitCode)
+                                                          : errors);
+    }
+    (this->*handler)(output);
+}
+
+void ExactCutRun::planFromPackets(const QByteArray &listing)
+{
+    m_plan = ExactCutPlan::make(PacketList::parse(listing).packets(), m_start, m_end);
+    DiagnosticLog::print(QStringLiteral("Exact cut: ") + m_plan.description());
+    if (m_plan.isEmpty())
+        return complete(Outcome::Failed, tr("The selection holds no video frame."));
+    if (!m_plan.needsEncoding())
+        return startSteps();
+    runTool(ToolLocator::creator, ExactCutCommand::encoderListArguments(), &ExactCutRun::checkEncoder);
+}
+
+void ExactCutRun::checkEncoder(const QByteArray &listing)
+{
+    if (ExactCutCommand::listsEncoder(listing, m_command->encoder()))
+        return startSteps();
+    complete(Outcome::Failed, tr("The exact cut needs the encoder %1 for the frames at its edges, and "
+                                 "\u201c%2\u201d does not have it.")
+                                  .arg(m_command->encoder(), ToolLocator::creator));
+}
+
+void ExactCutRun::startSteps()
+{
+    QString details;
+    if (!prepareSteps(&details))
+        return complete(Outcome::Failed, details);
+    for (const Step &step : std::as_const(m_steps))
+        m_framesInAllSteps += step.frames;
+    runNextStep();
+}
+
+bool ExactCutRun::prepareSteps(QString *details)
+{
+    using Part = ExactCutCommand::Part;
+    const ExactCutCommand &command = *m_command;
+    const auto encode = [&](Part part, const ExactCutPlan::Section &section, const QString &activity) {
+        const QString path = partPath(ExactCutCommand::partFileName(part));
+        if (!section.isEmpty())
+            m_steps.append({activity, command.encodeArguments(section, path), path, section.frames});
+    };
+    encode(Part::Head, m_plan.head(), tr("re-encoding the first frames"));
+    if (const ExactCutPlan::Section &middle = m_plan.middle(); !middle.isEmpty()) {
+        if (!writeList(ExactCutCommand::copyListFileName(), command.copyList(middle), details))
+            return false;
+        const QString path = partPath(ExactCutCommand::partFileName(Part::Middle));
+        const QString list = partPath(ExactCutCommand::copyListFileName());
+        const QStringList arguments = command.copyArguments(middle, list, path);
+        m_steps.append({tr("copying the frames between"), arguments, path, middle.frames});
+    }
+    encode(Part::Tail, m_plan.tail(), tr("re-encoding the last frames"));
+    if (!writeList(ExactCutCommand::joinListFileName(), ExactCutCommand::joinList(m_plan), details))
+        return false;
+    const QString joinList = partPath(ExactCutCommand::joinListFileName());
+    m_steps.append({tr("joining the parts"), command.joinArguments(m_plan, joinList, m_partialPath), m_partialPath,
+                    m_plan.frameCount()});
+    return true;
+}
+
+bool ExactCutRun::writeList(const QString &fileName, const QString &list, QString *details) const
+{
+    DiagnosticLog::print(fileName + QStringLiteral(": ") + TrimCommand::diagnosticLine(list.split(u'\n')));
+    QFile file(partPath(fileName));
+    const QByteArray bytes = list.toUtf8();
+    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush())
+        return true;
+    *details = tr("The exact cut could not write its list of parts: %1").arg(file.errorString());
+    return false;
+}
+
+void ExactCutRun::runNextStep()
+{
+    if (m_steps.isEmpty()) {
+        return runTool(ToolLocator::sniffer, ExactCutCommand::packetCountArguments(m_partialPath),
+                       &ExactCutRun::checkFrameCount);
+    }
+    m_step = m_steps.takeFirst();
+    DiagnosticLog::print(ToolLocator::creator + QLatin1Char(' ') + TrimCommand::diagnosticLine(m_step.arguments));
+    m_encoder->start(m_step.arguments, m_step.path, m_step.path, m_step.frames * m_command->frameDuration());
+}
+
+void ExactCutRun::onStepProgress(double percent)
+{
+    if (m_framesInAllSteps <= 0)
+        return;
+    const double done = m_framesDone + m_step.frames * std::clamp(percent, 0.0, 100.0) / 100.0;
+    const double overall = 100.0 * done / m_framesInAllSteps;
+    if (overall <= m_lastPercent)
+        return;
+    m_lastPercent = overall;
+    emit progressChanged(overall);
+}
+
+void ExactCutRun::onStepFinished(EncoderRun::Outcome outcome, const QString &details)
+{
+    if (m_cancelled || outcome == Outcome::Cancelled)
+        return complete(Outcome::Cancelled, {});
+    if (outcome == Outcome::Failed)
+        return complete(Outcome::Failed, tr("The exact cut failed while %1: %2").arg(m_step.activity, details));
+    m_framesDone += m_step.frames;
+    onStepProgress(0.0);
+    // A receiver of the progress may have cancelled between two steps.
+    if (m_cancelled)
+        return complete(Outcome::Cancelled, {});
+    runNextStep();
+}
+
+void ExactCutRun::checkFrameCount(const QByteArray &output)
+{
+    bool ok = false;
+    const qsizetype frames = output.trimmed().split('\n').value(0).trimmed().toLongLong(&ok);
+    if (!ok || frames != m_plan.frameCount()) {
+        return complete(Outcome::Failed, tr("The exact cut came out with %1 video frames where %2 were selected.")
+                                             .arg(ok ? QString::number(frames) : tr("an unknown number of"))
+                                             .arg(m_plan.frameCount()));
+    }
+    QString details;
+    const bool saved = EncoderRun::replaceOutput(m_partialPath, m_outputPath, &details);
+    complete(saved ? Outcome::Succeeded : Outcome::Failed, details);
+}
+
+// Reported from the event loop: a failure found within start() must not be reported from within it.
+void ExactCutRun::failLater(const QString &details)
+{
+    QTimer::singleShot(0, this, [this, details, generation = m_generation] {
+        if (m_active && generation == m_generation)
+            complete(Outcome::Failed, details);
+    });
+}
+
+void ExactCutRun::complete(EncoderRun::Outcome outcome, const QString &details)
+{
+    if (!m_active)
+        return;
+    m_active = false;
+    if (m_cancelled && outcome == Outcome::Failed)
+        outcome = Outcome::Cancelled;
+    if (outcome != Outcome::Succeeded)
+        QFile::remove(m_partialPath);
+    m_steps.clear();
+    m_parts.reset();
+    emit finished(outcome, outcome == Outcome::Cancelled ? QString() : details);
+}
+
+void ExactCutRun::stopTool()
+{
+    if (!m_tool)
+        return;
+    m_tool->disconnect(this);
+    if (m_tool->state() != QProcess::NotRunning) {
+        m_tool->kill();
+        m_tool->waitForFinished(toolWaitMilliseconds);
+    }
+    // This may run from a slot of the process's own signal: let it go once control has left it.
+    m_tool->setParent(nullptr);
+    m_tool->deleteLater();
+    m_tool = nullptr;
+}
+
+void ExactCutRun::removeEverything()
+{
+    if (m_active)
+        QFile::remove(m_partialPath);
+    m_parts.reset();
+}
+
+QString ExactCutRun::partPath(const QString &fileName) const
+{
+    return QDir(m_parts->path()).filePath(fileName);
+}

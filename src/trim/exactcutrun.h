@@ -1,0 +1,116 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <memory>
+#include <optional>
+
+#include <QJsonObject>
+#include <QObject>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+#include "encoderrun.h"
+#include "exactcutcommand.h"
+#include "exactcutplan.h"
+#include "toollocator.h"
+
+class QTemporaryDir;
+
+// A frame-exact cut that re-encodes only its edges, asynchronous on the event
+// loop. It lists the packets of the selection, plans the cut (ExactCutPlan),
+// re-encodes the head and the tail, copies the groups between, and joins the
+// parts with the source's audio (ExactCutCommand). The parts live in a folder
+// of their own inside the given work folder, removed when the run ends. The
+// result is written to a hidden partial file beside the output and must hold
+// as many video frames as planned before it replaces the output, so a failed
+// or cancelled cut leaves nothing behind and an existing output as it was.
+// Every tool command and concat list is printed to the diagnostics, so a user
+// can repeat them. finished() comes once per start, never from within start().
+class ExactCutRun : public QObject
+{
+    Q_OBJECT
+public:
+    // The input: its path, the prober's format names, its first video
+    // track's description (one of FileProbe::trackDictionaries("Video")) and
+    // the prober's start time of the whole file (format start_time), from
+    // which a selection's times count, as a trim's do.
+    struct Source
+    {
+        QString path;
+        QString formatName;
+        QJsonObject videoTrack;
+        double startTime = 0.0;
+    };
+
+    static bool supports(const Source &source);
+
+    ExactCutRun(const ToolLocator &tools, const QString &workFolder, QObject *parent = nullptr);
+    // A cut still going is stopped and everything it wrote removed.
+    ~ExactCutRun() override;
+
+    // Cuts [start, end) seconds of `source` into `outputPath` and returns at
+    // once. Ignored while a cut is going. The plan's times are the streams'
+    // own: they include the source's start time.
+    void start(const Source &source, double start, double end, const QString &outputPath);
+    // Stops the running tool; the cut ends in Cancelled. Harmless when
+    // nothing runs.
+    void cancel();
+    bool isRunning() const { return m_active; }
+    // Known once the packets have been listed.
+    const ExactCutPlan &plan() const { return m_plan; }
+
+signals:
+    // 0 to 100 over all steps, each weighted by its frames; never decreasing.
+    void progressChanged(double percent);
+    // Receivers must not delete the run directly from this signal
+    // (deleteLater is fine).
+    void finished(EncoderRun::Outcome outcome, const QString &details);
+
+private:
+    struct Step
+    {
+        QString activity; // for a failure message: "while <activity>"
+        QStringList arguments;
+        QString path;
+        qsizetype frames = 0;
+    };
+    using OutputHandler = void (ExactCutRun::*)(const QByteArray &output);
+
+    void runTool(const QString &tool, const QStringList &arguments, OutputHandler handler);
+    void onToolFinished(int exitCode, QProcess::ExitStatus exitStatus, OutputHandler handler);
+    void planFromPackets(const QByteArray &listing);
+    void checkEncoder(const QByteArray &listing);
+    void startSteps();
+    bool prepareSteps(QString *details);
+    bool writeList(const QString &fileName, const QString &list, QString *details) const;
+    void runNextStep();
+    void onStepProgress(double percent);
+    void onStepFinished(EncoderRun::Outcome outcome, const QString &details);
+    void checkFrameCount(const QByteArray &output);
+    void failLater(const QString &details);
+    void complete(EncoderRun::Outcome outcome, const QString &details);
+    void stopTool();
+    void removeEverything();
+    QString partPath(const QString &fileName) const;
+
+    const ToolLocator m_tools;
+    const QString m_workFolder;
+    std::unique_ptr<EncoderRun> m_encoder;
+    QProcess *m_tool = nullptr;
+    std::unique_ptr<QTemporaryDir> m_parts;
+    std::optional<ExactCutCommand> m_command;
+    ExactCutPlan m_plan;
+    QList<Step> m_steps;
+    Step m_step;
+    QString m_outputPath;
+    QString m_partialPath;
+    double m_start = 0.0;
+    double m_end = 0.0;
+    qsizetype m_framesDone = 0;
+    qsizetype m_framesInAllSteps = 0;
+    double m_lastPercent = -1.0;
+    quint64 m_generation = 0;
+    bool m_active = false;
+    bool m_cancelled = false;
+};
