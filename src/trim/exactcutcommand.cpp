@@ -114,9 +114,7 @@ QString ExactCutCommand::partFileName(Part part)
 // prober seeks to, which may lie long before the start.
 QStringList ExactCutCommand::scanArguments(double start, double end) const
 {
-    const QString intervals = QStringLiteral("%1%%2").arg(seconds(std::max(0.0, start - scanMargin)),
-                                                         seconds(end + scanMargin));
-    return PacketList::snifferArguments(m_sourcePath, intervals);
+    return PacketList::snifferArguments(m_sourcePath, {{std::max(0.0, start - scanMargin), end + scanMargin}});
 }
 
 // The seek lands half a frame early, so that a time rounded by the prober still keeps the frame; the count
