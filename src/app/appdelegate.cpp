@@ -112,6 +112,7 @@ AppDelegate::AppDelegate(const QString &resourceFolder, const QString &temporary
     rightFrameUpBTN = m_ui->rightFrameUpBTN;
     rightSecondUpBTN = m_ui->rightSecondUpBTN;
     forceEncodeCBX = m_ui->forceEncodeCBX;
+    exactCutCBX = m_ui->exactCutCBX;
     presetDurationPOPUP = m_ui->presetDurationPOPUP;
     posterCaptionLabel = m_ui->posterCaptionLabel;
     // The caption comes and goes without moving the controls below.
@@ -185,7 +186,11 @@ void AppDelegate::connectActions()
             [this](double, PosterExtraction::Accuracy accuracy, bool shown) { showPosterFrame(accuracy, shown); });
     connect(myRangeSlider, &RangeSlider::keyboardNudge, this, &AppDelegate::nudgeFromKeyboard);
     connect(m_keyframes, &KeyframeGuide::startSnapRequested, this, &AppDelegate::moveStart);
-    connect(forceEncodeCBX, &QCheckBox::toggled, this, &AppDelegate::followSelectionWithKeyframes);
+    connect(forceEncodeCBX, &QCheckBox::toggled, this, [this] {
+        offerExactCut();
+        followSelectionWithKeyframes();
+    });
+    connect(exactCutCBX, &QCheckBox::toggled, this, &AppDelegate::followSelectionWithKeyframes);
     // While a knob is dragged, nearest keyframes stand in; the exact frame comes on release.
     connect(myRangeSlider, &RangeSlider::dragFinished, this,
             [this] { requestPosterFrame(PosterExtraction::Accuracy::Exact); });
@@ -268,6 +273,7 @@ void AppDelegate::disableEditingControls()
     myRangeSlider->setEnabled(false);
     forceEncodeCBX->setEnabled(false);
     forceEncodeCBX->setChecked(false);
+    offerExactCut();
     presetDurationPOPUP->setEnabled(false);
     setNudgeButtonsEnabled(false);
     m_window->setWindowFilePath(QString());
@@ -282,6 +288,8 @@ void AppDelegate::enableEditingControls()
     myRangeSlider->setEnabled(true);
     forceEncodeCBX->setEnabled(true);
     forceEncodeCBX->setChecked(false);
+    exactCutCBX->setChecked(false);
+    offerExactCut();
     presetDurationPOPUP->setEnabled(true);
     setNudgeButtonsEnabled(true);
     clearTemporaryDirectory();
@@ -473,7 +481,7 @@ void AppDelegate::refreshForSelection()
 
 void AppDelegate::followSelectionWithKeyframes()
 {
-    m_keyframes->setSelection(startSeconds(), endSeconds(), !isForcingEncode());
+    m_keyframes->setSelection(startSeconds(), endSeconds(), !isForcingEncode() && !isCuttingExactly());
 }
 
 void AppDelegate::updateTimeFields()
@@ -636,6 +644,45 @@ bool AppDelegate::isForcingEncode() const
     return forceEncodeCBX->checkState() != Qt::Unchecked;
 }
 
+bool AppDelegate::isCuttingExactly() const
+{
+    // Never checked where it is not offered.
+    return exactCutCBX->isChecked();
+}
+
+ExactCutRun::Source AppDelegate::exactCutSource() const
+{
+    ExactCutRun::Source source{m_globalFP->fileFullPath().value_or(QString()), m_globalFP->formatName(), {},
+                               m_globalFP->startTime()};
+    for (const QVariantMap &track : m_globalFP->tracksInfo()) {
+        if (track.value(FileProbe::trackTypeKey).toString() == videoTrack) {
+            source.videoTrack = track.value(FileProbe::trackDictionaryKey).toJsonObject();
+            break;
+        }
+    }
+    return source;
+}
+
+// Offered only where it can work, and the tooltip says why it is not.
+void AppDelegate::offerExactCut()
+{
+    const bool open = trimVideoBTN->isEnabled() && m_globalFP;
+    const bool supported = open && ExactCutRun::supports(exactCutSource());
+    const bool offered = supported && !isForcingEncode();
+    if (!offered)
+        exactCutCBX->setChecked(false);
+    exactCutCBX->setEnabled(offered);
+    if (!open)
+        exactCutCBX->setToolTip(QString());
+    else if (!supported)
+        exactCutCBX->setToolTip(tr("An exact cut needs H.264 or HEVC video in MP4, MOV, M4V or Matroska."));
+    else if (!offered)
+        exactCutCBX->setToolTip(tr("A re-encode to MP4 is exact already."));
+    else
+        exactCutCBX->setToolTip(tr("Only the frames before the first keyframe and after the last are re-encoded; "
+                                   "the rest is copied untouched."));
+}
+
 bool AppDelegate::isSameFileAsInput(const QString &outputPath) const
 {
     return isSameFile(m_globalFP->fileFullPath().value_or(QString()), outputPath);
@@ -654,6 +701,10 @@ void AppDelegate::savePanelFinished(const QString &outputPath)
     if (!(outputDuration > 0))
         return;
     m_lastSaveFolder = QFileInfo(outputPath).absolutePath();
+    if (isCuttingExactly()) {
+        startExactCut(outputPath);
+        return;
+    }
     // A name without an extension says nothing of the format: keep the input's.
     const QString fallbackSuffix = containerSuffix(isForcingEncode() ? QStringLiteral("mp4")
                                                                                 : m_globalFP->formatName());
@@ -684,19 +735,32 @@ QStringList AppDelegate::trimArguments(const FileProbe &probe, const QString &in
 void AppDelegate::startTrimming(const QString &outputPath, const QString &partialPath,
                                 const QStringList &arguments, double outputDuration)
 {
-    m_isProcessCancelledByUser = false;
     auto *run = new EncoderRun(m_tools, this);
+    followTrim(run, outputPath);
+    run->start(arguments, partialPath, outputPath, outputDuration);
+}
+
+void AppDelegate::startExactCut(const QString &outputPath)
+{
+    const QString workFolder = m_temporaryDirectory.isValid() ? m_temporaryDirectory.path() : QDir::tempPath();
+    auto *run = new ExactCutRun(m_tools, workFolder, this);
+    followTrim(run, outputPath);
+    run->start(exactCutSource(), startSeconds(), endSeconds(), outputPath);
+}
+
+// The progress sheet follows a trim however it is made, and the run goes once it has ended.
+void AppDelegate::followTrim(TrimRun *run, const QString &outputPath)
+{
+    m_isProcessCancelledByUser = false;
     m_globalProcess = run;
-    connect(run, &EncoderRun::progressChanged, progressBar, [this](double percent) {
+    connect(run, &TrimRun::progressChanged, progressBar, [this](double percent) {
         progressBar->setValue(static_cast<int>(std::lround(std::clamp(percent, 0.0, 100.0))));
     });
-    connect(run, &EncoderRun::finished, this,
-            [this, run, outputPath](EncoderRun::Outcome outcome, const QString &details) {
-                run->deleteLater();
-                trimEnded(outcome, details, outputPath);
-            });
+    connect(run, &TrimRun::finished, this, [this, run, outputPath](TrimRun::Outcome outcome, const QString &details) {
+        run->deleteLater();
+        trimEnded(outcome, details, outputPath);
+    });
     showProgressSheet();
-    run->start(arguments, partialPath, outputPath, outputDuration);
 }
 
 void AppDelegate::showProgressSheet()
@@ -735,18 +799,18 @@ void AppDelegate::closeBTNInsideProgressWindowClicked()
     m_isProcessCancelledByUser = true;
 }
 
-void AppDelegate::trimEnded(EncoderRun::Outcome outcome, const QString &details, const QString &outputPath)
+void AppDelegate::trimEnded(TrimRun::Outcome outcome, const QString &details, const QString &outputPath)
 {
-    if (outcome == EncoderRun::Outcome::Succeeded)
+    if (outcome == TrimRun::Outcome::Succeeded)
         progressBar->setValue(progressBar->maximum());
     hideProgressSheet();
     switch (outcome) {
-    case EncoderRun::Outcome::Cancelled:
+    case TrimRun::Outcome::Cancelled:
         break;
-    case EncoderRun::Outcome::Failed:
+    case TrimRun::Outcome::Failed:
         showAlert(QMessageBox::Warning, tr("The video could not be trimmed."), details);
         break;
-    case EncoderRun::Outcome::Succeeded:
+    case TrimRun::Outcome::Succeeded:
         reportTrimResult(*FileProbe::create(outputPath, m_tools));
         break;
     }

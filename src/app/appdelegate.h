@@ -15,6 +15,7 @@
 #include <QVariantMap>
 
 #include "encoderrun.h"
+#include "exactcutrun.h"
 #include "posterextraction.h"
 #include "rangeslidertypes.h"
 #include "temporarydirectory.h"
@@ -107,7 +108,7 @@ signals:
     // Emitted whenever an alert sheet has been opened on the window.
     void alertShown(QMessageBox *alert);
     // Emitted when a trim has ended, however it ended.
-    void trimFinished(EncoderRun::Outcome outcome);
+    void trimFinished(TrimRun::Outcome outcome);
 
 private:
     void connectActions();
@@ -137,13 +138,18 @@ private:
     double inputDuration() const;
 
     bool isForcingEncode() const;
+    bool isCuttingExactly() const;
+    ExactCutRun::Source exactCutSource() const;
+    void offerExactCut();
     bool isSameFileAsInput(const QString &outputPath) const;
     void startTrimming(const QString &outputPath, const QString &partialPath,
                        const QStringList &arguments, double outputDuration);
+    void startExactCut(const QString &outputPath);
+    void followTrim(TrimRun *run, const QString &outputPath);
     void showProgressSheet();
     void hideProgressSheet();
     void setWindowHeldBySheet(bool held);
-    void trimEnded(EncoderRun::Outcome outcome, const QString &details, const QString &outputPath);
+    void trimEnded(TrimRun::Outcome outcome, const QString &details, const QString &outputPath);
     void reportTrimResult(const FileProbe &output);
 
     QMessageBox *makeAlert(QMessageBox::Icon icon, const QString &message, const QString &informative,
@@ -179,6 +185,7 @@ private:
     QToolButton *rightFrameUpBTN = nullptr;
     QToolButton *rightSecondUpBTN = nullptr;
     QCheckBox *forceEncodeCBX = nullptr;
+    QCheckBox *exactCutCBX = nullptr;
     QComboBox *presetDurationPOPUP = nullptr;
     QLabel *posterCaptionLabel = nullptr;
 
@@ -186,7 +193,7 @@ private:
     PosterExtraction *m_posters = nullptr;
     KeyframeGuide *m_keyframes = nullptr;
     std::shared_ptr<const FileProbe> m_globalFP;
-    QPointer<EncoderRun> m_globalProcess;
+    QPointer<TrimRun> m_globalProcess;
     std::optional<bool> m_isProcessCancelledByUser;
     double m_fps = 24.0;
     int m_selectionCallbacks = 0;

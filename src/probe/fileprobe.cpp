@@ -24,6 +24,7 @@ namespace {
 namespace Report {
 constexpr QLatin1String error("error");
 constexpr QLatin1String streams("streams");
+constexpr QLatin1String startTime("start_time");
 constexpr QLatin1String format("format");
 constexpr QLatin1String tags("tags");
 constexpr QLatin1String index("index");
@@ -237,6 +238,7 @@ void FileProbe::scanSubtitles(const JSON &streams)
 void FileProbe::readFormat(const JSON &format)
 {
     m_duration = format[Report::duration].doubleValue();
+    m_startTime = format[Report::startTime].doubleValue();
     m_bitRate = format[Report::bitRate].intValue();
     m_formatName = format[Report::formatName].stringValue();
 }

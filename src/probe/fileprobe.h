@@ -68,6 +68,8 @@ public:
     bool hasSubtitleTrack() const { return m_hasSubtitleTrack; }
     bool hasAudioTrackWhichHasMoreThanTwoChannels() const { return m_hasAudioTrackWhichHasMoreThanTwoChannels; }
     double duration() const { return m_duration; }
+    // Where the file's timeline begins, from which a selection's times count.
+    double startTime() const { return m_startTime; }
     qint64 bitRate() const { return m_bitRate; }
     // The prober's names of the container format, comma-separated
     // ("mov,mp4,m4a,3gp,3g2,mj2"); empty when unknown.
@@ -114,6 +116,7 @@ private:
     bool m_hasSubtitleTrack = false;
     bool m_hasAudioTrackWhichHasMoreThanTwoChannels = false;
     double m_duration = 0.0;
+    double m_startTime = 0.0;
     qint64 m_bitRate = 0;
     QString m_formatName;
     std::optional<qint64> m_videoWidth;

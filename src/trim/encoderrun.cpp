@@ -50,7 +50,7 @@ QString partialFileName(const QFileInfo &output, const QString &fallbackSuffix)
 }
 
 EncoderRun::EncoderRun(const ToolLocator &tools, QObject *parent)
-    : QObject(parent)
+    : TrimRun(parent)
     , m_tools(tools)
 {
     m_killTimer.setSingleShot(true);

@@ -12,17 +12,16 @@
 
 #include "encoderprogress.h"
 #include "toollocator.h"
+#include "trimrun.h"
 
 // One run of the encoder `creator`, asynchronous on the event loop. The
 // encoder writes a hidden partial file beside the output, which replaces the
 // output only when the run succeeds, so an existing file at the output path
 // survives a failed or cancelled run.
-class EncoderRun : public QObject
+class EncoderRun : public TrimRun
 {
     Q_OBJECT
 public:
-    enum class Outcome { Succeeded, Failed, Cancelled };
-    Q_ENUM(Outcome)
 
     explicit EncoderRun(const ToolLocator &tools, QObject *parent = nullptr);
     // A run still going is stopped and its partial output deleted.
@@ -44,10 +43,9 @@ public:
     void start(const QStringList &arguments, const QString &partialPath, const QString &outputPath,
                double outputDuration);
     // Asks the encoder to stop (terminate), and kills it if it is still
-    // running after the kill delay. Harmless when nothing runs.
-    void cancel();
-
-    bool isRunning() const;
+    // running after the kill delay.
+    void cancel() override;
+    bool isRunning() const override;
     bool isCancelledByUser() const;
     // The process of the current or last run; null before the first run.
     QProcess *process() const;
@@ -55,13 +53,6 @@ public:
     // How long a cancelled encoder may linger before it is killed.
     void setKillDelay(std::chrono::milliseconds delay);
     std::chrono::milliseconds killDelay() const;
-
-signals:
-    void progressChanged(double percent);
-    // Emitted once per start, after the process has exited or failed to
-    // start; `details` says why a run failed. Receivers must not delete the
-    // run directly from this signal (deleteLater is fine).
-    void finished(EncoderRun::Outcome outcome, const QString &details);
 
 private:
     void readErrorStream();

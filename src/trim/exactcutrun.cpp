@@ -28,7 +28,7 @@ bool ExactCutRun::supports(const Source &source)
 }
 
 ExactCutRun::ExactCutRun(const ToolLocator &tools, const QString &workFolder, QObject *parent)
-    : QObject(parent)
+    : TrimRun(parent)
     , m_tools(tools)
     , m_workFolder(workFolder)
     , m_encoder(std::make_unique<EncoderRun>(tools))

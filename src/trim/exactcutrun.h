@@ -27,7 +27,7 @@ class QTemporaryDir;
 // or cancelled cut leaves nothing behind and an existing output as it was.
 // Every tool command and concat list is printed to the diagnostics, so a user
 // can repeat them. finished() comes once per start, never from within start().
-class ExactCutRun : public QObject
+class ExactCutRun : public TrimRun
 {
     Q_OBJECT
 public:
@@ -55,17 +55,11 @@ public:
     void start(const Source &source, double start, double end, const QString &outputPath);
     // Stops the running tool; the cut ends in Cancelled. Harmless when
     // nothing runs.
-    void cancel();
-    bool isRunning() const { return m_active; }
+    void cancel() override;
+    bool isRunning() const override { return m_active; }
     // Known once the packets have been listed.
     const ExactCutPlan &plan() const { return m_plan; }
-
-signals:
-    // 0 to 100 over all steps, each weighted by its frames; never decreasing.
-    void progressChanged(double percent);
-    // Receivers must not delete the run directly from this signal
-    // (deleteLater is fine).
-    void finished(EncoderRun::Outcome outcome, const QString &details);
+    // Progress is over all steps, each weighted by its frames, and never decreases.
 
 private:
     struct Step

@@ -38,6 +38,7 @@ struct TrimRow
     QString outputName = u"out.mp4"_s;
     QString encoder = {}; // empty: the real one; "paced", "missing" or a fake's scenario
     bool forceEncode = false;
+    bool exactCut = false;
     Output output = Output::New;
     Action action = Action::None;
     End end = End::Trimmed;
@@ -95,6 +96,10 @@ private slots:
         add("re-encode down-mixes and drops subtitles, and gives mp4 whatever the name",
             {.clip = u"surround.mkv"_s, .inputName = u"in.mkv"_s, .outputName = u"mine.mov.mp4"_s, .forceEncode = true,
              .viaDialog = true, .typed = u"mine.mov"_s, .proposed = u"Trimmed.mp4"_s});
+        // Between keyframes at both ends: a head and a tail re-encoded, the second between copied.
+        add("exact cut through the dialog keeps the type and the length",
+            {.clip = u"short.mp4"_s, .outputName = u"Trimmed.mp4"_s, .exactCut = true, .viaDialog = true,
+             .proposed = u"Trimmed.mp4"_s});
         add("no extension: the dialog adds none, the encoder still knows the format",
             {.inputName = u"in"_s, .outputName = u"Trimmed"_s, .viaDialog = true, .proposed = u"Trimmed"_s});
         add("empty selection: no dialog",
@@ -147,6 +152,7 @@ private slots:
         QVERIFY(harness.open(input));
         harness.select(0.25, 0.25 + row.length);
         harness.find<QCheckBox>(u"forceEncodeCBX"_s)->setChecked(row.forceEncode);
+        harness.find<QCheckBox>(u"exactCutCBX"_s)->setChecked(row.exactCut);
         const auto inputMedia = harness.app().globalFP();
         const int inputChannels = AppTest::describe(input).audioChannels;
         const bool removesInput = row.action == Action::RemoveInput || row.action == Action::RemoveInputWhileRunning;
@@ -164,7 +170,7 @@ private slots:
         actWhileRunning(harness, row, input);
         QVERIFY(!started || harness.waitForEnd());
         const QStringList arguments = harness.encoderArguments();
-        if (started && row.encoder != "missing"_L1) {
+        if (started && row.encoder != "missing"_L1 && !row.exactCut) {
             // Seek before the input, which follows "-i" whatever its name; the
             // encoder writes a hidden file beside the output.
             QCOMPARE(arguments.mid(0, 4), (QStringList{u"-ss"_s, timeTextFromSeconds(inputMedia->duration() * 0.25),
@@ -191,7 +197,8 @@ private slots:
             QVERIFY(media.isVideo);
             if (row.end == End::Trimmed) {
                 // A stream copy starts at a keyframe, and Matroska plays the frames before the start.
-                QVERIFY(qAbs(media.duration - inputMedia->duration() * 0.5) < 1.5);
+                const double selected = inputMedia->duration() * row.length;
+                QVERIFY(qAbs(media.duration - selected) < (row.exactCut ? 0.2 : 1.5));
                 QCOMPARE(media.audioChannels, row.forceEncode ? std::min(inputChannels, 2) : inputChannels);
                 QCOMPARE(media.hasSubtitles, !row.forceEncode && inputMedia->hasSubtitleTrack());
             }

@@ -302,6 +302,27 @@ private slots:
         QVERIFY(line->isHidden() && !slider->markedValue());
     }
 
+    // Where the video's codec and container allow, and not while re-encoding; off after every open.
+    void exactCutIsOfferedWhereItCanWork()
+    {
+        const QString mpeg4 = u"-f lavfi -i testsrc2=size=64x48:rate=5:duration=3 -c:v mpeg4"_s;
+        QVERIFY(!MediaFactory(m_media.path()).generate(u"mpeg4.mp4"_s, mpeg4.split(u' ')).isEmpty());
+        AppHarness harness;
+        auto *exact = harness.find<QCheckBox>(u"exactCutCBX"_s);
+        auto *force = harness.find<QCheckBox>(u"forceEncodeCBX"_s);
+        QCOMPARE(QAccessible::queryAccessibleInterface(exact)->text(QAccessible::Name), exact->text());
+        QVERIFY(!exact->isEnabled());
+        QVERIFY(harness.open(clip("ten.mp4")) && exact->isEnabled());
+        exact->setChecked(true);
+        force->setChecked(true);
+        QVERIFY(!exact->isEnabled() && !exact->isChecked() && exact->toolTip().contains(u"exact already"_s));
+        force->setChecked(false);
+        exact->setChecked(true);
+        QVERIFY(harness.open(clip("sixty.mp4")) && exact->isEnabled() && !exact->isChecked());
+        QVERIFY(harness.open(m_media.filePath(u"mpeg4.mp4"_s)) && !exact->isEnabled());
+        QVERIFY(exact->toolTip().contains(u"H.264 or HEVC"_s));
+    }
+
     void refusedInputs_data()
     {
         QTest::addColumn<QString>("input");

@@ -40,14 +40,14 @@ bool AppHarness::waitForPosters() const
 
 bool AppHarness::startTrim(const QString &output)
 {
-    const QList<EncoderRun *> before = m_app->findChildren<EncoderRun *>();
+    const QList<TrimRun *> before = m_app->findChildren<TrimRun *>(Qt::FindDirectChildrenOnly);
     m_app->savePanelFinished(output);
     return recordNewRun(before);
 }
 
 bool AppHarness::startTrimThroughDialog(const QString &typed, QString *proposed)
 {
-    const QList<EncoderRun *> before = m_app->findChildren<EncoderRun *>();
+    const QList<TrimRun *> before = m_app->findChildren<TrimRun *>(Qt::FindDirectChildrenOnly);
     find<QAction>(QStringLiteral("trimVideoBTN"))->trigger();
     auto *dialog = m_app->window()->findChild<QFileDialog *>();
     if (!dialog || dialog->windowModality() != Qt::WindowModal)
@@ -60,12 +60,13 @@ bool AppHarness::startTrimThroughDialog(const QString &typed, QString *proposed)
 }
 
 // An ended run may still await its deletion beside the new one.
-bool AppHarness::recordNewRun(const QList<EncoderRun *> &before)
+bool AppHarness::recordNewRun(const QList<TrimRun *> &before)
 {
-    const QList<EncoderRun *> runs = m_app->findChildren<EncoderRun *>();
+    const QList<TrimRun *> runs = m_app->findChildren<TrimRun *>(Qt::FindDirectChildrenOnly);
     if (runs.isEmpty() || before.contains(runs.last()))
         return false;
-    m_arguments = runs.last()->process() ? runs.last()->process()->arguments() : QStringList();
+    const auto *encoder = qobject_cast<EncoderRun *>(runs.last());
+    m_arguments = encoder && encoder->process() ? encoder->process()->arguments() : QStringList();
     return true;
 }
 
@@ -73,7 +74,7 @@ bool AppHarness::startAndAwaitProgress(const QString &output)
 {
     if (!startTrim(output))
         return false;
-    QSignalSpy progress(m_app->findChildren<EncoderRun *>().last(), &EncoderRun::progressChanged);
+    QSignalSpy progress(m_app->findChildren<TrimRun *>(Qt::FindDirectChildrenOnly).last(), &TrimRun::progressChanged);
     return progress.wait(120000) && m_app->isTrimming();
 }
 

@@ -77,7 +77,7 @@ public:
     void clearRecords() { m_alerts.clear(), m_ends.clear(); }
 
 private:
-    bool recordNewRun(const QList<EncoderRun *> &before);
+    bool recordNewRun(const QList<TrimRun *> &before);
 
     // The app's diagnostics stay off the test's output unless a test captures them.
     DiagnosticLog::Capture m_quiet;
