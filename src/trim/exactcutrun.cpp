@@ -91,8 +91,8 @@ void ExactCutRun::runTool(const QString &tool, const QStringList &arguments, Out
     stopTool();
     m_tool = new QProcess(this);
     m_tool->setStandardInputFile(QProcess::nullDevice());
-    connect(m_tool, &QProcess::finished, this, [this, handler](int exitCode, QProcess::ExitStatus exitStatus) {
-        onToolFinished(exitCode, exitStatus, handler);
+    connect(m_tool, &QProcess::finished, this, [this, tool, handler](int exitCode, QProcess::ExitStatus exitStatus) {
+        onToolFinished(tool, exitCode, exitStatus, handler);
     });
     // A failed start is not followed by finished().
     connect(m_tool, &QProcess::errorOccurred, this, [this, tool](QProcess::ProcessError error) {
@@ -102,15 +102,16 @@ void ExactCutRun::runTool(const QString &tool, const QStringList &arguments, Out
     m_tool->start(program, arguments);
 }
 
-void ExactCutRun::onToolFinished(int exitCode, QProcess::ExitStatus exitStatus, OutputHandler handler)
+void ExactCutRun::onToolFinished(const QString &tool, int exitCode, QProcess::ExitStatus exitStatus,
+                                 OutputHandler handler)
 {
     const QByteArray output = m_tool->readAllStandardOutput();
     const QString errors = QString::fromUtf8(m_tool->readAllStandardError()).trimmed();
     if (m_cancelled)
         return complete(Outcome::Cancelled, {});
     if (exitStatus != QProcess::NormalExit || exitCode != 0) {
-        return complete(Outcome::Failed, errors.isEmpty() ? tr("The tool stopped with exit code %1.").arg(exitCode)
-                                                          : errors);
+        const QString reason = errors.isEmpty() ? tr("exit code %1").arg(exitCode) : errors;
+        return complete(Outcome::Failed, tr("The exact cut failed in \u201c%1\u201d: %2").arg(tool, reason));
     }
     (this->*handler)(output);
 }

@@ -78,7 +78,7 @@ private:
     using OutputHandler = void (ExactCutRun::*)(const QByteArray &output);
 
     void runTool(const QString &tool, const QStringList &arguments, OutputHandler handler);
-    void onToolFinished(int exitCode, QProcess::ExitStatus exitStatus, OutputHandler handler);
+    void onToolFinished(const QString &tool, int exitCode, QProcess::ExitStatus exitStatus, OutputHandler handler);
     void planFromPackets(const QByteArray &listing);
     void checkEncoder(const QByteArray &listing);
     void startSteps();
