@@ -148,26 +148,26 @@ void ExactCutRun::startSteps()
 
 bool ExactCutRun::prepareSteps(QString *details)
 {
-    using Part = ExactCutCommand::Part;
+    using Segment = ExactCutCommand::Segment;
     const ExactCutCommand &command = *m_command;
-    const auto encode = [&](Part part, const ExactCutPlan::Section &section, const QString &activity) {
-        const QString path = partPath(ExactCutCommand::partFileName(part));
+    const auto encode = [&](Segment segment, const ExactCutPlan::Section &section, const QString &activity) {
+        const QString path = workFilePath(ExactCutCommand::segmentFileName(segment));
         if (!section.isEmpty())
             m_steps.append({activity, command.encodeArguments(section, path), path, section.frames});
     };
-    encode(Part::Head, m_plan.head(), tr("re-encoding the first frames"));
+    encode(Segment::Head, m_plan.head(), tr("re-encoding the first frames"));
     if (const ExactCutPlan::Section &middle = m_plan.middle(); !middle.isEmpty()) {
         if (!writeList(ExactCutCommand::copyListFileName(), command.copyList(middle), details))
             return false;
-        const QString path = partPath(ExactCutCommand::partFileName(Part::Middle));
-        const QString list = partPath(ExactCutCommand::copyListFileName());
+        const QString path = workFilePath(ExactCutCommand::segmentFileName(Segment::Middle));
+        const QString list = workFilePath(ExactCutCommand::copyListFileName());
         const QStringList arguments = command.copyArguments(middle, list, path);
         m_steps.append({tr("copying the frames between"), arguments, path, middle.frames});
     }
-    encode(Part::Tail, m_plan.tail(), tr("re-encoding the last frames"));
+    encode(Segment::Tail, m_plan.tail(), tr("re-encoding the last frames"));
     if (!writeList(ExactCutCommand::joinListFileName(), ExactCutCommand::joinList(m_plan), details))
         return false;
-    const QString joinList = partPath(ExactCutCommand::joinListFileName());
+    const QString joinList = workFilePath(ExactCutCommand::joinListFileName());
     m_steps.append({tr("joining the parts"), command.joinArguments(m_plan, joinList, m_partialPath), m_partialPath,
                     m_plan.frameCount()});
     return true;
@@ -176,7 +176,7 @@ bool ExactCutRun::prepareSteps(QString *details)
 bool ExactCutRun::writeList(const QString &fileName, const QString &list, QString *details) const
 {
     DiagnosticLog::print(fileName + QStringLiteral(": ") + TrimCommand::diagnosticLine(list.split(u'\n')));
-    QFile file(partPath(fileName));
+    QFile file(workFilePath(fileName));
     const QByteArray bytes = list.toUtf8();
     if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush())
         return true;
@@ -280,7 +280,7 @@ void ExactCutRun::removeEverything()
     m_parts.reset();
 }
 
-QString ExactCutRun::partPath(const QString &fileName) const
+QString ExactCutRun::workFilePath(const QString &fileName) const
 {
     return QDir(m_parts->path()).filePath(fileName);
 }

@@ -92,7 +92,7 @@ private:
     void complete(EncoderRun::Outcome outcome, const QString &details);
     void stopTool();
     void removeEverything();
-    QString partPath(const QString &fileName) const;
+    QString workFilePath(const QString &fileName) const;
 
     const ToolLocator m_tools;
     const QString m_workFolder;
