@@ -19,6 +19,7 @@
 #include "benchsession.h"
 #include "childbench.h"
 #include "childmode.h"
+#include "exactcutbench.h"
 #include "resultstable.h"
 
 namespace {
@@ -30,6 +31,10 @@ constexpr int trimRepetitions = 7;
 constexpr int reencodeRepetitions = 5;
 constexpr double streamCopySeconds = 60.0;
 constexpr double reencodeSeconds = 10.0;
+constexpr int exactCutRepetitions = 5;
+// A minute of 1080p takes minutes to re-encode on a small machine.
+constexpr int exactCutReencodeRepetitions = 1;
+constexpr double exactCutSeconds = 60.0;
 
 int repetitionsFor(BenchClips::Kind kind)
 {
@@ -107,6 +112,11 @@ void measureInProcess(const BenchClips &clips, const QString &workFolder, Result
         session.measureStreamCopy(surround, streamCopySeconds, trimRepetitions);
     if (isMade(fullHd))
         session.measureReencode(fullHd, reencodeSeconds, reencodeRepetitions);
+    ExactCutBench exactCut(workFolder, table);
+    for (const BenchClip &clip : {fullHd, surround}) {
+        if (isMade(clip))
+            exactCut.measure(clip, exactCutSeconds, exactCutRepetitions, exactCutReencodeRepetitions);
+    }
 }
 
 // Two warnings that say nothing about the app: the offscreen platform has no

@@ -96,14 +96,14 @@ ExactCutCommand::ExactCutCommand(const QString &sourcePath, const QJsonObject &v
 {
 }
 
-QString ExactCutCommand::partFileName(Part part)
+QString ExactCutCommand::segmentFileName(Segment segment)
 {
-    switch (part) {
-    case Part::Head:
+    switch (segment) {
+    case Segment::Head:
         return QStringLiteral("head.mp4");
-    case Part::Middle:
+    case Segment::Middle:
         return QStringLiteral("middle.mp4");
-    case Part::Tail:
+    case Segment::Tail:
         break;
     }
     return QStringLiteral("tail.mp4");
@@ -162,16 +162,16 @@ QStringList ExactCutCommand::copyArguments(const ExactCutPlan::Section &section,
 QString ExactCutCommand::joinList(const ExactCutPlan &plan)
 {
     QString list = QStringLiteral("ffconcat version 1.0\n");
-    const auto add = [&list](Part part, const ExactCutPlan::Section &section) {
+    const auto add = [&list](Segment segment, const ExactCutPlan::Section &section) {
         if (section.isEmpty())
             return;
-        list += fileLine(partFileName(part));
+        list += fileLine(segmentFileName(segment));
         if (const auto duration = section.duration())
             list += QStringLiteral("duration %1\n").arg(seconds(*duration));
     };
-    add(Part::Head, plan.head());
-    add(Part::Middle, plan.middle());
-    add(Part::Tail, plan.tail());
+    add(Segment::Head, plan.head());
+    add(Segment::Middle, plan.middle());
+    add(Segment::Tail, plan.tail());
     return list;
 }
 

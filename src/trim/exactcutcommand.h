@@ -15,13 +15,13 @@
 // The re-encoded head and tail must be decodable in one stream with the
 // copied middle: they use the source's codec, profile, level, pixel format,
 // colours and reorder depth, and carry their parameter sets in-band, as the
-// copied part does once converted to Annex B, so a decoder meets each set
-// where it applies. Parts are MP4 files named by `partFileName` in one folder,
-// together with the two concat lists. Pure: nothing runs here.
+// copied middle does once converted to Annex B, so a decoder meets each set
+// where it applies. The segments are MP4 files named by `segmentFileName`
+// in one folder, together with the two concat lists. Pure: nothing runs here.
 class ExactCutCommand
 {
 public:
-    enum class Part { Head, Middle, Tail };
+    enum class Segment { Head, Middle, Tail };
 
     // H.264 or HEVC video, in the QuickTime family (MP4, MOV, M4V) or
     // Matroska, as the prober names them (format_name, codec_name).
@@ -34,7 +34,7 @@ public:
     QString encoder() const { return m_encoder; }
     double frameDuration() const { return m_frameDuration; }
 
-    static QString partFileName(Part part);
+    static QString segmentFileName(Segment segment);
     static QString copyListFileName() { return QStringLiteral("middle.ffconcat"); }
     static QString joinListFileName() { return QStringLiteral("join.ffconcat"); }
 

@@ -91,8 +91,8 @@ void ExactCutRun::runTool(const QString &tool, const QStringList &arguments, Out
     stopTool();
     m_tool = new QProcess(this);
     m_tool->setStandardInputFile(QProcess::nullDevice());
-    connect(m_tool, &QProcess::finished, this, [this, handler](int exitCode, QProcess::ExitStatus exitStatus) {
-        onToolFinished(exitCode, exitStatus, handler);
+    connect(m_tool, &QProcess::finished, this, [this, tool, handler](int exitCode, QProcess::ExitStatus exitStatus) {
+        onToolFinished(tool, exitCode, exitStatus, handler);
     });
     // A failed start is not followed by finished().
     connect(m_tool, &QProcess::errorOccurred, this, [this, tool](QProcess::ProcessError error) {
@@ -102,15 +102,16 @@ void ExactCutRun::runTool(const QString &tool, const QStringList &arguments, Out
     m_tool->start(program, arguments);
 }
 
-void ExactCutRun::onToolFinished(int exitCode, QProcess::ExitStatus exitStatus, OutputHandler handler)
+void ExactCutRun::onToolFinished(const QString &tool, int exitCode, QProcess::ExitStatus exitStatus,
+                                 OutputHandler handler)
 {
     const QByteArray output = m_tool->readAllStandardOutput();
     const QString errors = QString::fromUtf8(m_tool->readAllStandardError()).trimmed();
     if (m_cancelled)
         return complete(Outcome::Cancelled, {});
     if (exitStatus != QProcess::NormalExit || exitCode != 0) {
-        return complete(Outcome::Failed, errors.isEmpty() ? tr("The tool stopped with exit code %1.").arg(exitCode)
-                                                          : errors);
+        const QString reason = errors.isEmpty() ? tr("exit code %1").arg(exitCode) : errors;
+        return complete(Outcome::Failed, tr("The exact cut failed in \u201c%1\u201d: %2").arg(tool, reason));
     }
     (this->*handler)(output);
 }
@@ -147,26 +148,26 @@ void ExactCutRun::startSteps()
 
 bool ExactCutRun::prepareSteps(QString *details)
 {
-    using Part = ExactCutCommand::Part;
+    using Segment = ExactCutCommand::Segment;
     const ExactCutCommand &command = *m_command;
-    const auto encode = [&](Part part, const ExactCutPlan::Section &section, const QString &activity) {
-        const QString path = partPath(ExactCutCommand::partFileName(part));
+    const auto encode = [&](Segment segment, const ExactCutPlan::Section &section, const QString &activity) {
+        const QString path = workFilePath(ExactCutCommand::segmentFileName(segment));
         if (!section.isEmpty())
             m_steps.append({activity, command.encodeArguments(section, path), path, section.frames});
     };
-    encode(Part::Head, m_plan.head(), tr("re-encoding the first frames"));
+    encode(Segment::Head, m_plan.head(), tr("re-encoding the first frames"));
     if (const ExactCutPlan::Section &middle = m_plan.middle(); !middle.isEmpty()) {
         if (!writeList(ExactCutCommand::copyListFileName(), command.copyList(middle), details))
             return false;
-        const QString path = partPath(ExactCutCommand::partFileName(Part::Middle));
-        const QString list = partPath(ExactCutCommand::copyListFileName());
+        const QString path = workFilePath(ExactCutCommand::segmentFileName(Segment::Middle));
+        const QString list = workFilePath(ExactCutCommand::copyListFileName());
         const QStringList arguments = command.copyArguments(middle, list, path);
         m_steps.append({tr("copying the frames between"), arguments, path, middle.frames});
     }
-    encode(Part::Tail, m_plan.tail(), tr("re-encoding the last frames"));
+    encode(Segment::Tail, m_plan.tail(), tr("re-encoding the last frames"));
     if (!writeList(ExactCutCommand::joinListFileName(), ExactCutCommand::joinList(m_plan), details))
         return false;
-    const QString joinList = partPath(ExactCutCommand::joinListFileName());
+    const QString joinList = workFilePath(ExactCutCommand::joinListFileName());
     m_steps.append({tr("joining the parts"), command.joinArguments(m_plan, joinList, m_partialPath), m_partialPath,
                     m_plan.frameCount()});
     return true;
@@ -175,7 +176,7 @@ bool ExactCutRun::prepareSteps(QString *details)
 bool ExactCutRun::writeList(const QString &fileName, const QString &list, QString *details) const
 {
     DiagnosticLog::print(fileName + QStringLiteral(": ") + TrimCommand::diagnosticLine(list.split(u'\n')));
-    QFile file(partPath(fileName));
+    QFile file(workFilePath(fileName));
     const QByteArray bytes = list.toUtf8();
     if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush())
         return true;
@@ -279,7 +280,7 @@ void ExactCutRun::removeEverything()
     m_parts.reset();
 }
 
-QString ExactCutRun::partPath(const QString &fileName) const
+QString ExactCutRun::workFilePath(const QString &fileName) const
 {
     return QDir(m_parts->path()).filePath(fileName);
 }

@@ -72,7 +72,7 @@ private:
     using OutputHandler = void (ExactCutRun::*)(const QByteArray &output);
 
     void runTool(const QString &tool, const QStringList &arguments, OutputHandler handler);
-    void onToolFinished(int exitCode, QProcess::ExitStatus exitStatus, OutputHandler handler);
+    void onToolFinished(const QString &tool, int exitCode, QProcess::ExitStatus exitStatus, OutputHandler handler);
     void planFromPackets(const QByteArray &listing);
     void checkEncoder(const QByteArray &listing);
     void startSteps();
@@ -86,7 +86,7 @@ private:
     void complete(EncoderRun::Outcome outcome, const QString &details);
     void stopTool();
     void removeEverything();
-    QString partPath(const QString &fileName) const;
+    QString workFilePath(const QString &fileName) const;
 
     const ToolLocator m_tools;
     const QString m_workFolder;
