@@ -18,7 +18,7 @@ namespace {
 // The prober and the encoder list are quick; one that lingers is killed at once.
 constexpr int toolWaitMilliseconds = 2000;
 
-using Outcome = EncoderRun::Outcome;
+using Outcome = TrimRun::Outcome;
 
 } // namespace
 
@@ -207,7 +207,7 @@ void ExactCutRun::onStepProgress(double percent)
     emit progressChanged(overall);
 }
 
-void ExactCutRun::onStepFinished(EncoderRun::Outcome outcome, const QString &details)
+void ExactCutRun::onStepFinished(TrimRun::Outcome outcome, const QString &details)
 {
     if (m_cancelled || outcome == Outcome::Cancelled)
         return complete(Outcome::Cancelled, {});
@@ -244,7 +244,7 @@ void ExactCutRun::failLater(const QString &details)
     });
 }
 
-void ExactCutRun::complete(EncoderRun::Outcome outcome, const QString &details)
+void ExactCutRun::complete(TrimRun::Outcome outcome, const QString &details)
 {
     if (!m_active)
         return;

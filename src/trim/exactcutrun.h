@@ -80,10 +80,10 @@ private:
     bool writeList(const QString &fileName, const QString &list, QString *details) const;
     void runNextStep();
     void onStepProgress(double percent);
-    void onStepFinished(EncoderRun::Outcome outcome, const QString &details);
+    void onStepFinished(TrimRun::Outcome outcome, const QString &details);
     void checkFrameCount(const QByteArray &output);
     void failLater(const QString &details);
-    void complete(EncoderRun::Outcome outcome, const QString &details);
+    void complete(TrimRun::Outcome outcome, const QString &details);
     void stopTool();
     void removeEverything();
     QString workFilePath(const QString &fileName) const;
