@@ -140,7 +140,8 @@ QStringList ExactCutCommand::encodeArguments(const ExactCutPlan::Section &sectio
 // (Matroska with B-frames). The microsecond covers the prober's rounding of the keyframe's time.
 QString ExactCutCommand::copyList(const ExactCutPlan::Section &section) const
 {
-    return QStringLiteral("ffconcat version 1.0\n") + fileLine(m_sourcePath)
+    // A relative path would count from the list's folder.
+    return QStringLiteral("ffconcat version 1.0\n") + fileLine(QFileInfo(m_sourcePath).absoluteFilePath())
         + QStringLiteral("inpoint %1\n").arg(seconds(section.from + 1e-6));
 }
 

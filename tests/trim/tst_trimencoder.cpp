@@ -411,11 +411,12 @@ private slots:
         QVERIFY(!clip.isEmpty() && TestFiles::write(output, "an earlier cut"));
         const ToolLocator tools(MediaFactory::toolsFolder());
         const auto probe = FileProbe::create(clip, tools);
-        const QByteArray start = toolOutput(ToolLocator::sniffer, {u"-show_entries"_s, u"format=start_time"_s, u"-of"_s,
-                                                                   u"csv=p=0"_s, clip});
-        const ExactCutRun::Source source{clip, probe->formatName(),
+        // A relative path, which the concat lists must not read as relative to their own folder.
+        const QString workingFolder = QDir::currentPath();
+        QDir::setCurrent(folderOwner.path());
+        const ExactCutRun::Source source{QFileInfo(clip).fileName(), probe->formatName(),
                                          *probe->trackDictionaries(u"Video"_s).value(0).dictionaryObject(),
-                                         start.trimmed().toDouble()};
+                                         probe->startTime()};
         QVERIFY(ExactCutRun::supports(source));
         const DiagnosticLog::Capture log;
         auto cut = std::make_unique<ExactCutRun>(tools, work.path());
@@ -426,6 +427,7 @@ private slots:
             cut->cancel();
         }
         QVERIFY(finished.wait(120000));
+        QDir::setCurrent(workingFolder);
         const auto outcome = finished.first().at(0).value<EncoderRun::Outcome>();
         QCOMPARE(outcome, row.cancel ? EncoderRun::Outcome::Cancelled : EncoderRun::Outcome::Succeeded);
         // Nothing is left behind but the output, nor left running; a cancelled cut keeps the earlier one.
