@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include <QFileInfo>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -9,6 +10,7 @@
 #include "diagnosticlog.h"
 #include "fileprobe.h"
 #include "filesize.h"
+#include "keyframescan.h"
 #include "mediafactory.h"
 #include "packetlist.h"
 #include "toollocator.h"
@@ -212,6 +214,15 @@ private slots:
             QCOMPARE(text(list.keyframeAtOrBefore(time)) + QLatin1Char('/') + text(list.keyframeAfter(time)),
                      lookup.section(QLatin1Char(':'), 1));
         }
+    }
+
+    void keyframeScanReadsAListingInPieces()
+    {
+        KeyframeScan scan(ToolLocator(MediaFactory::fakeToolsFolder(lit("prober-split"))));
+        QSignalSpy lists(&scan, &KeyframeScan::packetsChanged);
+        scan.start(m_media.path(lit("clip")), {}, 0.0);
+        QVERIFY(lists.wait(30000) && scan.isComplete());
+        QCOMPARE(scan.packets().keyframes(), (QList<double>{0.0, 2.0}));
     }
 
 private:
