@@ -2,7 +2,6 @@
 #include "benchclips.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -10,6 +9,7 @@
 #include <QFileInfo>
 #include <QProcess>
 
+#include "progress.h"
 #include "mediafactory.h"
 #include "toollocator.h"
 
@@ -50,12 +50,6 @@ QStringList keyframesEvery(int seconds, int rate)
 QStringList aac(const QString &bitRate)
 {
     return {QStringLiteral("-c:a"), QStringLiteral("aac"), QStringLiteral("-b:a"), bitRate};
-}
-
-void progress(const QString &line)
-{
-    std::printf("%s\n", qPrintable(line));
-    std::fflush(stdout);
 }
 
 } // namespace

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "benchsession.h"
 
-#include <cstdio>
 #include <functional>
 
 #include <QApplication>
@@ -15,6 +14,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "progress.h"
 #include "appdelegate.h"
 #include "fileprobe.h"
 #include "keyframescan.h"
@@ -45,12 +45,6 @@ const QString directTrimName = QStringLiteral("direct-trim.mp4");
 const QString copyName = QStringLiteral("copy.mp4");
 const QString posterName = QStringLiteral("direct-poster.jpg");
 
-void progress(const QString &line)
-{
-    std::printf("%s\n", qPrintable(line));
-    std::fflush(stdout);
-}
-
 void report(const QString &action, const Samples &app, const Samples &baseline)
 {
     progress(QStringLiteral("  %1: Kestrel %2, baseline %3 (%4 runs)")
@@ -63,14 +57,6 @@ void report(const QString &action, const Samples &app, const Samples &baseline, 
     report(action, app, baseline);
     progress(QStringLiteral("  %1: longest stall %2")
                  .arg(action, ResultsTable::durationText(Samples::largest(stallsMs))));
-}
-
-void add(Samples &samples, const std::optional<Cost> &cost)
-{
-    if (cost)
-        samples.add(*cost);
-    else
-        samples.addFailure();
 }
 
 // One repetition of a side-by-side measure: the app and the direct run take
@@ -143,14 +129,6 @@ void BenchSession::removeWorkFiles() const
 double BenchSession::duration() const
 {
     return m_delegate->globalFP() ? m_delegate->globalFP()->duration() : 0.0;
-}
-
-std::optional<Cost> BenchSession::timed(const std::function<bool()> &action)
-{
-    const Stopwatch watch;
-    if (!action())
-        return std::nullopt;
-    return watch.elapsed();
 }
 
 // Posters ---------------------------------------------------------------------
@@ -233,10 +211,12 @@ bool BenchSession::measureOpen(const BenchClip &clip, int repetitions)
     QList<double> stalls;
     const auto openDirectly = [&] {
         const std::optional<Cost> shown =
-            timed([&] { return m_direct.probe(clip.path) && m_direct.extractPoster(clip.path, shownTime, poster); });
-        const std::optional<Cost> other = timed([&] { return m_direct.extractPoster(clip.path, otherTime, poster); });
-        add(probeAndShown, shown);
-        add(probeAndBoth, shown && other ? std::optional<Cost>(plus(*shown, *other)) : std::nullopt);
+            Stopwatch::timed([&] { return m_direct.probe(clip.path) && m_direct.extractPoster(clip.path, shownTime,
+                                                                                               poster); });
+        const std::optional<Cost> other =
+            Stopwatch::timed([&] { return m_direct.extractPoster(clip.path, otherTime, poster); });
+        probeAndShown.add(shown);
+        probeAndBoth.add(shown && other ? std::optional<Cost>(plus(*shown, *other)) : std::nullopt);
     };
     for (int i = 0; i < repetitions; ++i) {
         inTurn(
@@ -244,7 +224,7 @@ bool BenchSession::measureOpen(const BenchClip &clip, int repetitions)
             [&] {
                 moveSelectionAway();
                 const PosterRun run = posterRun({}, [&] { m_delegate->openVideo(QUrl::fromLocalFile(clip.path)); });
-                add(app, run.poster);
+                app.add(run.poster);
                 stalls.append(run.longestStallMs);
             },
             openDirectly);
@@ -308,21 +288,22 @@ void BenchSession::measureKeyframeIndex(const BenchClip &clip, int repetitions)
                 scanRun(*m_keyframes, [&] { m_delegate->openVideo(QUrl::fromLocalFile(clip.path)); });
             waitForPosters();
             const ScanRun scanned = scanRun(alone, [&] { alone.start(clip.path, ends, duration()); });
-            add(openTicks, opened.ticks), add(openWhole, opened.whole);
-            add(aloneTicks, scanned.ticks), add(aloneWhole, scanned.whole);
+            openTicks.add(opened.ticks), openWhole.add(opened.whole);
+            aloneTicks.add(scanned.ticks), aloneWhole.add(scanned.whole);
             stalls << opened.longestStallMs << scanned.longestStallMs;
         };
         const auto directRun = [&] {
-            const std::optional<Cost> probe = timed([&] { return m_direct.probe(clip.path); });
-            const std::optional<Cost> first = timed([&] { return m_direct.listPackets(clip.path, around); });
+            const std::optional<Cost> probe = Stopwatch::timed([&] { return m_direct.probe(clip.path); });
+            const std::optional<Cost> first = Stopwatch::timed([&] { return m_direct.listPackets(clip.path, around); });
             // A short file is listed whole at once.
             const std::optional<Cost> rest =
-                around.isEmpty() ? std::optional<Cost>(Cost{}) : timed([&] { return m_direct.listPackets(clip.path); });
-            add(direct[0], probe && first ? std::optional<Cost>(plus(*probe, *first)) : std::nullopt);
-            add(direct[1], probe && first && rest ? std::optional<Cost>(plus(plus(*probe, *first), *rest))
+                around.isEmpty() ? std::optional<Cost>(Cost{})
+                                 : Stopwatch::timed([&] { return m_direct.listPackets(clip.path); });
+            direct[0].add(probe && first ? std::optional<Cost>(plus(*probe, *first)) : std::nullopt);
+            direct[1].add(probe && first && rest ? std::optional<Cost>(plus(plus(*probe, *first), *rest))
                                                   : std::nullopt);
-            add(direct[2], first);
-            add(direct[3], first && rest ? std::optional<Cost>(plus(*first, *rest)) : std::nullopt);
+            direct[2].add(first);
+            direct[3].add(first && rest ? std::optional<Cost>(plus(*first, *rest)) : std::nullopt);
         };
         inTurn(i, appRun, directRun);
     }
@@ -386,10 +367,10 @@ void BenchSession::measureNudgesAt(const BenchClip &clip, Position position, int
         // The frame is known only once the app has moved the knob, so the
         // direct extraction always comes second.
         const PosterRun run = posterRun({}, [&] { (m_delegate.get()->*nudge)(); });
-        add(app, run.poster);
+        app.add(run.poster);
         stalls.append(run.longestStallMs);
         const double time = knobSeconds();
-        add(direct, timed([&] { return m_direct.extractPoster(clip.path, time, poster); }));
+        direct.add(Stopwatch::timed([&] { return m_direct.extractPoster(clip.path, time, poster); }));
     }
     const QString where = positionName(static_cast<int>(position));
     report(QStringLiteral("nudge at the %1").arg(where), app, direct, stalls);
@@ -430,10 +411,10 @@ void BenchSession::measureDrag(const BenchClip &clip, int repetitions)
         const QPoint to(anchor.x() + offset, from.y());
         const PosterRun run = posterRun([&] { drag(from, to); },
                                         [&] { QTest::mouseRelease(m_slider, Qt::LeftButton, Qt::NoModifier, to); });
-        add(app, run.poster);
+        app.add(run.poster);
         stalls.append(run.longestStallMs);
         const double time = knobSeconds();
-        add(direct, timed([&] { return m_direct.extractPoster(clip.path, time, poster); }));
+        direct.add(Stopwatch::timed([&] { return m_direct.extractPoster(clip.path, time, poster); }));
     }
     report(QStringLiteral("drag"), app, direct, stalls);
     m_table.addPosterTimes(QStringLiteral("drag of the start knob, %1 moves in 1 s, %2").arg(dragMoves).arg(clip.label),
@@ -492,11 +473,12 @@ void BenchSession::measureStreamCopy(const BenchClip &clip, double seconds, int 
     Samples copy;
     for (int i = 0; i < repetitions; ++i) {
         removeWorkFiles();
-        inTurn(i, [&] { add(app, trimThroughApp(appOutput)); },
-               [&] { add(direct, timed([&] { return m_direct.encode(arguments); })); });
+        inTurn(i, [&] { app.add(trimThroughApp(appOutput)); },
+               [&] { direct.add(Stopwatch::timed([&] { return m_direct.encode(arguments); })); });
         // The app probes its output for the result alert.
-        add(directAndProbe, timed([&] { return m_direct.encode(arguments) && m_direct.probe(directOutput); }));
-        add(copy, timed([&] { return m_direct.copy(directOutput, copyOutput); }));
+        directAndProbe.add(
+            Stopwatch::timed([&] { return m_direct.encode(arguments) && m_direct.probe(directOutput); }));
+        copy.add(Stopwatch::timed([&] { return m_direct.copy(directOutput, copyOutput); }));
     }
     const double outputKiB = static_cast<double>(QFileInfo(directOutput).size()) / 1024.0;
     report(QStringLiteral("trim against ffmpeg"), app, direct);
@@ -526,8 +508,8 @@ void BenchSession::measureReencode(const BenchClip &clip, double seconds, int re
     Samples direct;
     for (int i = 0; i < repetitions; ++i) {
         removeWorkFiles();
-        inTurn(i, [&] { add(app, trimThroughApp(appOutput)); },
-               [&] { add(direct, timed([&] { return m_direct.encode(arguments); })); });
+        inTurn(i, [&] { app.add(trimThroughApp(appOutput)); },
+               [&] { direct.add(Stopwatch::timed([&] { return m_direct.encode(arguments); })); });
     }
     m_forceEncode->setChecked(false);
     report(QStringLiteral("re-encode"), app, direct);

@@ -82,7 +82,6 @@ private:
     void drag(QPoint from, QPoint to) const;
     bool selectLength(double seconds);
     std::optional<Cost> trimThroughApp(const QString &outputPath);
-    static std::optional<Cost> timed(const std::function<bool()> &action);
     QString workPath(const QString &name) const;
     void removeWorkFiles() const;
     double duration() const;

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "childbench.h"
 
-#include <cstdio>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -9,6 +8,7 @@
 #include <QFile>
 #include <QProcess>
 
+#include "progress.h"
 #include "childmode.h"
 #include "resourceusage.h"
 #include "resultstable.h"
@@ -18,12 +18,6 @@ namespace {
 
 // A child that has not shown its window or finished its trim by then hangs.
 constexpr int childTimeoutMs = 5 * 60 * 1000;
-
-void progress(const QString &line)
-{
-    std::printf("%s\n", qPrintable(line));
-    std::fflush(stdout);
-}
 
 } // namespace
 
@@ -96,18 +90,21 @@ void ChildBench::measureStartup(int repetitions)
                 continue;
             }
             samples.add({report.shownMs, report.cpuMs});
-            (isApp ? appPeaks : emptyPeaks).append(static_cast<double>(report.milestones.value(QStringLiteral("shown")).value(0)));
+            const qint64 peak = report.milestones.value(QStringLiteral("shown")).value(0);
+            (isApp ? appPeaks : emptyPeaks).append(static_cast<double>(peak));
         }
     }
     progress(QStringLiteral("  start-up: Kestrel %1, empty window %2")
-                 .arg(ResultsTable::durationText(app.medianWallMs()), ResultsTable::durationText(empty.medianWallMs())));
+                 .arg(ResultsTable::durationText(app.medianWallMs()),
+                      ResultsTable::durationText(empty.medianWallMs())));
     m_table.addTimes(QStringLiteral("start-up: process start to window shown"), app, empty,
                      QStringLiteral("an empty Qt main window of the same size"));
     const double appPeak = Samples::median(appPeaks);
     const double emptyPeak = Samples::median(emptyPeaks);
     m_table.addRow({QStringLiteral("peak RSS, window shown"), ResultsTable::runsText(app),
                     ResultsTable::mebibytesText(appPeak), ResultsTable::mebibytesText(emptyPeak),
-                    ResultsTable::ratioText(appPeak, emptyPeak), QStringLiteral("an empty Qt main window of the same size"),
+                    ResultsTable::ratioText(appPeak, emptyPeak),
+                    QStringLiteral("an empty Qt main window of the same size"),
                     QString(), QString(), QString()});
 }
 

@@ -2,7 +2,6 @@
 #include "exactcutbench.h"
 
 #include <cmath>
-#include <cstdio>
 #include <functional>
 
 #include <QDir>
@@ -10,6 +9,7 @@
 #include <QFile>
 #include <QTimer>
 
+#include "progress.h"
 #include "exactcutcommand.h"
 #include "exactcutrun.h"
 #include "fileprobe.h"
@@ -30,28 +30,6 @@ const QString headName = QStringLiteral("floor-head.mp4");
 const QString tailName = QStringLiteral("floor-tail.mp4");
 const QString reencodeName = QStringLiteral("reencode.mp4");
 const QString partsFolderName = QStringLiteral("exact-cut-parts");
-
-void progress(const QString &line)
-{
-    std::printf("%s\n", qPrintable(line));
-    std::fflush(stdout);
-}
-
-void add(Samples &samples, const std::optional<Cost> &cost)
-{
-    if (cost)
-        samples.add(*cost);
-    else
-        samples.addFailure();
-}
-
-std::optional<Cost> timed(const std::function<bool()> &action)
-{
-    const Stopwatch watch;
-    if (!action())
-        return std::nullopt;
-    return watch.elapsed();
-}
 
 // A trim of [start, end) as the app would run it.
 QStringList trimArguments(const FileProbe &probe, const QString &input, double start, double end, bool encode,
@@ -98,17 +76,19 @@ void ExactCutBench::measure(const BenchClip &clip, double seconds, int repetitio
     for (int i = 0; i < repetitions; ++i) {
         removeWorkFiles();
         // The floor runs the cut's own edge encodes, known once it has planned; then they take turns.
-        const auto floorRun = [&] { add(floor, timed([&] { return runFloor(clip.path, start, end, *probe); })); };
+        const auto floorRun = [&] {
+            floor.add(Stopwatch::timed([&] { return runFloor(clip.path, start, end, *probe); }));
+        };
         if (i % 2 == 1)
             floorRun();
-        add(exact, cut(clip.path, start, end));
+        exact.add(cut(clip.path, start, end));
         if (i % 2 == 0)
             floorRun();
     }
     Samples reencode;
     const QStringList reencodeArguments = trimArguments(*probe, clip.path, start, end, true, workPath(reencodeName));
     for (int i = 0; i < reencodeRepetitions; ++i)
-        add(reencode, timed([&] { return m_direct.encode(reencodeArguments); }));
+        reencode.add(Stopwatch::timed([&] { return m_direct.encode(reencodeArguments); }));
     removeWorkFiles();
 
     const QString action = QStringLiteral("exact cut, %1 s, %2 (%3 + %4 frames re-encoded, %5 copied)")
@@ -169,7 +149,9 @@ void ExactCutBench::addRow(const QString &action, const Samples &cut, const Samp
                     ResultsTable::durationText(baseline.medianWallMs()),
                     ResultsTable::ratioText(cut.medianWallMs(), baseline.medianWallMs()), baselineIs,
                     ResultsTable::durationText(cut.medianOwnCpuMs()), QStringLiteral("–"),
-                    QStringLiteral("≤ %1× baseline: %2").arg(goalRatio, 0, 'f', 2).arg(ResultsTable::goalText(met))});
+                    QStringLiteral("≤ %1× baseline: %2")
+                        .arg(goalRatio, 0, 'f', 2)
+                        .arg(ResultsTable::goalText(met))});
 }
 
 QString ExactCutBench::workPath(const QString &name) const

@@ -15,6 +15,7 @@
 #include <QFileInfo>
 #include <QThread>
 
+#include "progress.h"
 #include "benchclips.h"
 #include "benchsession.h"
 #include "childbench.h"
@@ -53,12 +54,6 @@ QString cpuModel()
             return QString::fromUtf8(line.mid(line.indexOf(':') + 1).trimmed());
     }
     return QStringLiteral("unknown CPU");
-}
-
-void print(const QString &text)
-{
-    std::printf("%s\n", qPrintable(text));
-    std::fflush(stdout);
 }
 
 QString clipList(const BenchClips &clips)
@@ -147,13 +142,13 @@ int main(int argc, char *argv[])
     const QString folder = QCoreApplication::arguments().value(1, QStringLiteral("kestrel-bench"));
     QElapsedTimer total;
     total.start();
-    print(QStringLiteral("machine: %1 cores, %2").arg(QThread::idealThreadCount()).arg(cpuModel()));
+    progress(QStringLiteral("machine: %1 cores, %2").arg(QThread::idealThreadCount()).arg(cpuModel()));
 
     const QStringList only =
         qEnvironmentVariable("KESTREL_BENCH_CLIPS").split(QLatin1Char(','), Qt::SkipEmptyParts);
     BenchClips clips(QDir(folder).filePath(QStringLiteral("clips")), only);
     if (!clips.prepare()) {
-        print(QStringLiteral("no clip to measure"));
+        progress(QStringLiteral("no clip to measure"));
         return 1;
     }
     const QString workFolder = QDir(folder).filePath(QStringLiteral("work"));
@@ -168,11 +163,11 @@ int main(int argc, char *argv[])
         children.measureMemory(clips.clip(BenchClips::Kind::FullHd));
     QDir(workFolder).removeRecursively();
 
-    print(QString());
-    print(QStringLiteral("Clips:"));
-    print(clipList(clips));
-    print(QString());
-    print(table.markdown());
-    print(QStringLiteral("whole run: %1 min").arg(static_cast<double>(total.elapsed()) / 60000.0, 0, 'f', 1));
+    progress(QString());
+    progress(QStringLiteral("Clips:"));
+    progress(clipList(clips));
+    progress(QString());
+    progress(table.markdown());
+    progress(QStringLiteral("whole run: %1 min").arg(static_cast<double>(total.elapsed()) / 60000.0, 0, 'f', 1));
     return 0;
 }

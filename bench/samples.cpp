@@ -9,6 +9,14 @@ void Samples::add(const Cost &cost)
     m_ownCpuMs.append(cost.ownCpuMs);
 }
 
+void Samples::add(const std::optional<Cost> &cost)
+{
+    if (cost)
+        add(*cost);
+    else
+        addFailure();
+}
+
 void Samples::addFailure()
 {
     ++m_failures;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <optional>
+
 #include <QList>
 
 #include "stopwatch.h"
@@ -11,6 +13,8 @@ class Samples
 public:
     void add(const Cost &cost);
     void addFailure();
+    // A cost, or a failure where there is none.
+    void add(const std::optional<Cost> &cost);
 
     int count() const;
     int failures() const;

@@ -21,3 +21,11 @@ Cost Stopwatch::elapsed() const
     cost.ownCpuMs = ResourceUsage::cpuMs(ResourceUsage::Whose::Self) - m_ownCpuAtStart;
     return cost;
 }
+
+std::optional<Cost> Stopwatch::timed(const std::function<bool()> &action)
+{
+    const Stopwatch watch;
+    if (!action())
+        return std::nullopt;
+    return watch.elapsed();
+}

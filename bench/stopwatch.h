@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <functional>
+#include <optional>
+
 #include <QElapsedTimer>
 
 // What one measured action cost: its wall time and the CPU time this
@@ -18,6 +21,9 @@ public:
 
     void restart();
     Cost elapsed() const;
+
+    // The cost of `action`, or none when it failed.
+    static std::optional<Cost> timed(const std::function<bool()> &action);
 
 private:
     QElapsedTimer m_wall;

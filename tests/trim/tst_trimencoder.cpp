@@ -475,7 +475,8 @@ private slots:
         QCOMPARE(announcedTimes(posters), (QList<double>{1.0, 8.0}));
         const QString direct = m_posters.filePath(u"direct.jpg"_s);
         QCOMPARE(QProcess::execute(QDir(MediaFactory::toolsFolder()).filePath(ToolLocator::creator),
-                                   PosterExtraction::arguments(m_clip, 8.0, direct, PosterExtraction::Accuracy::Exact)), 0);
+                                   PosterExtraction::arguments(m_clip, 8.0, direct,
+                                                               PosterExtraction::Accuracy::Exact)), 0);
         QCOMPARE(QImage(posters.shownFilePath()), QImage(direct));
         QCOMPARE(QImage(direct).height(), 480);
         QVERIFY(QFile::remove(direct));
