@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "childbench.h"
 
-
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
