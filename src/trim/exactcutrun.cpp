@@ -31,16 +31,23 @@ ExactCutRun::ExactCutRun(const ToolLocator &tools, const QString &workFolder, QO
     : TrimRun(parent)
     , m_tools(tools)
     , m_workFolder(workFolder)
-    , m_encoder(std::make_unique<EncoderRun>(tools))
 {
-    connect(m_encoder.get(), &EncoderRun::progressChanged, this, &ExactCutRun::onStepProgress);
-    connect(m_encoder.get(), &EncoderRun::finished, this, &ExactCutRun::onStepFinished);
+    for (Lane &lane : m_lanes) {
+        lane.encoder = std::make_unique<EncoderRun>(tools);
+        connect(lane.encoder.get(), &EncoderRun::progressChanged, this, [this, &lane](double percent) {
+            lane.percent = std::clamp(percent, 0.0, 100.0);
+            reportProgress();
+        });
+        connect(lane.encoder.get(), &EncoderRun::finished, this,
+                [this, &lane](Outcome outcome, const QString &details) { onStepFinished(lane, outcome, details); });
+    }
 }
 
 ExactCutRun::~ExactCutRun()
 {
-    // The encoder goes first: it stops its process before the parts it writes are removed.
-    m_encoder.reset();
+    // The encoders go first: they stop their processes before the parts they write are removed.
+    for (Lane &lane : m_lanes)
+        lane.encoder.reset();
     stopTool();
     removeEverything();
 }
@@ -58,7 +65,10 @@ void ExactCutRun::start(const Source &source, double start, double end, const QS
     m_partialPath = EncoderRun::partialPathFor(outputPath, containerSuffix(source.formatName));
     m_command.emplace(source.path, source.videoTrack);
     m_plan = {};
-    m_steps.clear();
+    for (Lane &lane : m_lanes)
+        lane.steps.clear();
+    m_join.reset();
+    m_failure.clear();
     m_framesDone = m_framesInAllSteps = 0;
     m_lastPercent = -1.0;
     m_parts = std::make_unique<QTemporaryDir>(QDir(m_workFolder).filePath(QStringLiteral("exact-cut-XXXXXX")));
@@ -74,9 +84,11 @@ void ExactCutRun::cancel()
     if (!m_active || m_cancelled)
         return;
     m_cancelled = true;
-    if (m_encoder->isRunning())
-        m_encoder->cancel();
-    else if (m_tool && m_tool->state() != QProcess::NotRunning)
+    for (Lane &lane : m_lanes) {
+        if (lane.encoder->isRunning())
+            lane.encoder->cancel();
+    }
+    if (m_tool && m_tool->state() != QProcess::NotRunning)
         m_tool->kill();
 }
 
@@ -141,9 +153,16 @@ void ExactCutRun::startSteps()
     QString details;
     if (!prepareSteps(&details))
         return complete(Outcome::Failed, details);
-    for (const Step &step : std::as_const(m_steps))
-        m_framesInAllSteps += step.frames;
-    runNextStep();
+    for (const Lane &lane : m_lanes) {
+        for (const Step &step : lane.steps)
+            m_framesInAllSteps += step.frames;
+    }
+    m_framesInAllSteps += m_join->frames;
+    bool started = false;
+    for (Lane &lane : m_lanes)
+        started = startNextStep(lane) || started;
+    if (!started)
+        settleLanes();
 }
 
 bool ExactCutRun::prepareSteps(QString *details)
@@ -152,24 +171,29 @@ bool ExactCutRun::prepareSteps(QString *details)
     const ExactCutCommand &command = *m_command;
     const auto encode = [&](Segment segment, const ExactCutPlan::Section &section, const QString &activity) {
         const QString path = workFilePath(ExactCutCommand::segmentFileName(segment));
-        if (!section.isEmpty())
-            m_steps.append({activity, command.encodeArguments(section, path), path, section.frames});
+        if (section.isEmpty())
+            return std::optional<Step>();
+        return std::optional<Step>(Step{activity, command.encodeArguments(section, path), path, section.frames});
     };
-    encode(Segment::Head, m_plan.head(), tr("re-encoding the first frames"));
+    QList<Step> &headLane = m_lanes[0].steps;
+    QList<Step> &copyLane = m_lanes[1].steps;
+    if (const auto head = encode(Segment::Head, m_plan.head(), tr("re-encoding the first frames")))
+        headLane.append(*head);
     if (const ExactCutPlan::Section &middle = m_plan.middle(); !middle.isEmpty()) {
         if (!writeList(ExactCutCommand::copyListFileName(), command.copyList(middle), details))
             return false;
         const QString path = workFilePath(ExactCutCommand::segmentFileName(Segment::Middle));
         const QString list = workFilePath(ExactCutCommand::copyListFileName());
         const QStringList arguments = command.copyArguments(middle, list, path);
-        m_steps.append({tr("copying the frames between"), arguments, path, middle.frames});
+        copyLane.append({tr("copying the frames between"), arguments, path, middle.frames});
     }
-    encode(Segment::Tail, m_plan.tail(), tr("re-encoding the last frames"));
+    if (const auto tail = encode(Segment::Tail, m_plan.tail(), tr("re-encoding the last frames")))
+        copyLane.append(*tail);
     if (!writeList(ExactCutCommand::joinListFileName(), ExactCutCommand::joinList(m_plan), details))
         return false;
     const QString joinList = workFilePath(ExactCutCommand::joinListFileName());
-    m_steps.append({tr("joining the parts"), command.joinArguments(m_plan, joinList, m_partialPath), m_partialPath,
-                    m_plan.frameCount()});
+    m_join = Step{tr("joining the parts"), command.joinArguments(m_plan, joinList, m_partialPath), m_partialPath,
+                  m_plan.frameCount()};
     return true;
 }
 
@@ -184,22 +208,25 @@ bool ExactCutRun::writeList(const QString &fileName, const QString &list, QStrin
     return false;
 }
 
-void ExactCutRun::runNextStep()
+bool ExactCutRun::startNextStep(Lane &lane)
 {
-    if (m_steps.isEmpty()) {
-        return runTool(ToolLocator::sniffer, ExactCutCommand::packetCountArguments(m_partialPath),
-                       &ExactCutRun::checkFrameCount);
-    }
-    m_step = m_steps.takeFirst();
-    DiagnosticLog::print(ToolLocator::creator + QLatin1Char(' ') + TrimCommand::diagnosticLine(m_step.arguments));
-    m_encoder->start(m_step.arguments, m_step.path, m_step.path, m_step.frames * m_command->frameDuration());
+    if (lane.steps.isEmpty())
+        return false;
+    lane.step = lane.steps.takeFirst();
+    lane.percent = 0.0;
+    DiagnosticLog::print(ToolLocator::creator + QLatin1Char(' ') + TrimCommand::diagnosticLine(lane.step.arguments));
+    lane.encoder->start(lane.step.arguments, lane.step.path, lane.step.path,
+                        lane.step.frames * m_command->frameDuration());
+    return true;
 }
 
-void ExactCutRun::onStepProgress(double percent)
+void ExactCutRun::reportProgress()
 {
     if (m_framesInAllSteps <= 0)
         return;
-    const double done = m_framesDone + m_step.frames * std::clamp(percent, 0.0, 100.0) / 100.0;
+    double done = m_framesDone;
+    for (const Lane &lane : m_lanes)
+        done += lane.step.frames * lane.percent / 100.0;
     const double overall = 100.0 * done / m_framesInAllSteps;
     if (overall <= m_lastPercent)
         return;
@@ -207,18 +234,46 @@ void ExactCutRun::onStepProgress(double percent)
     emit progressChanged(overall);
 }
 
-void ExactCutRun::onStepFinished(TrimRun::Outcome outcome, const QString &details)
+void ExactCutRun::onStepFinished(Lane &lane, TrimRun::Outcome outcome, const QString &details)
 {
-    if (m_cancelled || outcome == Outcome::Cancelled)
-        return complete(Outcome::Cancelled, {});
-    if (outcome == Outcome::Failed)
-        return complete(Outcome::Failed, tr("The exact cut failed while %1: %2").arg(m_step.activity, details));
-    m_framesDone += m_step.frames;
-    onStepProgress(0.0);
-    // A receiver of the progress may have cancelled between two steps.
+    if (outcome == Outcome::Succeeded) {
+        m_framesDone += lane.step.frames;
+        lane.step = {};
+        lane.percent = 0.0;
+        reportProgress();
+        // A receiver of the progress may have cancelled between two steps.
+        if (!m_cancelled && m_failure.isEmpty() && startNextStep(lane))
+            return;
+    } else if (outcome == Outcome::Failed && !m_cancelled && m_failure.isEmpty()) {
+        m_failure = tr("The exact cut failed while %1: %2").arg(lane.step.activity, details);
+        for (Lane &other : m_lanes) {
+            if (other.encoder->isRunning())
+                other.encoder->cancel();
+        }
+    }
+    settleLanes();
+}
+
+// Once no lane runs: the end of a stopped cut, the join, or the count of its frames.
+void ExactCutRun::settleLanes()
+{
+    if (isAnyLaneRunning() || !m_active)
+        return;
     if (m_cancelled)
         return complete(Outcome::Cancelled, {});
-    runNextStep();
+    if (!m_failure.isEmpty())
+        return complete(Outcome::Failed, m_failure);
+    if (m_join) {
+        m_lanes[0].steps.append(*std::exchange(m_join, std::nullopt));
+        startNextStep(m_lanes[0]);
+        return;
+    }
+    runTool(ToolLocator::sniffer, ExactCutCommand::packetCountArguments(m_partialPath), &ExactCutRun::checkFrameCount);
+}
+
+bool ExactCutRun::isAnyLaneRunning() const
+{
+    return std::any_of(m_lanes.cbegin(), m_lanes.cend(), [](const Lane &lane) { return lane.encoder->isRunning(); });
 }
 
 void ExactCutRun::checkFrameCount(const QByteArray &output)
@@ -253,7 +308,9 @@ void ExactCutRun::complete(TrimRun::Outcome outcome, const QString &details)
         outcome = Outcome::Cancelled;
     if (outcome != Outcome::Succeeded)
         QFile::remove(m_partialPath);
-    m_steps.clear();
+    for (Lane &lane : m_lanes)
+        lane.steps.clear();
+    m_join.reset();
     m_parts.reset();
     emit finished(outcome, outcome == Outcome::Cancelled ? QString() : details);
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <array>
 #include <memory>
 #include <optional>
 
@@ -69,6 +70,17 @@ private:
         QString path;
         qsizetype frames = 0;
     };
+    // The head is encoded on one lane while the other copies the middle and
+    // encodes the tail: an encode waits on the processor and a copy on the
+    // disk, and a short encode mostly on its own start. The join follows once
+    // both lanes are done.
+    struct Lane
+    {
+        std::unique_ptr<EncoderRun> encoder;
+        QList<Step> steps;
+        Step step; // the one running
+        double percent = 0.0;
+    };
     using OutputHandler = void (ExactCutRun::*)(const QByteArray &output);
 
     void runTool(const QString &tool, const QStringList &arguments, OutputHandler handler);
@@ -78,9 +90,11 @@ private:
     void startSteps();
     bool prepareSteps(QString *details);
     bool writeList(const QString &fileName, const QString &list, QString *details) const;
-    void runNextStep();
-    void onStepProgress(double percent);
-    void onStepFinished(TrimRun::Outcome outcome, const QString &details);
+    bool startNextStep(Lane &lane);
+    void reportProgress();
+    void onStepFinished(Lane &lane, TrimRun::Outcome outcome, const QString &details);
+    void settleLanes();
+    bool isAnyLaneRunning() const;
     void checkFrameCount(const QByteArray &output);
     void failLater(const QString &details);
     void complete(TrimRun::Outcome outcome, const QString &details);
@@ -90,13 +104,14 @@ private:
 
     const ToolLocator m_tools;
     const QString m_workFolder;
-    std::unique_ptr<EncoderRun> m_encoder;
+    std::array<Lane, 2> m_lanes;
+    std::optional<Step> m_join;
+    // The first step's failure, reported once no lane runs any more.
+    QString m_failure;
     QProcess *m_tool = nullptr;
     std::unique_ptr<QTemporaryDir> m_parts;
     std::optional<ExactCutCommand> m_command;
     ExactCutPlan m_plan;
-    QList<Step> m_steps;
-    Step m_step;
     QString m_outputPath;
     QString m_partialPath;
     double m_start = 0.0;

@@ -356,6 +356,7 @@ private slots:
         QTest::addColumn<QString>("details");
         QTest::newRow("no encoder for the edges") << u"encoder-without-x264"_s << u"needs the encoder libx264"_s;
         QTest::newRow("frames lost") << u"cut-short"_s << u"1 video frames where 2 were selected"_s;
+        QTest::newRow("an encode fails") << u"cut-failing"_s << u"while re-encoding the first frames: No space"_s;
     }
 
     // The fake prober lists three frames; the selection holds the last two, so they are re-encoded.
