@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -22,9 +23,14 @@ using Outcome = TrimRun::Outcome;
 
 } // namespace
 
+// The prober names MP4, MOV and M4V by one family that also holds 3GP, M4A and Motion JPEG 2000; only the
+// name tells those apart.
 bool ExactCutRun::supports(const Source &source)
 {
-    return ExactCutCommand::supports(source.formatName, source.videoTrack.value(u"codec_name").toString());
+    static const QStringList otherMembers{QStringLiteral("3gp"), QStringLiteral("3g2"), QStringLiteral("m4a"),
+                                         QStringLiteral("mj2")};
+    return ExactCutCommand::supports(source.formatName, source.videoTrack.value(u"codec_name").toString())
+        && !otherMembers.contains(QFileInfo(source.path).suffix().toLower());
 }
 
 ExactCutRun::ExactCutRun(const ToolLocator &tools, const QString &workFolder, QObject *parent)

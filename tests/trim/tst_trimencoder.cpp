@@ -348,6 +348,7 @@ private slots:
         QVERIFY(ExactCutCommand::supports(u"matroska,webm"_s, u"hevc"_s));
         QVERIFY(!ExactCutCommand::supports(u"matroska,webm"_s, u"vp9"_s));
         QVERIFY(!ExactCutCommand::supports(u"avi"_s, u"h264"_s));
+        QVERIFY(!ExactCutRun::supports({u"phone.3GP"_s, u"mov,mp4,m4a,3gp,3g2,mj2"_s, {{u"codec_name"_s, u"h264"_s}}}));
     }
 
     void exactCutFailure_data()
