@@ -191,14 +191,14 @@ void BenchSession::moveSelectionAway()
     waitForPosters();
 }
 
-bool BenchSession::measureOpen(const BenchClip &clip, int repetitions)
+void BenchSession::measureOpen(const BenchClip &clip, int repetitions)
 {
     progress(QStringLiteral("open: %1").arg(clip.label));
     // The first, untimed open warms the page cache and tells the times of
     // the centred selection's ends, where the app extracts its posters; the
     // knob set last is the one whose frame stays in view.
     if (!open(clip))
-        return false;
+        return;
     const double shownTime = knobSeconds();
     const double otherTime = m_slider->currentSliderDragging() == DraggedSlider::start
         ? m_slider->end() * duration()
@@ -235,7 +235,6 @@ bool BenchSession::measureOpen(const BenchClip &clip, int repetitions)
                            stalls);
     m_table.addTimes(action + QStringLiteral(", against both posters"), app, probeAndBoth,
                      QStringLiteral("ffprobe + 2 poster extractions, both ends"));
-    return true;
 }
 
 // Keyframes -----------------------------------------------------------------

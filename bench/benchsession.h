@@ -41,7 +41,7 @@ public:
     // Opening through to the exact poster shown, against the prober and one
     // extraction of that frame run directly, and against the prober and the
     // extractions of both ends' frames.
-    bool measureOpen(const BenchClip &clip, int repetitions);
+    void measureOpen(const BenchClip &clip, int repetitions);
     // One nudge at the start, the middle and the end of the clip through to
     // the exact poster shown, against one extraction of that frame.
     void measureNudges(const BenchClip &clip, int repetitions);

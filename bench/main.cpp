@@ -83,21 +83,13 @@ void measureInProcess(const BenchClips &clips, const QString &workFolder, Result
     BenchSession session(workFolder, table);
     const QList<BenchClips::Kind> kinds{BenchClips::Kind::FullHd, BenchClips::Kind::HdSurround,
                                         BenchClips::Kind::UltraHdHevc, BenchClips::Kind::FullHdSparseKeyframes};
-    for (const BenchClips::Kind kind : kinds) {
-        if (isMade(clips.clip(kind)))
-            session.measureOpen(clips.clip(kind), repetitionsFor(kind));
-    }
-    for (const BenchClips::Kind kind : kinds) {
-        if (isMade(clips.clip(kind)))
-            session.measureNudges(clips.clip(kind), repetitionsFor(kind));
-    }
-    for (const BenchClips::Kind kind : kinds) {
-        if (isMade(clips.clip(kind)))
-            session.measureDrag(clips.clip(kind), repetitionsFor(kind));
-    }
-    for (const BenchClips::Kind kind : kinds) {
-        if (isMade(clips.clip(kind)))
-            session.measureKeyframeIndex(clips.clip(kind), repetitionsFor(kind));
+    // One kind of action on every clip before the next kind.
+    for (const auto measure : {&BenchSession::measureOpen, &BenchSession::measureNudges, &BenchSession::measureDrag,
+                               &BenchSession::measureKeyframeIndex}) {
+        for (const BenchClips::Kind kind : kinds) {
+            if (isMade(clips.clip(kind)))
+                (session.*measure)(clips.clip(kind), repetitionsFor(kind));
+        }
     }
     const BenchClip fullHd = clips.clip(BenchClips::Kind::FullHd);
     const BenchClip surround = clips.clip(BenchClips::Kind::HdSurround);
