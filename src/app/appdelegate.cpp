@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QIcon>
 #include <QImage>
+#include <QJsonObject>
 #include <QKeySequence>
 #include <QLabel>
 #include <QMainWindow>
@@ -652,15 +653,9 @@ bool AppDelegate::isCuttingExactly() const
 
 ExactCutRun::Source AppDelegate::exactCutSource() const
 {
-    ExactCutRun::Source source{m_globalFP->fileFullPath().value_or(QString()), m_globalFP->formatName(), {},
-                               m_globalFP->startTime()};
-    for (const QVariantMap &track : m_globalFP->tracksInfo()) {
-        if (track.value(FileProbe::trackTypeKey).toString() == videoTrack) {
-            source.videoTrack = track.value(FileProbe::trackDictionaryKey).toJsonObject();
-            break;
-        }
-    }
-    return source;
+    return {m_globalFP->fileFullPath().value_or(QString()), m_globalFP->formatName(),
+            m_globalFP->trackDictionaries(videoTrack).value(0).dictionaryObject().value_or(QJsonObject()),
+            m_globalFP->startTime()};
 }
 
 // Offered only where it can work, and the tooltip says why it is not.
