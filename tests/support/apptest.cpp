@@ -40,14 +40,14 @@ bool AppHarness::waitForPosters() const
 
 bool AppHarness::startTrim(const QString &output)
 {
-    const QList<TrimRun *> before = m_app->findChildren<TrimRun *>(Qt::FindDirectChildrenOnly);
+    const QList<TrimRun *> before = trimRuns();
     m_app->savePanelFinished(output);
     return recordNewRun(before);
 }
 
 bool AppHarness::startTrimThroughDialog(const QString &typed, QString *proposed)
 {
-    const QList<TrimRun *> before = m_app->findChildren<TrimRun *>(Qt::FindDirectChildrenOnly);
+    const QList<TrimRun *> before = trimRuns();
     find<QAction>(QStringLiteral("trimVideoBTN"))->trigger();
     auto *dialog = m_app->window()->findChild<QFileDialog *>();
     if (!dialog || dialog->windowModality() != Qt::WindowModal)
@@ -59,10 +59,16 @@ bool AppHarness::startTrimThroughDialog(const QString &typed, QString *proposed)
     return recordNewRun(before);
 }
 
+// The app's own runs: an exact cut holds encoder runs of its own.
+QList<TrimRun *> AppHarness::trimRuns() const
+{
+    return m_app->findChildren<TrimRun *>(Qt::FindDirectChildrenOnly);
+}
+
 // An ended run may still await its deletion beside the new one.
 bool AppHarness::recordNewRun(const QList<TrimRun *> &before)
 {
-    const QList<TrimRun *> runs = m_app->findChildren<TrimRun *>(Qt::FindDirectChildrenOnly);
+    const QList<TrimRun *> runs = trimRuns();
     if (runs.isEmpty() || before.contains(runs.last()))
         return false;
     const auto *encoder = qobject_cast<EncoderRun *>(runs.last());
@@ -74,7 +80,7 @@ bool AppHarness::startAndAwaitProgress(const QString &output)
 {
     if (!startTrim(output))
         return false;
-    QSignalSpy progress(m_app->findChildren<TrimRun *>(Qt::FindDirectChildrenOnly).last(), &TrimRun::progressChanged);
+    QSignalSpy progress(trimRuns().last(), &TrimRun::progressChanged);
     return progress.wait(120000) && m_app->isTrimming();
 }
 

@@ -77,6 +77,7 @@ public:
     void clearRecords() { m_alerts.clear(), m_ends.clear(); }
 
 private:
+    QList<TrimRun *> trimRuns() const;
     bool recordNewRun(const QList<TrimRun *> &before);
 
     // The app's diagnostics stay off the test's output unless a test captures them.
