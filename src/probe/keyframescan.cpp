@@ -56,7 +56,7 @@ void KeyframeScan::run(const QList<Stretch> &read)
     if (program.isEmpty())
         return;
     m_reading = read;
-    m_building = PacketList::parse({}, read);
+    m_building = PacketList(read);
     m_unfinishedLine.clear();
     m_process = new QProcess(this);
     m_process->setProgram(program);

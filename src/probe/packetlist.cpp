@@ -28,8 +28,7 @@ std::optional<Packet> parseLine(QByteArrayView line)
 
 PacketList PacketList::parse(QByteArrayView listing, const QList<Stretch> &read)
 {
-    PacketList list;
-    list.m_read = read;
+    PacketList list(read);
     list.append(listing);
     return list;
 }

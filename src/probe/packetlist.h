@@ -29,7 +29,8 @@ struct Stretch
 class PacketList
 {
 public:
-    PacketList() = default;
+    // An empty list of the whole track, or of the `read` stretches only.
+    explicit PacketList(const QList<Stretch> &read = {}) : m_read(read) {}
     // With `read` stretches the listing holds only those (the prober's
     // -read_intervals), and lookups answer only inside them; without, it is
     // the whole track.
