@@ -85,9 +85,6 @@ AppDelegate::AppDelegate(const QString &resourceFolder, const QString &temporary
     : QObject(parent)
     , m_tools(resourceFolder)
     , m_temporaryDirectory(temporaryBaseFolder)
-    , m_posterFrameFilePath(m_temporaryDirectory.isValid()
-                                ? m_temporaryDirectory.path() + QStringLiteral("Poster/out.jpg")
-                                : QString())
     , m_window(std::make_unique<QMainWindow>())
     , m_ui(std::make_unique<Ui::MainWindow>())
 {
@@ -120,7 +117,8 @@ AppDelegate::AppDelegate(const QString &resourceFolder, const QString &temporary
     QSizePolicy captionPolicy = posterCaptionLabel->sizePolicy();
     captionPolicy.setRetainSizeWhenHidden(true);
     posterCaptionLabel->setSizePolicy(captionPolicy);
-    m_posters = new PosterExtraction(m_tools, QFileInfo(m_posterFrameFilePath).path(), this);
+    // The poster folder is made with the temporary one, once a file is opened.
+    m_posters = new PosterExtraction(m_tools, QString(), this);
     m_keyframes = new KeyframeGuide(m_tools, {myRangeSlider, m_ui->copyStartLabel,
                                               m_ui->startAtPreviousKeyframeAction, m_ui->startAtNextKeyframeAction},
                                     this);
@@ -294,8 +292,18 @@ void AppDelegate::enableEditingControls()
     presetDurationPOPUP->setEnabled(true);
     setNudgeButtonsEnabled(true);
     clearTemporaryDirectory();
-    if (m_temporaryDirectory.isValid())
-        QDir(m_temporaryDirectory.path()).mkdir(QStringLiteral("Poster"));
+    const QString posterFile = posterFrameFilePath();
+    if (posterFile.isEmpty())
+        return;
+    const QString posterFolder = QFileInfo(posterFile).path();
+    QDir().mkdir(posterFolder);
+    m_posters->setFolder(posterFolder);
+}
+
+QString AppDelegate::posterFrameFilePath() const
+{
+    return m_temporaryDirectory.isValid() ? m_temporaryDirectory.path() + QStringLiteral("Poster/out.jpg")
+                                          : QString();
 }
 
 void AppDelegate::clearTemporaryDirectory()
@@ -506,7 +514,7 @@ void AppDelegate::updateTimeFields()
 // The frame at the knob that moved last, extracted in the background.
 void AppDelegate::requestPosterFrame(PosterExtraction::Accuracy accuracy)
 {
-    if (!m_globalFP || m_posterFrameFilePath.isEmpty())
+    if (!m_globalFP || posterFrameFilePath().isEmpty())
         return;
     const bool start = myRangeSlider->currentSliderDragging() == DraggedSlider::start;
     m_posters->request(m_globalFP->fileFullPath().value_or(QString()), start ? startSeconds() : endSeconds(),
@@ -517,7 +525,7 @@ void AppDelegate::showPosterFrame(PosterExtraction::Accuracy accuracy, bool show
 {
     if (!shown)
         return;
-    posterView->setImage(QImage(m_posterFrameFilePath));
+    posterView->setImage(QImage(posterFrameFilePath()));
     const bool nearest = accuracy == PosterExtraction::Accuracy::Keyframe;
     posterCaptionLabel->setVisible(nearest);
     posterView->setAccessibleDescription(nearest ? posterCaptionLabel->text() : QString());

@@ -65,7 +65,7 @@ public:
     std::optional<bool> isProcessCancelledByUser() const { return m_isProcessCancelledByUser; }
     double fps() const { return m_fps; }
     QString temporaryDirectoryPath() const { return m_temporaryDirectory.path(); }
-    QString posterFrameFilePath() const { return m_posterFrameFilePath; }
+    QString posterFrameFilePath() const;
     bool isTrimming() const;
 
     // Opening and selection.
@@ -159,7 +159,6 @@ private:
 
     const ToolLocator m_tools;
     TemporaryDirectory m_temporaryDirectory;
-    const QString m_posterFrameFilePath;
 
     std::unique_ptr<QMainWindow> m_window;
     std::unique_ptr<Ui::MainWindow> m_ui;

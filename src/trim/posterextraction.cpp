@@ -74,6 +74,11 @@ QStringList PosterExtraction::arguments(const QString &inputPath, double seconds
         + scaled + QStringList{QStringLiteral("-fps_mode"), QStringLiteral("passthrough")} + oneFrame;
 }
 
+void PosterExtraction::setFolder(const QString &posterFolder)
+{
+    m_folder = posterFolder;
+}
+
 QString PosterExtraction::shownFilePath() const
 {
     return QDir(m_folder).filePath(QStringLiteral("out.jpg"));

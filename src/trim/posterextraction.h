@@ -36,6 +36,9 @@ public:
     static constexpr qsizetype cacheSize = 64;
 
     PosterExtraction(const ToolLocator &tools, const QString &posterFolder, QObject *parent = nullptr);
+    // For an owner whose folder is made only when a file is opened: nothing
+    // may be requested before it is set.
+    void setFolder(const QString &posterFolder);
     // Kills what still runs and waits for it: no child outlives the owner.
     ~PosterExtraction() override;
 
@@ -74,7 +77,7 @@ private:
     static qint64 cacheKey(double seconds);
 
     const ToolLocator m_tools;
-    const QString m_folder;
+    QString m_folder;
     QProcess *m_process = nullptr;
     Job m_running;
     std::optional<Job> m_waiting;

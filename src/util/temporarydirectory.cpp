@@ -69,10 +69,6 @@ QString TemporaryDirectory::defaultBaseFolder()
 TemporaryDirectory::TemporaryDirectory(const QString &baseFolder)
     : m_baseFolder(QDir::cleanPath(baseFolder))
 {
-    if (!prepareBaseFolder(m_baseFolder))
-        return;
-    sweepLeftovers();
-    createInstanceFolder();
 }
 
 TemporaryDirectory::~TemporaryDirectory()
@@ -80,8 +76,26 @@ TemporaryDirectory::~TemporaryDirectory()
     release();
 }
 
+void TemporaryDirectory::makeOnFirstUse() const
+{
+    if (m_made)
+        return;
+    m_made = true;
+    if (!prepareBaseFolder(m_baseFolder))
+        return;
+    sweepLeftovers();
+    createInstanceFolder();
+}
+
+bool TemporaryDirectory::isValid() const
+{
+    makeOnFirstUse();
+    return !m_path.isEmpty();
+}
+
 QString TemporaryDirectory::path() const
 {
+    makeOnFirstUse();
     return m_path.isEmpty() ? QString() : m_path + QLatin1Char('/');
 }
 
@@ -94,6 +108,8 @@ void TemporaryDirectory::clear() const
 
 void TemporaryDirectory::release()
 {
+    // A folder released before it was ever made must not be made later.
+    m_made = true;
     if (!m_path.isEmpty())
         removeFolder(m_path);
     m_path.clear();
@@ -138,7 +154,7 @@ void TemporaryDirectory::sweepLeftovers() const
     }
 }
 
-void TemporaryDirectory::createInstanceFolder()
+void TemporaryDirectory::createInstanceFolder() const
 {
     const QDir base(m_baseFolder);
     for (int attempt = 0; attempt < 16; ++attempt) {

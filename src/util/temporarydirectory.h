@@ -11,7 +11,8 @@ class QLockFile;
 // so each running instance gets its own folder (mode 0700) inside a base
 // folder that belongs to this user and this app alone. A lock file beside
 // the folder marks it as in use; folders of instances that are no longer
-// running are swept away when a new instance starts.
+// running are swept away when a new instance makes its own. That happens on
+// first use, not on construction, so that it never delays the window.
 class TemporaryDirectory
 {
 public:
@@ -24,14 +25,14 @@ public:
     TemporaryDirectory(const TemporaryDirectory &) = delete;
     TemporaryDirectory &operator=(const TemporaryDirectory &) = delete;
 
-    bool isValid() const { return !m_path.isEmpty(); }
-
+    // Both make the folder when it has not been made yet.
+    bool isValid() const;
     // The instance folder, ending in a separator so names can be appended;
     // empty when no private folder could be made.
     QString path() const;
 
     // Removes everything inside the folder; links are removed, never
-    // followed, and the folder itself stays.
+    // followed, and the folder itself stays. A folder never made stays unmade.
     void clear() const;
 
     // Removes the whole instance folder and releases its lock.
@@ -39,10 +40,13 @@ public:
 
 private:
     static bool prepareBaseFolder(const QString &baseFolder);
+    void makeOnFirstUse() const;
     void sweepLeftovers() const;
-    void createInstanceFolder();
+    void createInstanceFolder() const;
 
     const QString m_baseFolder;
-    QString m_path;
-    std::unique_ptr<QLockFile> m_lock;
+    // Made on first use, which may come through a const accessor.
+    mutable bool m_made = false;
+    mutable QString m_path;
+    mutable std::unique_ptr<QLockFile> m_lock;
 };

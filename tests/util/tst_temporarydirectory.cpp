@@ -38,6 +38,7 @@ private slots:
         const QDir folder(base);
         {
             const TemporaryDirectory running(base);
+            QVERIFY(!QFileInfo::exists(base)); // nothing is made before the first use
             QVERIFY(running.path().startsWith(base + QLatin1Char('/')) && running.path().endsWith(QLatin1Char('/')));
             QVERIFY(isPrivate(base) && isPrivate(running.path()));
             QVERIFY(write(running.path() + QStringLiteral("mine")));
