@@ -52,6 +52,7 @@ private:
     void acceptOrIgnore(QDragMoveEvent *event) const;
     void paintImage(QPainter &painter) const;
     void paintPlaceholder(QPainter &painter) const;
+    void paintDashedFrame(QPainter &painter, const QRectF &frame) const;
 
     QImage m_image;
     QString m_placeholderText;
