@@ -12,7 +12,8 @@ class ResultsTable;
 
 // Start-up time and peak memory, measured on fresh child processes (the
 // benchmark program in its child mode): the app's controller and window
-// beside an empty Qt main window, and the app opening and trimming a clip.
+// beside two baseline windows (an empty one, one with a line of text), and
+// the app opening and trimming a clip.
 class ChildBench
 {
 public:

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QTimer>
@@ -47,18 +48,20 @@ int ChildMode::run(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("kestrel"));
     QApplication::setApplicationDisplayName(QStringLiteral("Kestrel"));
     const QStringList arguments = QCoreApplication::arguments().mid(2);
-    if (arguments.value(0) == emptyWindow)
-        return runEmptyWindow();
+    if (arguments.value(0) == emptyWindow || arguments.value(0) == textWindow)
+        return runBaselineWindow(arguments.value(0) == textWindow);
     if (arguments.value(0) == appWindow && arguments.size() >= 2)
         return runApp(arguments.at(1), arguments.value(2), arguments.value(3));
     std::fprintf(stderr, "kestrel_bench: unknown child mode\n");
     return 2;
 }
 
-int ChildMode::runEmptyWindow()
+int ChildMode::runBaselineWindow(bool withText)
 {
     QMainWindow window;
     window.resize(windowWidth, windowHeight);
+    if (withText)
+        window.setCentralWidget(new QLabel(QStringLiteral("Drop a video here"), &window));
     const FirstPaintWatcher watcher(&window, [] {
         printMilestone(QStringLiteral("shown"));
         QCoreApplication::quit();
@@ -70,6 +73,7 @@ int ChildMode::runEmptyWindow()
 int ChildMode::runApp(const QString &workFolder, const QString &clip, const QString &output)
 {
     const DiagnosticLog::Capture quiet;
+    AppDelegate::prepareApplication();
     AppDelegate delegate(MediaFactory::toolsFolder(), QDir(workFolder).filePath(QStringLiteral("tmp-child")));
     bool trimmed = false;
     QObject::connect(&delegate, &AppDelegate::alertShown, &delegate, [](QMessageBox *alert) {

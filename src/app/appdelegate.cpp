@@ -80,6 +80,14 @@ const QStringList AppDelegate::presetDurationTitles = {
     QStringLiteral("5 min"),  QStringLiteral("10 min"), QStringLiteral("15 min"),
     QStringLiteral("30 min"), QStringLiteral("45 min"), QStringLiteral("1 hr")};
 
+void AppDelegate::prepareApplication()
+{
+    QApplication::setApplicationDisplayName(tr("Kestrel"));
+    QApplication::setDesktopFileName(QStringLiteral(KESTREL_APP_ID));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(KESTREL_APP_ID),
+                                                 QIcon(QStringLiteral(":/icons/kestrel.svg"))));
+}
+
 AppDelegate::AppDelegate(const QString &resourceFolder, const QString &temporaryBaseFolder,
                          QObject *parent)
     : QObject(parent)

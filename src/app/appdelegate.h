@@ -51,6 +51,10 @@ public:
     static const QList<double> presetSecondsDurationArray;
     static const QStringList presetDurationTitles;
 
+    // What a launch sets for the whole application before the window is
+    // made: the name in titles, the desktop entry and the icon.
+    static void prepareApplication();
+
     explicit AppDelegate(const QString &resourceFolder,
                          const QString &temporaryBaseFolder = TemporaryDirectory::defaultBaseFolder(),
                          QObject *parent = nullptr);

@@ -48,10 +48,7 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "kestrel: %s\n", qPrintable(commandLine.text));
         return 2;
     }
-    QApplication::setApplicationDisplayName(QCoreApplication::translate("main", "Kestrel"));
-    QApplication::setDesktopFileName(QStringLiteral(KESTREL_APP_ID));
-    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(KESTREL_APP_ID),
-                                                 QIcon(QStringLiteral(":/icons/kestrel.svg"))));
+    AppDelegate::prepareApplication();
 
     AppDelegate delegate(ToolLocator::defaultResourceFolder());
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::applicationWillTerminate);
