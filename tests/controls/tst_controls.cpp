@@ -263,7 +263,18 @@ private slots:
         QCOMPARE(shot.pixelColor(98, 50), shot.pixelColor(202, 50));
         QVERIFY(shot.pixelColor(98, 50).value() < 96 && shot.pixelColor(98, 50).hsvSaturation() == 0);
         view.setImage(QImage());
-        QVERIFY(view.grab().toImage().pixelColor(102, 2) != QColor(Qt::blue));
+        // Without one: a frame 12 px in, dashed between the corners and alike from both ends.
+        const QImage placeholder = view.grab().toImage();
+        const QRgb line = view.palette().color(QPalette::Mid).rgb();
+        int dashStarts = 0;
+        for (int x = 1; x < placeholder.width(); ++x) {
+            const bool inked = placeholder.pixel(x, 12) == line;
+            // Between the two corners, which are 10 px round.
+            dashStarts += x > 22 && x < 278 && inked && placeholder.pixel(x - 1, 12) != line;
+            QCOMPARE(inked, placeholder.pixel(placeholder.width() - 1 - x, 12) == line);
+        }
+        QCOMPARE(dashStarts, 21);
+        QVERIFY(placeholder.pixelColor(102, 2) != QColor(Qt::blue));
     }
 };
 
