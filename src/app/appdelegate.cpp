@@ -64,9 +64,12 @@ bool isSingleFrame(const FileProbe &probe)
     });
 }
 
-QIcon themeIcon(const QString &name)
+// The app's own drawings, not the icon theme's: the first lookup in a theme
+// parses its index, which on an X11 desktop held the window back by several
+// milliseconds, and a theme with only some of the three made a mixed toolbar.
+QIcon bundledIcon(const QString &name)
 {
-    return QIcon::fromTheme(name, QIcon(QStringLiteral(":/icons/icons/%1.svg").arg(name)));
+    return QIcon(QStringLiteral(":/icons/icons/%1.svg").arg(name));
 }
 
 } // namespace
@@ -84,8 +87,8 @@ void AppDelegate::prepareApplication()
 {
     QApplication::setApplicationDisplayName(tr("Kestrel"));
     QApplication::setDesktopFileName(QStringLiteral(KESTREL_APP_ID));
-    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(KESTREL_APP_ID),
-                                                 QIcon(QStringLiteral(":/icons/kestrel.svg"))));
+    // The same drawing the desktop entry names, without asking the icon theme.
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/kestrel.svg")));
 }
 
 AppDelegate::AppDelegate(const QString &resourceFolder, const QString &temporaryBaseFolder,
@@ -140,9 +143,9 @@ AppDelegate::AppDelegate(const QString &resourceFolder, const QString &temporary
     const QKeySequence quit(QKeySequence::Quit);
     m_ui->quitMenuBTN->setShortcut(quit.isEmpty() ? QKeySequence(Qt::CTRL | Qt::Key_Q) : quit);
     m_ui->helpBTN->setShortcut(QKeySequence::HelpContents);
-    m_ui->openToolBarBTN->setIcon(themeIcon(QStringLiteral("document-open")));
-    m_ui->trimVideoBTN->setIcon(themeIcon(QStringLiteral("edit-cut")));
-    m_ui->helpBTN->setIcon(themeIcon(QStringLiteral("help-about")));
+    m_ui->openToolBarBTN->setIcon(bundledIcon(QStringLiteral("document-open")));
+    m_ui->trimVideoBTN->setIcon(bundledIcon(QStringLiteral("edit-cut")));
+    m_ui->helpBTN->setIcon(bundledIcon(QStringLiteral("help-about")));
     posterView->setPlaceholderText(tr("Drop a video here, or choose File \u2192 Open\u2026"));
 
     m_window->installEventFilter(this);

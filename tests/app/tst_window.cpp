@@ -118,6 +118,8 @@ private slots:
         AppHarness harness;
         QCOMPARE(editingEnabled(harness), std::optional<bool>(false));
         QVERIFY(harness.find<QAction>(u"openToolBarBTN"_s)->isEnabled() && harness.app().fps() == 24.0);
+        for (const QString &name : {u"openToolBarBTN"_s, u"trimVideoBTN"_s, u"helpBTN"_s})
+            QVERIFY(!harness.find<QAction>(name)->icon().pixmap(24).isNull());
 
         harness.find<QAction>(u"helpBTN"_s)->trigger();
         QCOMPARE(harness.lastAlert()->text(), u"Questions?"_s);
