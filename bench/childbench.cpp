@@ -26,10 +26,15 @@ ChildBench::ChildBench(const QString &workFolder, ResultsTable &table)
 {
 }
 
-ChildBench::Report ChildBench::run(const QStringList &arguments)
+ChildBench::Report ChildBench::run(const QStringList &arguments, const QString &platform)
 {
     Report report;
     QProcess child;
+    if (!platform.isEmpty()) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
+        child.setProcessEnvironment(environment);
+    }
     child.setProgram(QCoreApplication::applicationFilePath());
     child.setArguments(QStringList{ChildMode::flag} + arguments);
     child.setStandardInputFile(QProcess::nullDevice());
@@ -73,7 +78,16 @@ void ChildBench::readMilestones(const QByteArray &line, Report &report)
 
 void ChildBench::measureStartup(int repetitions)
 {
-    progress(QStringLiteral("start-up: %1 fresh processes each").arg(repetitions));
+    measureStartupOn(QStringLiteral("offscreen"), QStringLiteral("start-up: process start to window shown"),
+                     repetitions);
+    // Offscreen has no display server and no icon theme, which a desktop has.
+    if (qEnvironmentVariableIsSet("DISPLAY"))
+        measureStartupOn(QStringLiteral("xcb"), QStringLiteral("start-up on an X server"), repetitions);
+}
+
+void ChildBench::measureStartupOn(const QString &platform, const QString &action, int repetitions)
+{
+    progress(QStringLiteral("%1 (%2): %3 fresh processes each").arg(action, platform).arg(repetitions));
     // The app first, then two baselines: a window that draws nothing, and one
     // that draws a line of text, which is the least any window with words
     // pays (loading the font system and drawing its first glyphs).
@@ -85,7 +99,7 @@ void ChildBench::measureStartup(int repetitions)
         // Each round starts with another kind, so none always runs first.
         for (qsizetype k = 0; k < kinds.size(); ++k) {
             const qsizetype kind = (i + k) % kinds.size();
-            const Report report = run(kinds.at(kind));
+            const Report report = run(kinds.at(kind), platform);
             if (!report.succeeded || report.shownMs < 0) {
                 times[kind].addFailure();
                 continue;
@@ -94,14 +108,16 @@ void ChildBench::measureStartup(int repetitions)
             peaks[kind].append(static_cast<double>(report.milestones.value(QStringLiteral("shown")).value(0)));
         }
     }
-    progress(QStringLiteral("  start-up: Kestrel %1, empty window %2, window with a line of text %3")
+    progress(QStringLiteral("  Kestrel %1, empty window %2, window with a line of text %3")
                  .arg(ResultsTable::durationText(times.at(0).medianWallMs()),
                       ResultsTable::durationText(times.at(1).medianWallMs()),
                       ResultsTable::durationText(times.at(2).medianWallMs())));
     const QString empty = QStringLiteral("an empty Qt main window of the same size");
-    m_table.addTimes(QStringLiteral("start-up: process start to window shown"), times.at(0), times.at(1), empty);
+    m_table.addTimes(action, times.at(0), times.at(1), empty);
     m_table.addTimes(QStringLiteral("the same"), times.at(0), times.at(2),
                      QStringLiteral("a Qt main window of the same size showing one line of text"));
+    if (platform != QLatin1String("offscreen"))
+        return;
     const double appPeak = Samples::median(peaks.at(0));
     const double emptyPeak = Samples::median(peaks.at(1));
     m_table.addRow({QStringLiteral("peak RSS, window shown"), ResultsTable::runsText(times.at(0)),

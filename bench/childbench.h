@@ -19,10 +19,13 @@ class ChildBench
 public:
     ChildBench(const QString &workFolder, ResultsTable &table);
 
+    // Offscreen, and on the X server of DISPLAY when there is one.
     void measureStartup(int repetitions);
     void measureMemory(const BenchClip &clip);
 
 private:
+    void measureStartupOn(const QString &platform, const QString &action, int repetitions);
+
     struct Report {
         bool succeeded = false;
         double shownMs = -1.0;     // from starting the process to its "shown" line
@@ -30,7 +33,8 @@ private:
         QMap<QString, QList<qint64>> milestones;
     };
 
-    static Report run(const QStringList &arguments);
+    // `platform`, when given, is the child's Qt platform plugin.
+    static Report run(const QStringList &arguments, const QString &platform = QString());
     static void readMilestones(const QByteArray &line, Report &report);
 
     const QString m_workFolder;
