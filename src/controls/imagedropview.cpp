@@ -9,9 +9,10 @@
 #include <QFileInfo>
 #include <QMimeData>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPen>
 #include <QUrl>
+
+#include "controlsaccessibility.h"
 
 namespace {
 
@@ -44,6 +45,7 @@ ImageDropView::ImageDropView(QWidget *parent)
 {
     setAcceptDrops(true);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    ControlsAccessibility::install();
 }
 
 void ImageDropView::setImage(const QImage &image)

@@ -9,6 +9,7 @@
 #include <QPainterPath>
 #include <QPen>
 
+#include "controlsaccessibility.h"
 #include "dropshadow.h"
 #include "rangeslidercolors.h"
 #include "rangeslidergeometry.h"
@@ -74,6 +75,7 @@ RangeSlider::RangeSlider(QWidget *parent)
 {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     setFocusPolicy(Qt::StrongFocus);
+    ControlsAccessibility::install();
 }
 
 RangeSlider::~RangeSlider() = default;

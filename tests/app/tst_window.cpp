@@ -197,6 +197,9 @@ private slots:
         QCOMPARE(field->text(QAccessible::Name), u"Start time "_s + start);
         const auto *slider = QAccessible::queryAccessibleInterface(harness.find<RangeSlider>(u"myRangeSlider"_s));
         QCOMPARE(slider->text(QAccessible::Description), u"From %1 to %2"_s.arg(start, end));
+        QCOMPARE(slider->role(), QAccessible::Slider);
+        QCOMPARE(QAccessible::queryAccessibleInterface(harness.find<ImageDropView>(u"posterView"_s))->role(),
+                 QAccessible::Graphic);
     }
 
     void commandLine_data()
