@@ -11,11 +11,17 @@ void ResultsTable::addRow(const Row &row)
 }
 
 void ResultsTable::addTimes(const QString &action, const Samples &app, const Samples &baseline,
-                            const QString &baselineIs)
+                            const QString &baselineIs, std::optional<double> goalRatio)
 {
+    QString goal;
+    if (goalRatio) {
+        const bool complete = app.count() > 0 && app.failures() == 0 && baseline.count() > 0;
+        const bool met = complete && app.medianWallMs() <= *goalRatio * baseline.medianWallMs();
+        goal = QStringLiteral("≤ %1×: %2").arg(*goalRatio, 0, 'f', 1).arg(goalText(met));
+    }
     addRow({action, runsText(app), durationText(app.medianWallMs()), durationText(baseline.medianWallMs()),
             ratioText(app.medianWallMs(), baseline.medianWallMs()), baselineIs,
-            durationText(app.medianOwnCpuMs()), QString(), QString()});
+            durationText(app.medianOwnCpuMs()), QString(), goal});
 }
 
 void ResultsTable::addPosterTimes(const QString &action, const Samples &app, const Samples &toolAlone,

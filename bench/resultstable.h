@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <optional>
+
 #include <QList>
 #include <QString>
 
@@ -30,9 +32,10 @@ public:
     };
 
     void addRow(const Row &row);
-    // Two timed medians, their ratio and the app's own CPU time.
+    // Two timed medians, their ratio and the app's own CPU time; with a
+    // goal ratio, whether the app's median stays within it.
     void addTimes(const QString &action, const Samples &app, const Samples &baseline,
-                  const QString &baselineIs);
+                  const QString &baselineIs, std::optional<double> goalRatio = std::nullopt);
     // The same for an action timed until the exact poster is shown, against
     // the tool alone, with the longest stall of the event loop in any run
     // and whether both goals are met.
