@@ -158,7 +158,7 @@ void ImageDropView::paintImage(QPainter &painter) const
 
 // A dashed pen along a rounded rectangle took about a millisecond of the
 // first paint, which every start-up waits for. Square dashes along the sides,
-// joined by solid arcs at the corners, look alike for a tenth of that.
+// joined by solid arcs at the corners, look alike for a twentieth of that.
 void ImageDropView::paintDashedFrame(QPainter &painter, const QRectF &frame) const
 {
     const QColor colour = palette().color(QPalette::Mid);
