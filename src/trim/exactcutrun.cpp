@@ -21,6 +21,12 @@ constexpr int toolWaitMilliseconds = 2000;
 
 using Outcome = TrimRun::Outcome;
 
+// Every step's command is printed, so that the cut can be repeated by hand.
+void printCommand(const QString &tool, const QStringList &arguments)
+{
+    DiagnosticLog::print(tool + QLatin1Char(' ') + TrimCommand::diagnosticLine(arguments));
+}
+
 } // namespace
 
 // The prober names MP4, MOV and M4V by one family that also holds 3GP, M4A and Motion JPEG 2000; only the
@@ -90,17 +96,14 @@ void ExactCutRun::cancel()
     if (!m_active || m_cancelled)
         return;
     m_cancelled = true;
-    for (Lane &lane : m_lanes) {
-        if (lane.encoder->isRunning())
-            lane.encoder->cancel();
-    }
+    cancelRunningLanes();
     if (m_tool && m_tool->state() != QProcess::NotRunning)
         m_tool->kill();
 }
 
 void ExactCutRun::runTool(const QString &tool, const QStringList &arguments, OutputHandler handler)
 {
-    DiagnosticLog::print(tool + QLatin1Char(' ') + TrimCommand::diagnosticLine(arguments));
+    printCommand(tool, arguments);
     const QString program = m_tools.pathForResource(tool);
     if (program.isEmpty()) {
         return failLater(tr("The tool \u201c%1\u201d was not found in the folder %2.")
@@ -220,7 +223,7 @@ bool ExactCutRun::startNextStep(Lane &lane)
         return false;
     lane.step = lane.steps.takeFirst();
     lane.percent = 0.0;
-    DiagnosticLog::print(ToolLocator::creator + QLatin1Char(' ') + TrimCommand::diagnosticLine(lane.step.arguments));
+    printCommand(ToolLocator::creator, lane.step.arguments);
     lane.encoder->start(lane.step.arguments, lane.step.path, lane.step.path,
                         lane.step.frames * m_command->frameDuration());
     return true;
@@ -252,10 +255,7 @@ void ExactCutRun::onStepFinished(Lane &lane, TrimRun::Outcome outcome, const QSt
             return;
     } else if (outcome == Outcome::Failed && !m_cancelled && m_failure.isEmpty()) {
         m_failure = tr("The exact cut failed while %1: %2").arg(lane.step.activity, details);
-        for (Lane &other : m_lanes) {
-            if (other.encoder->isRunning())
-                other.encoder->cancel();
-        }
+        cancelRunningLanes();
     }
     settleLanes();
 }
@@ -280,6 +280,14 @@ void ExactCutRun::settleLanes()
 bool ExactCutRun::isAnyLaneRunning() const
 {
     return std::any_of(m_lanes.cbegin(), m_lanes.cend(), [](const Lane &lane) { return lane.encoder->isRunning(); });
+}
+
+void ExactCutRun::cancelRunningLanes()
+{
+    for (Lane &lane : m_lanes) {
+        if (lane.encoder->isRunning())
+            lane.encoder->cancel();
+    }
 }
 
 void ExactCutRun::checkFrameCount(const QByteArray &output)

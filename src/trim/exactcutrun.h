@@ -95,6 +95,7 @@ private:
     void onStepFinished(Lane &lane, TrimRun::Outcome outcome, const QString &details);
     void settleLanes();
     bool isAnyLaneRunning() const;
+    void cancelRunningLanes();
     void checkFrameCount(const QByteArray &output);
     void failLater(const QString &details);
     void complete(TrimRun::Outcome outcome, const QString &details);
