@@ -1,9 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "appdelegate.h"
 
-#include <algorithm>
-#include <cmath>
-
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -13,56 +10,29 @@
 #include <QFileInfo>
 #include <QIcon>
 #include <QImage>
-#include <QJsonObject>
 #include <QKeySequence>
 #include <QLabel>
 #include <QMainWindow>
-#include <QMessageBox>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
 
-#include "containersuffix.h"
+#include "alertsheets.h"
 #include "decimaltext.h"
 #include "diagnosticlog.h"
 #include "fileprobe.h"
-#include "filerevealer.h"
-#include "framerate.h"
 #include "imagedropview.h"
-#include "json.h"
 #include "keyframeguide.h"
 #include "progresssheet.h"
 #include "rangeslider.h"
-#include "samefile.h"
 #include "timetext.h"
-#include "trimcommand.h"
-#include "trimparameters.h"
 #include "ui_mainwindow.h"
 
 namespace {
 
 const QString supportEmail = QStringLiteral(KESTREL_SUPPORT_EMAIL);
-const QString leftKnob = QStringLiteral("left");
-const QString rightKnob = QStringLiteral("right");
-
-QString withAllowedSuffix(const QString &path, const QString &type)
-{
-    if (type.isEmpty() || QFileInfo(path).suffix().compare(type, Qt::CaseInsensitive) == 0)
-        return path;
-    return path + QLatin1Char('.') + type;
-}
-
-const QString videoTrack = QStringLiteral("Video");
-
-// A video track that says it holds one frame is a picture.
-bool isSingleFrame(const FileProbe &probe)
-{
-    const QList<JSON> videos = probe.trackDictionaries(videoTrack);
-    return std::any_of(videos.cbegin(), videos.cend(), [](const JSON &stream) {
-        return stream[QStringLiteral("nb_frames")] == JSON(QStringLiteral("1"));
-    });
-}
+using Knob = Selection::Knob;
+using Step = Selection::Step;
 
 // The app's own drawings, not the icon theme's: the first lookup in a theme
 // parses its index, which on an X11 desktop held the window back by several
@@ -72,16 +42,15 @@ QIcon bundledIcon(const QString &name)
     return QIcon(QStringLiteral(":/icons/icons/%1.svg").arg(name));
 }
 
+// The caption and the copy-start line come and go without moving the controls below.
+void keepPlaceWhenHidden(QWidget *widget)
+{
+    QSizePolicy policy = widget->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    widget->setSizePolicy(policy);
+}
+
 } // namespace
-
-const QList<double> AppDelegate::presetSecondsDurationArray = {
-    10, 15, 30, 45, 60, 120, 300, 600, 900, 1800, 2700, 3600};
-
-const QStringList AppDelegate::presetDurationTitles = {
-    QStringLiteral("10 sec"), QStringLiteral("15 sec"), QStringLiteral("30 sec"),
-    QStringLiteral("45 sec"), QStringLiteral("1 min"),  QStringLiteral("2 min"),
-    QStringLiteral("5 min"),  QStringLiteral("10 min"), QStringLiteral("15 min"),
-    QStringLiteral("30 min"), QStringLiteral("45 min"), QStringLiteral("1 hr")};
 
 void AppDelegate::prepareApplication()
 {
@@ -98,16 +67,40 @@ AppDelegate::AppDelegate(const QString &resourceFolder, const QString &temporary
     , m_temporaryDirectory(temporaryBaseFolder)
     , m_window(std::make_unique<QMainWindow>())
     , m_ui(std::make_unique<Ui::MainWindow>())
+    , m_selection(new Selection(this))
 {
     m_ui->setupUi(m_window.get());
     progressWindow = new ProgressSheet(m_window.get());
+    setUpControls();
+    m_alerts = new AlertSheets(m_window.get(), this);
+    m_trimFlow = new TrimFlow(m_tools, m_temporaryDirectory, *m_selection, m_alerts,
+                              {m_window.get(), progressWindow, forceEncodeCBX, m_ui->exactCutCBX}, this);
+    // The poster folder is made with the temporary one, once a file is opened.
+    m_posters = new PosterExtraction(m_tools, QString(), this);
+    m_keyframes = new KeyframeGuide(m_tools, m_selection,
+                                    {myRangeSlider, m_ui->copyStartLabel, m_ui->startAtPreviousKeyframeAction,
+                                     m_ui->startAtNextKeyframeAction},
+                                    this);
+    m_window->installEventFilter(this);
+    connectActions();
+}
 
+AppDelegate::~AppDelegate()
+{
+    // The encoder run stops its process and removes its partial output.
+    m_trimFlow->stop();
+}
+
+QMainWindow *AppDelegate::window() const
+{
+    return m_window.get();
+}
+
+void AppDelegate::setUpControls()
+{
     myRangeSlider = m_ui->myRangeSlider;
     posterView = m_ui->posterView;
     trimVideoBTN = m_ui->trimVideoBTN;
-    progressTitle = progressWindow->title();
-    progressBar = progressWindow->bar();
-    progressCancel = progressWindow->cancelButton();
     startTimeTF = m_ui->startTimeTF;
     endTimeTF = m_ui->endTimeTF;
     outputDurationTF = m_ui->outputDurationTF;
@@ -121,21 +114,10 @@ AppDelegate::AppDelegate(const QString &resourceFolder, const QString &temporary
     rightFrameUpBTN = m_ui->rightFrameUpBTN;
     rightSecondUpBTN = m_ui->rightSecondUpBTN;
     forceEncodeCBX = m_ui->forceEncodeCBX;
-    exactCutCBX = m_ui->exactCutCBX;
     presetDurationPOPUP = m_ui->presetDurationPOPUP;
     posterCaptionLabel = m_ui->posterCaptionLabel;
-    // The caption comes and goes without moving the controls below.
-    QSizePolicy captionPolicy = posterCaptionLabel->sizePolicy();
-    captionPolicy.setRetainSizeWhenHidden(true);
-    posterCaptionLabel->setSizePolicy(captionPolicy);
-    // The poster folder is made with the temporary one, once a file is opened.
-    m_posters = new PosterExtraction(m_tools, QString(), this);
-    m_keyframes = new KeyframeGuide(m_tools, {myRangeSlider, m_ui->copyStartLabel,
-                                              m_ui->startAtPreviousKeyframeAction, m_ui->startAtNextKeyframeAction},
-                                    this);
-    QSizePolicy linePolicy = m_ui->copyStartLabel->sizePolicy();
-    linePolicy.setRetainSizeWhenHidden(true);
-    m_ui->copyStartLabel->setSizePolicy(linePolicy);
+    keepPlaceWhenHidden(posterCaptionLabel);
+    keepPlaceWhenHidden(m_ui->copyStartLabel);
 
     m_ui->openMenuBTN->setShortcut(QKeySequence::Open);
     m_ui->saveMenuBTN->setShortcut(QKeySequence::Save);
@@ -147,25 +129,6 @@ AppDelegate::AppDelegate(const QString &resourceFolder, const QString &temporary
     m_ui->trimVideoBTN->setIcon(bundledIcon(QStringLiteral("edit-cut")));
     m_ui->helpBTN->setIcon(bundledIcon(QStringLiteral("help-about")));
     posterView->setPlaceholderText(tr("Drop a video here, or choose File \u2192 Open\u2026"));
-
-    m_window->installEventFilter(this);
-    connectActions();
-}
-
-AppDelegate::~AppDelegate()
-{
-    // The encoder run stops its process and removes its partial output.
-    delete m_globalProcess.data();
-}
-
-QMainWindow *AppDelegate::window() const
-{
-    return m_window.get();
-}
-
-bool AppDelegate::isTrimming() const
-{
-    return m_globalProcess && m_globalProcess->isRunning();
 }
 
 void AppDelegate::connectActions()
@@ -190,20 +153,23 @@ void AppDelegate::connectActions()
     connect(rightSecondUpBTN, &QToolButton::clicked, this, &AppDelegate::rightSecondUpBTNClicked);
     // Only the user's choice counts; filling the pop-up must not move the selection.
     connect(presetDurationPOPUP, &QComboBox::activated, this, &AppDelegate::presetDurationPOPUPChanged);
-    connect(progressWindow, &ProgressSheet::cancelRequested,
-            this, &AppDelegate::closeBTNInsideProgressWindowClicked);
+    connect(m_selection, &Selection::knobSet, this, &AppDelegate::showKnob);
     connect(m_posters, &PosterExtraction::extracted, this,
             [this](double, PosterExtraction::Accuracy accuracy, bool shown) { showPosterFrame(accuracy, shown); });
     connect(myRangeSlider, &RangeSlider::keyboardNudge, this, &AppDelegate::nudgeFromKeyboard);
-    connect(m_keyframes, &KeyframeGuide::startSnapRequested, this, &AppDelegate::moveStart);
-    connect(forceEncodeCBX, &QCheckBox::toggled, this, [this] {
-        offerExactCut();
-        followSelectionWithKeyframes();
-    });
-    connect(exactCutCBX, &QCheckBox::toggled, this, &AppDelegate::followSelectionWithKeyframes);
     // While a knob is dragged, nearest keyframes stand in; the exact frame comes on release.
     connect(myRangeSlider, &RangeSlider::dragFinished, this,
             [this] { requestPosterFrame(PosterExtraction::Accuracy::Exact); });
+
+    connect(m_alerts, &AlertSheets::shown, this, &AppDelegate::alertShown);
+    connect(m_trimFlow, &TrimFlow::optionsChanged, this,
+            [this] { m_keyframes->setStreamCopy(m_trimFlow->isCopyingStream()); });
+    connect(m_trimFlow, &TrimFlow::sheetShown, this, &AppDelegate::setWindowHeldBySheet);
+    connect(m_trimFlow, &TrimFlow::finished, this, [this](TrimRun::Outcome outcome) {
+        emit trimFinished(outcome);
+        if (m_quitWhenTrimEnds)
+            m_window->close();
+    });
 }
 
 // The Selection menu repeats the eight nudge buttons with shortcuts; an
@@ -259,8 +225,7 @@ void AppDelegate::applicationWillTerminate()
 {
     dropPosterFrame();
     m_keyframes->stop();
-    if (m_globalProcess)
-        delete m_globalProcess.data();
+    m_trimFlow->stop();
     clearTemporaryDirectory();
 }
 
@@ -278,12 +243,9 @@ void AppDelegate::setNudgeButtonsEnabled(bool enabled)
 void AppDelegate::disableEditingControls()
 {
     trimVideoBTN->setEnabled(false);
-    m_isProcessCancelledByUser = false;
     myRangeSlider->setAllowClicksOnBarToMoveSliders(false);
     myRangeSlider->setEnabled(false);
-    forceEncodeCBX->setEnabled(false);
-    forceEncodeCBX->setChecked(false);
-    offerExactCut();
+    m_trimFlow->setInput(nullptr);
     presetDurationPOPUP->setEnabled(false);
     setNudgeButtonsEnabled(false);
     m_window->setWindowFilePath(QString());
@@ -294,12 +256,8 @@ void AppDelegate::disableEditingControls()
 void AppDelegate::enableEditingControls()
 {
     trimVideoBTN->setEnabled(true);
-    m_isProcessCancelledByUser = false;
     myRangeSlider->setEnabled(true);
-    forceEncodeCBX->setEnabled(true);
-    forceEncodeCBX->setChecked(false);
-    exactCutCBX->setChecked(false);
-    offerExactCut();
+    m_trimFlow->setInput(m_globalFP);
     presetDurationPOPUP->setEnabled(true);
     setNudgeButtonsEnabled(true);
     clearTemporaryDirectory();
@@ -322,34 +280,9 @@ void AppDelegate::clearTemporaryDirectory()
     m_temporaryDirectory.clear();
 }
 
-// Alerts -------------------------------------------------------------------
-
-QMessageBox *AppDelegate::makeAlert(QMessageBox::Icon icon, const QString &message, const QString &informative,
-                                    QMessageBox::StandardButtons buttons)
-{
-    auto *alert = new QMessageBox(icon, QApplication::applicationDisplayName(), message, buttons, m_window.get());
-    alert->setInformativeText(informative);
-    // Keeps a line such as "Output Duration: 0:01:07.480 (6.00 MB)" whole.
-    alert->setStyleSheet(QStringLiteral("QLabel#qt_msgbox_informativelabel { min-width: 22em; }"));
-    alert->setAttribute(Qt::WA_DeleteOnClose);
-    alert->setWindowModality(Qt::WindowModal);
-    return alert;
-}
-
-void AppDelegate::presentAlert(QMessageBox *alert)
-{
-    alert->open();
-    emit alertShown(alert);
-}
-
-void AppDelegate::showAlert(QMessageBox::Icon icon, const QString &message, const QString &informative)
-{
-    presentAlert(makeAlert(icon, message, informative, QMessageBox::Ok));
-}
-
 void AppDelegate::helpBTNClickedWithSender()
 {
-    showAlert(QMessageBox::Information, tr("Questions?"), supportEmail);
+    m_alerts->show(QMessageBox::Information, tr("Questions?"), supportEmail);
 }
 
 // Opening ------------------------------------------------------------------
@@ -393,18 +326,18 @@ void AppDelegate::openVideo(const QUrl &url)
     m_globalFP = FileProbe::create(path, m_tools);
 
     if (QFileInfo(path).suffix().toLower() == QLatin1String("vob")) {
-        showAlert(QMessageBox::Warning, tr("Kestrel cannot open .VOB files."),
-                  tr("Questions? : ") + supportEmail);
+        m_alerts->show(QMessageBox::Warning, tr("Kestrel cannot open .VOB files."),
+                       tr("Questions? : ") + supportEmail);
         return;
     }
-    if (!isAcceptable(*m_globalFP)) {
-        showAlert(QMessageBox::Warning,
-                  tr("Seems to be an unsupported file.\nDoes the video play in a video player?"),
-                  tr("Please try opening some other file or contact : ") + supportEmail);
+    if (!m_globalFP->isTrimmableVideo()) {
+        m_alerts->show(QMessageBox::Warning,
+                       tr("Seems to be an unsupported file.\nDoes the video play in a video player?"),
+                       tr("Please try opening some other file or contact : ") + supportEmail);
         return;
     }
 
-    readFrameRate(*m_globalFP);
+    m_selection->setInput(m_globalFP->duration(), m_globalFP->videoFrameRate());
     enableEditingControls();
     m_window->setWindowFilePath(path);
     fillPresetDurationPopup();
@@ -412,104 +345,58 @@ void AppDelegate::openVideo(const QUrl &url)
     // A new selection with the same fractions as the old one calls nothing
     // back, which would leave the previous video's times and poster in view.
     const int callbacksBefore = m_selectionCallbacks;
-    selectCentredPresetRange();
+    m_selection->selectCentred();
     if (m_selectionCallbacks == callbacksBefore)
         refreshForSelection();
-    m_keyframes->start(path, inputDuration(), startSeconds(), endSeconds());
-}
-
-bool AppDelegate::isAcceptable(const FileProbe &probe) const
-{
-    const std::optional<qint64> width = probe.videoWidth();
-    // A still image has no length to cut, whatever its name says.
-    return probe.isValidMediaFile() && !probe.hasErrors() && !probe.isEncrypted()
-        && probe.hasVideoTrack() && (!width || *width != 0) && probe.duration() > 0 && !isSingleFrame(probe);
-}
-
-void AppDelegate::readFrameRate(const FileProbe &probe)
-{
-    for (const JSON &stream : probe.trackDictionaries(videoTrack)) {
-        const JSON ratio = stream[QStringLiteral("r_frame_rate")];
-        if (!ratio.exists())
-            continue;
-        // The last video track with a readable rate wins.
-        if (const std::optional<double> rate = frameRateFromRatio(ratio.stringValue()))
-            m_fps = *rate;
-    }
+    m_keyframes->start(path);
 }
 
 void AppDelegate::fillPresetDurationPopup()
 {
     presetDurationPOPUP->clear();
-    const double duration = inputDuration();
-    const auto shorter = std::count_if(presetSecondsDurationArray.cbegin(), presetSecondsDurationArray.cend(),
-                                       [duration](double preset) { return preset < duration; });
-    presetDurationPOPUP->addItems(presetDurationTitles.first(shorter));
-    presetDurationPOPUP->setCurrentIndex(static_cast<int>(shorter) - 1);
+    const qsizetype fitting = m_selection->fittingPresetCount();
+    presetDurationPOPUP->addItems(presetDurationTitles.first(fitting));
+    presetDurationPOPUP->setCurrentIndex(static_cast<int>(fitting) - 1);
     // An empty pop-up offers nothing to choose.
-    presetDurationPOPUP->setEnabled(shorter > 0);
-}
-
-void AppDelegate::selectCentredPresetRange()
-{
-    const double duration = inputDuration();
-    const int index = presetDurationPOPUP->currentIndex();
-    // No preset is shorter than the input: the whole input is the selection.
-    if (index < 0) {
-        myRangeSlider->setEnd(1.0);
-        myRangeSlider->setStart(0.0);
-        return;
-    }
-    const double preset = presetSecondsDurationArray.at(index);
-    myRangeSlider->setEnd((preset + (duration - preset) * 0.5) / duration);
-    myRangeSlider->setStart(((duration - preset) * 0.5) / duration);
+    presetDurationPOPUP->setEnabled(fitting > 0);
 }
 
 // Selection ----------------------------------------------------------------
 
-double AppDelegate::inputDuration() const
+// The slider shows the selection; it tells back only what changed.
+void AppDelegate::showKnob(Selection::Knob knob)
 {
-    return m_globalFP ? m_globalFP->duration() : 0.0;
-}
-
-double AppDelegate::startSeconds() const
-{
-    return myRangeSlider->start() * inputDuration();
-}
-
-double AppDelegate::endSeconds() const
-{
-    return myRangeSlider->end() * inputDuration();
+    if (knob == Knob::Start)
+        myRangeSlider->setStart(m_selection->startFraction());
+    else
+        myRangeSlider->setEnd(m_selection->endFraction());
 }
 
 void AppDelegate::rangeSliderChanged(RangeSlider *slider)
 {
     ++m_selectionCallbacks;
+    const bool start = slider->currentSliderDragging() == DraggedSlider::start;
+    // A drag moves the knobs before the selection knows; from a move of its own it learns nothing new.
+    m_selection->follow(slider->start(), slider->end(), start ? Knob::Start : Knob::End);
     DiagnosticLog::print(QStringLiteral("Big slider start:") + decimalText(slider->start())
                          + QStringLiteral(" end:") + decimalText(slider->end()));
-    DiagnosticLog::print(slider->currentSliderDragging() == DraggedSlider::start ? leftKnob : rightKnob);
+    DiagnosticLog::print(start ? QStringLiteral("left") : QStringLiteral("right"));
     refreshForSelection();
 }
 
 void AppDelegate::refreshForSelection()
 {
     updateTimeFields();
-    followSelectionWithKeyframes();
     requestPosterFrame(myRangeSlider->isDragging() ? PosterExtraction::Accuracy::Keyframe
                                                    : PosterExtraction::Accuracy::Exact);
 }
 
-void AppDelegate::followSelectionWithKeyframes()
-{
-    m_keyframes->setSelection(startSeconds(), endSeconds(), !isForcingEncode() && !isCuttingExactly());
-}
-
 void AppDelegate::updateTimeFields()
 {
-    const QString input = timeTextFromSeconds(inputDuration());
-    const QString start = timeTextFromSeconds(startSeconds());
-    const QString end = timeTextFromSeconds(endSeconds());
-    const QString output = timeTextFromSeconds(endSeconds() - startSeconds());
+    const QString input = timeTextFromSeconds(m_selection->duration());
+    const QString start = timeTextFromSeconds(m_selection->startSeconds());
+    const QString end = timeTextFromSeconds(m_selection->endSeconds());
+    const QString output = timeTextFromSeconds(m_selection->outputDuration());
     inputDurationTF->setText(tr("Input Duration: ") + input);
     startTimeTF->setText(tr("Start Time: ") + start);
     endTimeTF->setText(tr("End Time: ") + end);
@@ -528,8 +415,8 @@ void AppDelegate::requestPosterFrame(PosterExtraction::Accuracy accuracy)
     if (!m_globalFP || posterFrameFilePath().isEmpty())
         return;
     const bool start = myRangeSlider->currentSliderDragging() == DraggedSlider::start;
-    m_posters->request(m_globalFP->fileFullPath().value_or(QString()), start ? startSeconds() : endSeconds(),
-                       accuracy);
+    m_posters->request(m_globalFP->fileFullPath().value_or(QString()),
+                       m_selection->seconds(start ? Knob::Start : Knob::End), accuracy);
 }
 
 void AppDelegate::showPosterFrame(PosterExtraction::Accuracy accuracy, bool shown)
@@ -551,67 +438,49 @@ void AppDelegate::dropPosterFrame()
     posterView->setAccessibleDescription(QString());
 }
 
-// An input without a known duration has no scale to move a knob on.
-void AppDelegate::moveStart(double seconds)
-{
-    if (inputDuration() > 0)
-        myRangeSlider->setStart(seconds / inputDuration());
-}
-
-void AppDelegate::moveEnd(double seconds)
-{
-    if (inputDuration() > 0)
-        myRangeSlider->setEnd(seconds / inputDuration());
-}
-
 void AppDelegate::leftSecondDownBTNClicked()
 {
-    moveStart(std::max(0.0, startSeconds() - 1.0));
+    m_selection->nudge(Knob::Start, Step::Second, -1);
 }
 
 void AppDelegate::leftFrameDownBTNClicked()
 {
-    moveStart(std::max(0.0, startSeconds() + (-1.0 / m_fps)));
+    m_selection->nudge(Knob::Start, Step::Frame, -1);
 }
 
 void AppDelegate::leftFrameUpBTNClicked()
 {
-    moveStart(std::min(inputDuration(), startSeconds() + 1.0 / m_fps));
+    m_selection->nudge(Knob::Start, Step::Frame, 1);
 }
 
 void AppDelegate::leftSecondUpBTNClicked()
 {
-    moveStart(std::min(inputDuration(), startSeconds() + 1.0));
+    m_selection->nudge(Knob::Start, Step::Second, 1);
 }
 
 void AppDelegate::rightSecondDownBTNClicked()
 {
-    moveEnd(std::max(0.0, endSeconds() - 1.0));
+    m_selection->nudge(Knob::End, Step::Second, -1);
 }
 
 void AppDelegate::rightFrameDownBTNClicked()
 {
-    moveEnd(std::max(0.0, endSeconds() + (-1.0 / m_fps)));
+    m_selection->nudge(Knob::End, Step::Frame, -1);
 }
 
 void AppDelegate::rightFrameUpBTNClicked()
 {
-    moveEnd(std::min(inputDuration(), endSeconds() + 1.0 / m_fps));
+    m_selection->nudge(Knob::End, Step::Frame, 1);
 }
 
 void AppDelegate::rightSecondUpBTNClicked()
 {
-    moveEnd(std::min(inputDuration(), endSeconds() + 1.0));
+    m_selection->nudge(Knob::End, Step::Second, 1);
 }
 
 void AppDelegate::presetDurationPOPUPChanged(int index)
 {
-    if (index < 0 || index >= presetSecondsDurationArray.size())
-        return;
-    const double preset = presetSecondsDurationArray.at(index);
-    const double start = startSeconds();
-    moveStart(start);
-    moveEnd(std::min(inputDuration(), start + preset));
+    m_selection->choosePreset(index);
 }
 
 // Trimming -----------------------------------------------------------------
@@ -623,176 +492,12 @@ void AppDelegate::saveMenuBTNClicked()
 
 void AppDelegate::trimVideoBTNClicked()
 {
-    showSavePanel();
+    m_trimFlow->showSavePanel();
 }
 
-void AppDelegate::showSavePanel()
+void AppDelegate::closeBTNInsideProgressWindowClicked()
 {
-    // Only an accepted video can be trimmed: the Save menu item stays
-    // enabled while nothing, or a rejected file, is open.
-    if (!m_globalFP || !m_globalFP->fileFullURL() || !trimVideoBTN->isEnabled() || isTrimming())
-        return;
-    if (!(endSeconds() - startSeconds() > 0)) {
-        showAlert(QMessageBox::Warning, tr("The selection is empty."),
-                  tr("Move the end of the selection after its start, then trim again."));
-        return;
-    }
-
-    const QString inputPath = m_globalFP->fileFullPath().value_or(QString());
-    const QString type = isForcingEncode() ? QStringLiteral("mp4") : QFileInfo(inputPath).suffix();
-    auto *panel = new QFileDialog(m_window.get(), tr("Save Trimmed Video"));
-    panel->setAttribute(Qt::WA_DeleteOnClose);
-    panel->setAcceptMode(QFileDialog::AcceptSave);
-    panel->setFileMode(QFileDialog::AnyFile);
-    panel->setWindowModality(Qt::WindowModal);
-    panel->setDirectory(m_lastSaveFolder.isEmpty() ? QFileInfo(inputPath).absolutePath() : m_lastSaveFolder);
-    if (!type.isEmpty()) {
-        panel->setNameFilter(tr("%1 video (*.%2)").arg(type.toUpper(), type));
-        panel->setDefaultSuffix(type);
-    }
-    panel->selectFile(type.isEmpty() ? tr("Trimmed") : tr("Trimmed") + QLatin1Char('.') + type);
-    connect(panel, &QFileDialog::fileSelected, this, [this, type](const QString &path) {
-        if (!path.isEmpty())
-            savePanelFinished(withAllowedSuffix(path, type));
-    });
-    panel->open();
-}
-
-// Any state of the check box but off asks for a re-encode to MP4.
-bool AppDelegate::isForcingEncode() const
-{
-    return forceEncodeCBX->checkState() != Qt::Unchecked;
-}
-
-bool AppDelegate::isCuttingExactly() const
-{
-    // Never checked where it is not offered.
-    return exactCutCBX->isChecked();
-}
-
-ExactCutRun::Source AppDelegate::exactCutSource() const
-{
-    return {m_globalFP->fileFullPath().value_or(QString()), m_globalFP->formatName(),
-            m_globalFP->trackDictionaries(videoTrack).value(0).dictionaryObject().value_or(QJsonObject()),
-            m_globalFP->startTime()};
-}
-
-// Offered only where it can work, and the tooltip says why it is not.
-void AppDelegate::offerExactCut()
-{
-    const bool open = trimVideoBTN->isEnabled() && m_globalFP;
-    const bool supported = open && ExactCutRun::supports(exactCutSource());
-    const bool offered = supported && !isForcingEncode();
-    if (!offered)
-        exactCutCBX->setChecked(false);
-    exactCutCBX->setEnabled(offered);
-    if (!open)
-        exactCutCBX->setToolTip(QString());
-    else if (!supported)
-        exactCutCBX->setToolTip(tr("An exact cut needs H.264 or HEVC video in MP4, MOV, M4V or Matroska."));
-    else if (!offered)
-        exactCutCBX->setToolTip(tr("A re-encode to MP4 is exact already."));
-    else
-        exactCutCBX->setToolTip(tr("Only the frames before the first keyframe and after the last are re-encoded; "
-                                   "the rest is copied untouched."));
-}
-
-bool AppDelegate::isSameFileAsInput(const QString &outputPath) const
-{
-    return isSameFile(m_globalFP->fileFullPath().value_or(QString()), outputPath);
-}
-
-void AppDelegate::savePanelFinished(const QString &outputPath)
-{
-    if (!m_globalFP || !m_globalFP->fileFullPath())
-        return;
-    if (isSameFileAsInput(outputPath)) {
-        showAlert(QMessageBox::Information, tr("Input file name is same as the output file name!"),
-                  tr("Please specify a different file to save."));
-        return;
-    }
-    const double outputDuration = endSeconds() - startSeconds();
-    if (!(outputDuration > 0))
-        return;
-    m_lastSaveFolder = QFileInfo(outputPath).absolutePath();
-    if (isCuttingExactly()) {
-        startExactCut(outputPath);
-        return;
-    }
-    // A name without an extension says nothing of the format: keep the input's.
-    const QString fallbackSuffix = containerSuffix(isForcingEncode() ? QStringLiteral("mp4")
-                                                                                : m_globalFP->formatName());
-    const QString partialPath = EncoderRun::partialPathFor(outputPath, fallbackSuffix);
-    const QStringList arguments = trimArguments(*m_globalFP, *m_globalFP->fileFullPath(), partialPath);
-    startTrimming(outputPath, partialPath, arguments, outputDuration);
-}
-
-QStringList AppDelegate::trimArguments(const FileProbe &probe, const QString &inputPath,
-                                       const QString &outputPath) const
-{
-    TrimParameters parameters;
-    parameters.duration = probe.duration();
-    parameters.minValue = myRangeSlider->minValue();
-    parameters.maxValue = myRangeSlider->maxValue();
-    parameters.selectionStart = myRangeSlider->selection().start;
-    parameters.selectionEnd = myRangeSlider->selection().end;
-    parameters.forceEncode = isForcingEncode();
-    parameters.hasAudioTrack = probe.hasAudioTrack();
-    parameters.hasAudioTrackWhichHasMoreThanTwoChannels = probe.hasAudioTrackWhichHasMoreThanTwoChannels();
-    parameters.inputPath = inputPath;
-    parameters.outputPath = outputPath;
-    const QStringList arguments = TrimCommand::trimArguments(parameters);
-    DiagnosticLog::print(TrimCommand::diagnosticLine(arguments));
-    return arguments;
-}
-
-void AppDelegate::startTrimming(const QString &outputPath, const QString &partialPath,
-                                const QStringList &arguments, double outputDuration)
-{
-    auto *run = new EncoderRun(m_tools, this);
-    followTrim(run, outputPath);
-    run->start(arguments, partialPath, outputPath, outputDuration);
-}
-
-void AppDelegate::startExactCut(const QString &outputPath)
-{
-    const QString workFolder = m_temporaryDirectory.isValid() ? m_temporaryDirectory.path() : QDir::tempPath();
-    auto *run = new ExactCutRun(m_tools, workFolder, this);
-    followTrim(run, outputPath);
-    run->start(exactCutSource(), startSeconds(), endSeconds(), outputPath);
-}
-
-// The progress sheet follows a trim however it is made, and the run goes once it has ended.
-void AppDelegate::followTrim(TrimRun *run, const QString &outputPath)
-{
-    m_isProcessCancelledByUser = false;
-    m_globalProcess = run;
-    connect(run, &TrimRun::progressChanged, progressBar, [this](double percent) {
-        progressBar->setValue(static_cast<int>(std::lround(std::clamp(percent, 0.0, 100.0))));
-    });
-    connect(run, &TrimRun::finished, this, [this, run, outputPath](TrimRun::Outcome outcome, const QString &details) {
-        run->deleteLater();
-        trimEnded(outcome, details, outputPath);
-    });
-    showProgressSheet();
-}
-
-void AppDelegate::showProgressSheet()
-{
-    progressBar->setValue(0);
-    progressTitle->setText(tr("Trimming Video..."));
-    progressCancel->show();
-    setWindowHeldBySheet(true);
-    progressWindow->show();
-    progressWindow->raise();
-    progressWindow->activateWindow();
-}
-
-void AppDelegate::hideProgressSheet()
-{
-    progressCancel->hide();
-    progressWindow->hide();
-    setWindowHeldBySheet(false);
+    m_trimFlow->cancel();
 }
 
 // What a modal sheet would block, but for quitting, which asks first.
@@ -804,57 +509,6 @@ void AppDelegate::setWindowHeldBySheet(bool held)
     m_ui->helpMenu->setEnabled(!held);
     for (QAction *action : {m_ui->openMenuBTN, m_ui->saveMenuBTN, m_ui->helpBTN})
         action->setEnabled(!held);
-}
-
-void AppDelegate::closeBTNInsideProgressWindowClicked()
-{
-    if (m_globalProcess)
-        m_globalProcess->cancel();
-    m_isProcessCancelledByUser = true;
-}
-
-void AppDelegate::trimEnded(TrimRun::Outcome outcome, const QString &details, const QString &outputPath)
-{
-    if (outcome == TrimRun::Outcome::Succeeded)
-        progressBar->setValue(progressBar->maximum());
-    hideProgressSheet();
-    switch (outcome) {
-    case TrimRun::Outcome::Cancelled:
-        break;
-    case TrimRun::Outcome::Failed:
-        showAlert(QMessageBox::Warning, tr("The video could not be trimmed."), details);
-        break;
-    case TrimRun::Outcome::Succeeded:
-        reportTrimResult(*FileProbe::create(outputPath, m_tools));
-        break;
-    }
-    emit trimFinished(outcome);
-    if (m_quitWhenTrimEnds)
-        m_window->close();
-}
-
-void AppDelegate::reportTrimResult(const FileProbe &output)
-{
-    const QString text = tr("Input Duration: %1 (%2)\nOutput Duration: %3 (%4)")
-                             .arg(timeTextFromSeconds(inputDuration()), m_globalFP->fileSizeHuman().value_or(QString()),
-                                  timeTextFromSeconds(output.duration()), output.fileSizeHuman().value_or(QString()));
-    QMessageBox *alert = makeAlert(QMessageBox::Information, tr("Video Trimmed Successfully!"), text,
-                                   QMessageBox::NoButton);
-    // Without an escape button a message box refuses to close, and so would
-    // the app when a logout asks it to quit.
-    alert->setEscapeButton(alert->addButton(tr("OK"), QMessageBox::AcceptRole));
-    QPushButton *reveal = alert->addButton(tr("Show in Finder"), QMessageBox::ActionRole);
-    const QString outputPath = output.fileFullPath().value_or(QString());
-    connect(alert, &QMessageBox::buttonClicked, this, [this, reveal, outputPath](QAbstractButton *button) {
-        if (button != reveal)
-            return;
-        FileRevealer::reveal(outputPath, this, [this, outputPath] {
-            const QString where = QDir::toNativeSeparators(outputPath);
-            showAlert(QMessageBox::Warning, tr("The file could not be shown."),
-                      tr("No file manager answered. The trimmed video is at %1").arg(where));
-        });
-    });
-    presentAlert(alert);
 }
 
 // Quitting -----------------------------------------------------------------
@@ -872,9 +526,8 @@ bool AppDelegate::confirmQuit()
 {
     if (!isTrimming())
         return true;
-    QMessageBox *question = makeAlert(QMessageBox::Question, tr("A video is being trimmed."),
-                                      tr("Quitting stops the trim and deletes the unfinished file."),
-                                      QMessageBox::NoButton);
+    QMessageBox *question = m_alerts->make(QMessageBox::Question, tr("A video is being trimmed."),
+                                           tr("Quitting stops the trim and deletes the unfinished file."));
     QPushButton *quit = question->addButton(tr("Stop and Quit"), QMessageBox::DestructiveRole);
     question->addButton(tr("Keep Trimming"), QMessageBox::RejectRole);
     connect(question, &QMessageBox::buttonClicked, this, [this, quit](QAbstractButton *button) {
@@ -886,6 +539,6 @@ bool AppDelegate::confirmQuit()
         else
             m_window->close();
     });
-    presentAlert(question);
+    m_alerts->present(question);
     return false;
 }

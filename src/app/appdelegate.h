@@ -8,19 +8,19 @@
 #include <QList>
 #include <QMessageBox>
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
 #include <QVariantMap>
 
-#include "encoderrun.h"
-#include "exactcutrun.h"
 #include "posterextraction.h"
 #include "rangeslidertypes.h"
+#include "selection.h"
 #include "temporarydirectory.h"
 #include "toollocator.h"
+#include "trimflow.h"
 
+class AlertSheets;
 class FileProbe;
 class ImageDropView;
 class KeyframeGuide;
@@ -30,9 +30,6 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QMainWindow;
-
-class QProgressBar;
-class QPushButton;
 class QToolButton;
 class RangeSlider;
 
@@ -41,15 +38,16 @@ class MainWindow;
 }
 
 // The one controller of the app: it owns the window and all working state,
-// receives every user action and drives probing, the poster frame and the
-// trim.
+// receives every user action and wires the window to what does the work:
+// the selection's rules (Selection), the poster frames, the keyframe guide
+// and the trim (TrimFlow).
 class AppDelegate : public QObject
 {
     Q_OBJECT
 
 public:
-    static const QList<double> presetSecondsDurationArray;
-    static const QStringList presetDurationTitles;
+    static inline const QList<double> &presetSecondsDurationArray = Selection::presetSeconds;
+    static inline const QStringList &presetDurationTitles = Selection::presetTitles;
 
     // What a launch sets for the whole application before the window is
     // made: the name in titles, the desktop entry and the icon.
@@ -66,11 +64,11 @@ public:
 
     QMainWindow *window() const;
     std::shared_ptr<const FileProbe> globalFP() const { return m_globalFP; }
-    std::optional<bool> isProcessCancelledByUser() const { return m_isProcessCancelledByUser; }
-    double fps() const { return m_fps; }
+    std::optional<bool> isProcessCancelledByUser() const { return m_trimFlow->isProcessCancelledByUser(); }
+    double fps() const { return m_selection->frameRate(); }
     QString temporaryDirectoryPath() const { return m_temporaryDirectory.path(); }
     QString posterFrameFilePath() const;
-    bool isTrimming() const;
+    bool isTrimming() const { return m_trimFlow->isTrimming(); }
 
     // Opening and selection.
     void openVideo(const QUrl &url);
@@ -78,10 +76,12 @@ public:
     void rangeSliderChanged(RangeSlider *slider);
 
     // Trimming.
-    void showSavePanel();
-    void savePanelFinished(const QString &outputPath);
-    QStringList trimArguments(const FileProbe &probe, const QString &inputPath,
-                              const QString &outputPath) const;
+    void showSavePanel() { m_trimFlow->showSavePanel(); }
+    void savePanelFinished(const QString &outputPath) { m_trimFlow->savePanelFinished(outputPath); }
+    QStringList trimArguments(const FileProbe &probe, const QString &inputPath, const QString &outputPath) const
+    {
+        return m_trimFlow->trimArguments(probe, inputPath, outputPath);
+    }
 
     // Whether quitting may go ahead now; while a trim runs it asks the user
     // first and closes the window itself once the trim has stopped.
@@ -115,6 +115,7 @@ signals:
     void trimFinished(TrimRun::Outcome outcome);
 
 private:
+    void setUpControls();
     void connectActions();
     void connectNudgeMenu();
     QList<std::pair<QAction *, QToolButton *>> nudgeMenuItems() const;
@@ -123,43 +124,15 @@ private:
     void disableEditingControls();
     void enableEditingControls();
     void clearTemporaryDirectory();
-
-    bool isAcceptable(const FileProbe &probe) const;
-    void readFrameRate(const FileProbe &probe);
     void fillPresetDurationPopup();
-    void selectCentredPresetRange();
 
+    void showKnob(Selection::Knob knob);
     void refreshForSelection();
-    void followSelectionWithKeyframes();
     void updateTimeFields();
     void requestPosterFrame(PosterExtraction::Accuracy accuracy);
     void showPosterFrame(PosterExtraction::Accuracy accuracy, bool shown);
     void dropPosterFrame();
-    void moveStart(double seconds);
-    void moveEnd(double seconds);
-    double startSeconds() const;
-    double endSeconds() const;
-    double inputDuration() const;
-
-    bool isForcingEncode() const;
-    bool isCuttingExactly() const;
-    ExactCutRun::Source exactCutSource() const;
-    void offerExactCut();
-    bool isSameFileAsInput(const QString &outputPath) const;
-    void startTrimming(const QString &outputPath, const QString &partialPath,
-                       const QStringList &arguments, double outputDuration);
-    void startExactCut(const QString &outputPath);
-    void followTrim(TrimRun *run, const QString &outputPath);
-    void showProgressSheet();
-    void hideProgressSheet();
     void setWindowHeldBySheet(bool held);
-    void trimEnded(TrimRun::Outcome outcome, const QString &details, const QString &outputPath);
-    void reportTrimResult(const FileProbe &output);
-
-    QMessageBox *makeAlert(QMessageBox::Icon icon, const QString &message, const QString &informative,
-                           QMessageBox::StandardButtons buttons);
-    void presentAlert(QMessageBox *alert);
-    void showAlert(QMessageBox::Icon icon, const QString &message, const QString &informative);
 
     const ToolLocator m_tools;
     TemporaryDirectory m_temporaryDirectory;
@@ -172,9 +145,6 @@ private:
     ImageDropView *posterView = nullptr;
     QAction *trimVideoBTN = nullptr;
     ProgressSheet *progressWindow = nullptr;
-    QLabel *progressTitle = nullptr;
-    QProgressBar *progressBar = nullptr;
-    QPushButton *progressCancel = nullptr;
     QLabel *startTimeTF = nullptr;
     QLabel *endTimeTF = nullptr;
     QLabel *outputDurationTF = nullptr;
@@ -188,18 +158,16 @@ private:
     QToolButton *rightFrameUpBTN = nullptr;
     QToolButton *rightSecondUpBTN = nullptr;
     QCheckBox *forceEncodeCBX = nullptr;
-    QCheckBox *exactCutCBX = nullptr;
     QComboBox *presetDurationPOPUP = nullptr;
     QLabel *posterCaptionLabel = nullptr;
 
     // Working state.
+    Selection *m_selection = nullptr;
+    AlertSheets *m_alerts = nullptr;
+    TrimFlow *m_trimFlow = nullptr;
     PosterExtraction *m_posters = nullptr;
     KeyframeGuide *m_keyframes = nullptr;
     std::shared_ptr<const FileProbe> m_globalFP;
-    QPointer<TrimRun> m_globalProcess;
-    std::optional<bool> m_isProcessCancelledByUser;
-    double m_fps = 24.0;
     int m_selectionCallbacks = 0;
     bool m_quitWhenTrimEnds = false;
-    QString m_lastSaveFolder;
 };

@@ -1,44 +1,37 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "keyframeguide.h"
 
+#include <optional>
+
 #include <QAction>
 #include <QLabel>
 
 #include "rangeslider.h"
+#include "selection.h"
 #include "timetext.h"
 
-namespace {
-
-// Below a millisecond a start counts as on its keyframe: the times shown have no finer digits.
-constexpr double onKeyframe = 0.0005;
-
-} // namespace
-
-KeyframeGuide::KeyframeGuide(const ToolLocator &tools, const Controls &controls, QObject *parent)
+KeyframeGuide::KeyframeGuide(const ToolLocator &tools, Selection *selection, const Controls &controls,
+                             QObject *parent)
     : QObject(parent)
     , m_scan(tools, this)
+    , m_selection(selection)
     , m_controls(controls)
 {
     connect(&m_scan, &KeyframeScan::packetsChanged, this, [this] {
         showMarks();
         showCopyStart();
     });
-    connect(m_controls.previousKeyframe, &QAction::triggered, this, [this] {
-        if (const std::optional<double> keyframe = previousKeyframe())
-            emit startSnapRequested(*keyframe);
-    });
-    connect(m_controls.nextKeyframe, &QAction::triggered, this, [this] {
-        if (const std::optional<double> keyframe = nextKeyframe())
-            emit startSnapRequested(*keyframe);
-    });
+    connect(m_selection, &Selection::changed, this, &KeyframeGuide::showCopyStart);
+    connect(m_controls.previousKeyframe, &QAction::triggered, this,
+            [this] { m_selection->moveStartToKeyframe(m_scan.packets(), -1); });
+    connect(m_controls.nextKeyframe, &QAction::triggered, this,
+            [this] { m_selection->moveStartToKeyframe(m_scan.packets(), 1); });
 }
 
-void KeyframeGuide::start(const QString &path, double duration, double startSeconds, double endSeconds)
+void KeyframeGuide::start(const QString &path)
 {
-    m_duration = duration;
-    m_start = startSeconds;
-    m_end = endSeconds;
-    m_scan.start(path, {startSeconds, endSeconds}, duration);
+    m_duration = m_selection->duration();
+    m_scan.start(path, {m_selection->startSeconds(), m_selection->endSeconds()}, m_duration);
     showMarks();
     showCopyStart();
 }
@@ -51,10 +44,8 @@ void KeyframeGuide::stop()
     showCopyStart();
 }
 
-void KeyframeGuide::setSelection(double startSeconds, double endSeconds, bool streamCopy)
+void KeyframeGuide::setStreamCopy(bool streamCopy)
 {
-    m_start = startSeconds;
-    m_end = endSeconds;
     m_streamCopy = streamCopy;
     showCopyStart();
 }
@@ -78,23 +69,13 @@ void KeyframeGuide::showMarks()
 
 void KeyframeGuide::showCopyStart()
 {
-    const std::optional<double> keyframe = m_scan.packets().keyframeAtOrBefore(m_start);
-    const bool early = m_streamCopy && m_duration > 0 && keyframe && m_start - *keyframe >= onKeyframe;
-    m_controls.slider->setMarkedValue(early ? std::optional<double>(*keyframe / m_duration) : std::nullopt);
-    m_controls.copyStartLine->setText(early ? copyStartText(*keyframe, m_start) : QString());
-    m_controls.copyStartLine->setVisible(early);
-    m_controls.previousKeyframe->setEnabled(m_duration > 0 && previousKeyframe());
-    m_controls.nextKeyframe->setEnabled(m_duration > 0 && nextKeyframe());
-}
-
-std::optional<double> KeyframeGuide::previousKeyframe() const
-{
-    return m_scan.packets().keyframeAtOrBefore(m_start - 2 * onKeyframe);
-}
-
-// Past the end the start would turn the selection inside out.
-std::optional<double> KeyframeGuide::nextKeyframe() const
-{
-    const std::optional<double> keyframe = m_scan.packets().keyframeAfter(m_start);
-    return keyframe && *keyframe < m_end ? keyframe : std::nullopt;
+    const PacketList &packets = m_scan.packets();
+    const bool scanned = m_duration > 0;
+    const std::optional<double> keyframe = scanned && m_streamCopy ? m_selection->streamCopyStart(packets)
+                                                                   : std::nullopt;
+    m_controls.slider->setMarkedValue(keyframe ? std::optional<double>(*keyframe / m_duration) : std::nullopt);
+    m_controls.copyStartLine->setText(keyframe ? copyStartText(*keyframe, m_selection->startSeconds()) : QString());
+    m_controls.copyStartLine->setVisible(keyframe.has_value());
+    m_controls.previousKeyframe->setEnabled(scanned && m_selection->keyframeBeforeStart(packets));
+    m_controls.nextKeyframe->setEnabled(scanned && m_selection->keyframeAfterStart(packets));
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "fileprobe.h"
 
+#include <algorithm>
 #include <array>
 #include <functional>
 #include <utility>
@@ -15,6 +16,7 @@
 #include "diagnosticlog.h"
 #include "durationtext.h"
 #include "filesize.h"
+#include "framerate.h"
 #include "json.h"
 #include "toollocator.h"
 
@@ -364,4 +366,27 @@ void FileProbe::setVideoSize(qint64 width, qint64 height)
     m_videoWidth = width;
     m_videoHeight = height;
     m_videoRatio = static_cast<double>(width) / static_cast<double>(height);
+}
+
+bool FileProbe::isTrimmableVideo() const
+{
+    const QList<JSON> videos = trackDictionaries(QStringLiteral("Video"));
+    const bool singleFrame = std::any_of(videos.cbegin(), videos.cend(), [](const JSON &stream) {
+        return stream[QStringLiteral("nb_frames")] == JSON(QStringLiteral("1"));
+    });
+    return m_isValidMediaFile && !m_hasErrors && !m_isEncrypted && m_hasVideoTrack
+        && (!m_videoWidth || *m_videoWidth != 0) && m_duration > 0 && !singleFrame;
+}
+
+std::optional<double> FileProbe::videoFrameRate() const
+{
+    std::optional<double> rate;
+    for (const JSON &stream : trackDictionaries(QStringLiteral("Video"))) {
+        const JSON ratio = stream[QStringLiteral("r_frame_rate")];
+        if (!ratio.exists())
+            continue;
+        if (const std::optional<double> readable = frameRateFromRatio(ratio.stringValue()))
+            rate = readable;
+    }
+    return rate;
 }

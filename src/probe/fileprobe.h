@@ -82,6 +82,12 @@ public:
     // The prober's own description of each track of `trackType` ("Video",
     // "Audio", ...), in report order.
     QList<JSON> trackDictionaries(const QString &trackType) const;
+    // A video with a length to cut: readable without errors, unencrypted,
+    // with a video track that is not 0 wide, a duration, and more than the one
+    // frame of a still image, whatever the file's name says.
+    bool isTrimmableVideo() const;
+    // The frame rate of the last video track that gives a readable one.
+    std::optional<double> videoFrameRate() const;
     const QList<QVariantMap> &metadata() const { return m_metadata; }
     std::optional<quint64> fileSize() const { return m_fileSize; }
     std::optional<QString> fileSizeHuman() const { return m_fileSizeHuman; }

@@ -62,7 +62,7 @@ bool AppHarness::startTrimThroughDialog(const QString &typed, QString *proposed)
 // The app's own runs: an exact cut holds encoder runs of its own.
 QList<TrimRun *> AppHarness::trimRuns() const
 {
-    return m_app->findChildren<TrimRun *>(Qt::FindDirectChildrenOnly);
+    return m_app->findChild<TrimFlow *>()->findChildren<TrimRun *>(Qt::FindDirectChildrenOnly);
 }
 
 // An ended run may still await its deletion beside the new one.

@@ -1,0 +1,303 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "trimflow.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QJsonObject>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include "alertsheets.h"
+#include "containersuffix.h"
+#include "diagnosticlog.h"
+#include "encoderrun.h"
+#include "fileprobe.h"
+#include "filerevealer.h"
+#include "json.h"
+#include "progresssheet.h"
+#include "samefile.h"
+#include "selection.h"
+#include "temporarydirectory.h"
+#include "timetext.h"
+#include "trimcommand.h"
+#include "trimparameters.h"
+
+namespace {
+
+QString withAllowedSuffix(const QString &path, const QString &type)
+{
+    if (type.isEmpty() || QFileInfo(path).suffix().compare(type, Qt::CaseInsensitive) == 0)
+        return path;
+    return path + QLatin1Char('.') + type;
+}
+
+} // namespace
+
+TrimFlow::TrimFlow(const ToolLocator &tools, const TemporaryDirectory &workFolder, const Selection &selection,
+                   AlertSheets *alerts, const Controls &controls, QObject *parent)
+    : QObject(parent)
+    , m_tools(tools)
+    , m_workFolder(workFolder)
+    , m_selection(selection)
+    , m_alerts(alerts)
+    , m_controls(controls)
+{
+    connect(m_controls.sheet, &ProgressSheet::cancelRequested, this, &TrimFlow::cancel);
+    connect(m_controls.forceEncode, &QCheckBox::toggled, this, [this] {
+        offerExactCut();
+        emit optionsChanged();
+    });
+    connect(m_controls.exactCut, &QCheckBox::toggled, this, &TrimFlow::optionsChanged);
+}
+
+TrimFlow::~TrimFlow()
+{
+    stop();
+}
+
+void TrimFlow::setInput(std::shared_ptr<const FileProbe> input)
+{
+    m_input = std::move(input);
+    m_isProcessCancelledByUser = false;
+    // Every newly opened video starts with a stream copy.
+    m_controls.forceEncode->setEnabled(m_input != nullptr);
+    m_controls.forceEncode->setChecked(false);
+    m_controls.exactCut->setChecked(false);
+    offerExactCut();
+}
+
+bool TrimFlow::isTrimming() const
+{
+    return m_run && m_run->isRunning();
+}
+
+bool TrimFlow::isCopyingStream() const
+{
+    return !isForcingEncode() && !isCuttingExactly();
+}
+
+// Any state of the check box but off asks for a re-encode to MP4.
+bool TrimFlow::isForcingEncode() const
+{
+    return m_controls.forceEncode->checkState() != Qt::Unchecked;
+}
+
+bool TrimFlow::isCuttingExactly() const
+{
+    // Never checked where it is not offered.
+    return m_controls.exactCut->isChecked();
+}
+
+ExactCutRun::Source TrimFlow::exactCutSource() const
+{
+    return {m_input->fileFullPath().value_or(QString()), m_input->formatName(),
+            m_input->trackDictionaries(QStringLiteral("Video")).value(0).dictionaryObject().value_or(QJsonObject()),
+            m_input->startTime()};
+}
+
+// Offered only where it can work, and the tooltip says why it is not.
+void TrimFlow::offerExactCut()
+{
+    QCheckBox *const box = m_controls.exactCut;
+    const bool open = m_input != nullptr;
+    const bool supported = open && ExactCutRun::supports(exactCutSource());
+    const bool offered = supported && !isForcingEncode();
+    if (!offered)
+        box->setChecked(false);
+    box->setEnabled(offered);
+    if (!open)
+        box->setToolTip(QString());
+    else if (!supported)
+        box->setToolTip(tr("An exact cut needs H.264 or HEVC video in MP4, MOV, M4V or Matroska."));
+    else if (!offered)
+        box->setToolTip(tr("A re-encode to MP4 is exact already."));
+    else
+        box->setToolTip(tr("Only the frames before the first keyframe and after the last are re-encoded; "
+                           "the rest is copied untouched."));
+}
+
+void TrimFlow::showSavePanel()
+{
+    // Only an accepted video can be trimmed: the Save menu item stays
+    // enabled while nothing, or a rejected file, is open.
+    if (!m_input || !m_input->fileFullURL() || isTrimming())
+        return;
+    if (!m_selection.isTrimmable()) {
+        m_alerts->show(QMessageBox::Warning, tr("The selection is empty."),
+                       tr("Move the end of the selection after its start, then trim again."));
+        return;
+    }
+
+    const QString inputPath = m_input->fileFullPath().value_or(QString());
+    const QString type = isForcingEncode() ? QStringLiteral("mp4") : QFileInfo(inputPath).suffix();
+    auto *panel = new QFileDialog(m_controls.window, tr("Save Trimmed Video"));
+    panel->setAttribute(Qt::WA_DeleteOnClose);
+    panel->setAcceptMode(QFileDialog::AcceptSave);
+    panel->setFileMode(QFileDialog::AnyFile);
+    panel->setWindowModality(Qt::WindowModal);
+    panel->setDirectory(m_lastSaveFolder.isEmpty() ? QFileInfo(inputPath).absolutePath() : m_lastSaveFolder);
+    if (!type.isEmpty()) {
+        panel->setNameFilter(tr("%1 video (*.%2)").arg(type.toUpper(), type));
+        panel->setDefaultSuffix(type);
+    }
+    panel->selectFile(type.isEmpty() ? tr("Trimmed") : tr("Trimmed") + QLatin1Char('.') + type);
+    connect(panel, &QFileDialog::fileSelected, this, [this, type](const QString &path) {
+        if (!path.isEmpty())
+            savePanelFinished(withAllowedSuffix(path, type));
+    });
+    panel->open();
+}
+
+void TrimFlow::savePanelFinished(const QString &outputPath)
+{
+    if (!m_input || !m_input->fileFullPath() || isTrimming())
+        return;
+    if (isSameFile(*m_input->fileFullPath(), outputPath)) {
+        m_alerts->show(QMessageBox::Information, tr("Input file name is same as the output file name!"),
+                       tr("Please specify a different file to save."));
+        return;
+    }
+    if (!m_selection.isTrimmable())
+        return;
+    m_lastSaveFolder = QFileInfo(outputPath).absolutePath();
+    if (isCuttingExactly()) {
+        startExactCut(outputPath);
+        return;
+    }
+    // A name without an extension says nothing of the format: keep the input's.
+    const QString fallbackSuffix = containerSuffix(isForcingEncode() ? QStringLiteral("mp4") : m_input->formatName());
+    const QString partialPath = EncoderRun::partialPathFor(outputPath, fallbackSuffix);
+    const QStringList arguments = trimArguments(*m_input, *m_input->fileFullPath(), partialPath);
+    startTrimming(outputPath, partialPath, arguments, m_selection.outputDuration());
+}
+
+QStringList TrimFlow::trimArguments(const FileProbe &probe, const QString &inputPath,
+                                    const QString &outputPath) const
+{
+    TrimParameters parameters;
+    parameters.duration = probe.duration();
+    parameters.selectionStart = m_selection.startFraction();
+    parameters.selectionEnd = m_selection.endFraction();
+    parameters.forceEncode = isForcingEncode();
+    parameters.hasAudioTrack = probe.hasAudioTrack();
+    parameters.hasAudioTrackWhichHasMoreThanTwoChannels = probe.hasAudioTrackWhichHasMoreThanTwoChannels();
+    parameters.inputPath = inputPath;
+    parameters.outputPath = outputPath;
+    const QStringList arguments = TrimCommand::trimArguments(parameters);
+    DiagnosticLog::print(TrimCommand::diagnosticLine(arguments));
+    return arguments;
+}
+
+void TrimFlow::startTrimming(const QString &outputPath, const QString &partialPath, const QStringList &arguments,
+                             double outputDuration)
+{
+    auto *run = new EncoderRun(m_tools, this);
+    followTrim(run, outputPath);
+    run->start(arguments, partialPath, outputPath, outputDuration);
+}
+
+void TrimFlow::startExactCut(const QString &outputPath)
+{
+    const QString workFolder = m_workFolder.isValid() ? m_workFolder.path() : QDir::tempPath();
+    auto *run = new ExactCutRun(m_tools, workFolder, this);
+    followTrim(run, outputPath);
+    run->start(exactCutSource(), m_selection.startSeconds(), m_selection.endSeconds(), outputPath);
+}
+
+// The progress sheet follows a trim however it is made, and the run goes once it has ended.
+void TrimFlow::followTrim(TrimRun *run, const QString &outputPath)
+{
+    m_isProcessCancelledByUser = false;
+    m_run = run;
+    QProgressBar *const bar = m_controls.sheet->bar();
+    connect(run, &TrimRun::progressChanged, bar, [bar](double percent) {
+        bar->setValue(static_cast<int>(std::lround(std::clamp(percent, 0.0, 100.0))));
+    });
+    connect(run, &TrimRun::finished, this, [this, run, outputPath](TrimRun::Outcome outcome, const QString &details) {
+        run->deleteLater();
+        trimEnded(outcome, details, outputPath);
+    });
+    showProgressSheet();
+}
+
+void TrimFlow::showProgressSheet()
+{
+    ProgressSheet *const sheet = m_controls.sheet;
+    sheet->bar()->setValue(0);
+    sheet->title()->setText(tr("Trimming Video..."));
+    sheet->cancelButton()->show();
+    emit sheetShown(true);
+    sheet->show();
+    sheet->raise();
+    sheet->activateWindow();
+}
+
+void TrimFlow::hideProgressSheet()
+{
+    m_controls.sheet->cancelButton()->hide();
+    m_controls.sheet->hide();
+    emit sheetShown(false);
+}
+
+void TrimFlow::cancel()
+{
+    if (m_run)
+        m_run->cancel();
+    m_isProcessCancelledByUser = true;
+}
+
+void TrimFlow::stop()
+{
+    if (!m_run)
+        return;
+    m_run->disconnect(this);
+    delete m_run.data();
+}
+
+void TrimFlow::trimEnded(TrimRun::Outcome outcome, const QString &details, const QString &outputPath)
+{
+    if (outcome == TrimRun::Outcome::Succeeded)
+        m_controls.sheet->bar()->setValue(m_controls.sheet->bar()->maximum());
+    hideProgressSheet();
+    switch (outcome) {
+    case TrimRun::Outcome::Cancelled:
+        break;
+    case TrimRun::Outcome::Failed:
+        m_alerts->show(QMessageBox::Warning, tr("The video could not be trimmed."), details);
+        break;
+    case TrimRun::Outcome::Succeeded:
+        reportTrimResult(*FileProbe::create(outputPath, m_tools));
+        break;
+    }
+    emit finished(outcome);
+}
+
+void TrimFlow::reportTrimResult(const FileProbe &output)
+{
+    const QString text = tr("Input Duration: %1 (%2)\nOutput Duration: %3 (%4)")
+                             .arg(timeTextFromSeconds(m_selection.duration()),
+                                  m_input->fileSizeHuman().value_or(QString()),
+                                  timeTextFromSeconds(output.duration()), output.fileSizeHuman().value_or(QString()));
+    QMessageBox *alert = m_alerts->make(QMessageBox::Information, tr("Video Trimmed Successfully!"), text);
+    // Without an escape button a message box refuses to close, and so would
+    // the app when a logout asks it to quit.
+    alert->setEscapeButton(alert->addButton(tr("OK"), QMessageBox::AcceptRole));
+    QPushButton *reveal = alert->addButton(tr("Show in Finder"), QMessageBox::ActionRole);
+    const QString outputPath = output.fileFullPath().value_or(QString());
+    connect(alert, &QMessageBox::buttonClicked, this, [this, reveal, outputPath](QAbstractButton *button) {
+        if (button != reveal)
+            return;
+        FileRevealer::reveal(outputPath, this, [this, outputPath] {
+            const QString where = QDir::toNativeSeparators(outputPath);
+            m_alerts->show(QMessageBox::Warning, tr("The file could not be shown."),
+                           tr("No file manager answered. The trimmed video is at %1").arg(where));
+        });
+    });
+    m_alerts->present(alert);
+}
