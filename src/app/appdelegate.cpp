@@ -165,11 +165,7 @@ void AppDelegate::connectActions()
     connect(m_trimFlow, &TrimFlow::optionsChanged, this,
             [this] { m_keyframes->setStreamCopy(m_trimFlow->isCopyingStream()); });
     connect(m_trimFlow, &TrimFlow::sheetShown, this, &AppDelegate::setWindowHeldBySheet);
-    connect(m_trimFlow, &TrimFlow::finished, this, [this](TrimRun::Outcome outcome) {
-        emit trimFinished(outcome);
-        if (m_quitWhenTrimEnds)
-            m_window->close();
-    });
+    connect(m_trimFlow, &TrimFlow::finished, this, &AppDelegate::trimFinished);
 }
 
 // The Selection menu repeats the eight nudge buttons with shortcuts; an
@@ -515,30 +511,9 @@ void AppDelegate::setWindowHeldBySheet(bool held)
 
 bool AppDelegate::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_window.get() && event->type() == QEvent::Close && !confirmQuit()) {
+    if (watched == m_window.get() && event->type() == QEvent::Close && !m_trimFlow->confirmQuit()) {
         event->ignore();
         return true;
     }
     return QObject::eventFilter(watched, event);
-}
-
-bool AppDelegate::confirmQuit()
-{
-    if (!isTrimming())
-        return true;
-    QMessageBox *question = m_alerts->make(QMessageBox::Question, tr("A video is being trimmed."),
-                                           tr("Quitting stops the trim and deletes the unfinished file."));
-    QPushButton *quit = question->addButton(tr("Stop and Quit"), QMessageBox::DestructiveRole);
-    question->addButton(tr("Keep Trimming"), QMessageBox::RejectRole);
-    connect(question, &QMessageBox::buttonClicked, this, [this, quit](QAbstractButton *button) {
-        if (button != quit)
-            return;
-        m_quitWhenTrimEnds = true;
-        if (isTrimming())
-            closeBTNInsideProgressWindowClicked();
-        else
-            m_window->close();
-    });
-    m_alerts->present(question);
-    return false;
 }

@@ -85,7 +85,7 @@ public:
 
     // Whether quitting may go ahead now; while a trim runs it asks the user
     // first and closes the window itself once the trim has stopped.
-    bool confirmQuit();
+    bool confirmQuit() { return m_trimFlow->confirmQuit(); }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -169,5 +169,4 @@ private:
     KeyframeGuide *m_keyframes = nullptr;
     std::shared_ptr<const FileProbe> m_globalFP;
     int m_selectionCallbacks = 0;
-    bool m_quitWhenTrimEnds = false;
 };

@@ -276,6 +276,29 @@ void TrimFlow::trimEnded(TrimRun::Outcome outcome, const QString &details, const
         break;
     }
     emit finished(outcome);
+    if (m_quitWhenTrimEnds)
+        m_controls.window->close();
+}
+
+bool TrimFlow::confirmQuit()
+{
+    if (!isTrimming())
+        return true;
+    QMessageBox *question = m_alerts->make(QMessageBox::Question, tr("A video is being trimmed."),
+                                           tr("Quitting stops the trim and deletes the unfinished file."));
+    QPushButton *quit = question->addButton(tr("Stop and Quit"), QMessageBox::DestructiveRole);
+    question->addButton(tr("Keep Trimming"), QMessageBox::RejectRole);
+    connect(question, &QMessageBox::buttonClicked, this, [this, quit](QAbstractButton *button) {
+        if (button != quit)
+            return;
+        m_quitWhenTrimEnds = true;
+        if (isTrimming())
+            cancel();
+        else
+            m_controls.window->close();
+    });
+    m_alerts->present(question);
+    return false;
 }
 
 void TrimFlow::reportTrimResult(const FileProbe &output)

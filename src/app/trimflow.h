@@ -58,6 +58,9 @@ public:
     void cancel();
     // Quitting: the run stops at once, reporting nothing.
     void stop();
+    // Whether the window may close now. While a trim runs it asks first and,
+    // told to stop, closes the window itself once the trim has stopped.
+    bool confirmQuit();
 
 signals:
     // A check box changed the kind of trim.
@@ -91,4 +94,5 @@ private:
     QPointer<TrimRun> m_run;
     std::optional<bool> m_isProcessCancelledByUser;
     QString m_lastSaveFolder;
+    bool m_quitWhenTrimEnds = false;
 };

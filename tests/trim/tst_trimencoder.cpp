@@ -496,6 +496,10 @@ private slots:
         posters.request(m_clip, 8.0, PosterExtraction::Accuracy::Exact);
         QVERIFY(posters.isIdle());
         QCOMPARE(TestFiles::contents(posters.shownFilePath()), eight);
+        // Another time within the same second is another frame.
+        posters.request(m_clip, 8.2, PosterExtraction::Accuracy::Exact);
+        QCOMPARE(announcedTimes(posters), QList<double>{8.2});
+        QVERIFY(TestFiles::contents(posters.shownFilePath()) != eight);
     }
 
     void stoppedExtractionsAreNeverShown()
