@@ -5,10 +5,15 @@
 
 #include "imagedropview.h"
 #include "rangeslider.h"
+#include "packetlist.h"
 #include "rangeslidergeometry.h"
+#include "selection.h"
 
 using namespace Qt::StringLiterals;
 using OptionalKnob = std::optional<DraggedSlider>;
+using Knob = Selection::Knob;
+using Move = std::function<void(Selection &)>;
+Q_DECLARE_METATYPE(Move)
 
 namespace {
 
@@ -53,6 +58,15 @@ struct Drag
     const char *announced;
     Setup setup = plain;
 };
+
+// The knobs a selection's signal named, as "s" and "e".
+QString knobs(const QSignalSpy &spy)
+{
+    QString names;
+    for (const QList<QVariant> &signal : spy)
+        names += signal.at(0).value<Knob>() == Knob::Start ? u's' : u'e';
+    return names;
+}
 
 struct Frames
 {
@@ -113,6 +127,65 @@ private slots:
         QCOMPARE(std::pair(slider.selection().start, slider.selection().end), std::pair(row.newStart, row.newEnd));
         QCOMPARE(slider.currentSliderDragging(), row.knob);
         QCOMPARE(recorder.announced, QLatin1String(row.announced));
+    }
+
+    // The selection the slider shows, on the model alone: each rule at its edges, and what it tells.
+    void selectionMoves_data()
+    {
+        QTest::addColumn<QList<double>>("from"); // duration, frame rate (0: none told, after 50/1), start, end
+        QTest::addColumn<Move>("move");
+        QTest::addColumn<QList<double>>("to"); // start, end
+        QTest::addColumn<QString>("told"); // the knobs set, "|", the knobs that changed
+        using S = Selection;
+        const auto nudge = [](Knob knob, S::Step step, int by) { return Move([=](S &s) { s.nudge(knob, step, by); }); };
+        const auto snap = [](int by, const QByteArray &keyframes = "0,K\n2,K\n4,K\n6,K\n8,K") {
+            return Move([=](S &s) { s.moveStartToKeyframe(PacketList::parse(keyframes), by); });
+        };
+        const auto preset = [](int index) { return Move([=](S &s) { s.choosePreset(index); }); };
+        const Move centred = &S::selectCentred;
+        const auto row = [](const char *name, QList<double> from, Move move, QList<double> to, const char *told) {
+            QTest::newRow(name) << from << move << to << QString::fromLatin1(told);
+        };
+        const Knob start = Knob::Start, end = Knob::End;
+        const S::Step second = S::Step::Second, frame = S::Step::Frame;
+        row("start a second earlier stops at 0", {12, 5, 0.4, 11}, nudge(start, second, -1), {0, 11}, "s|s");
+        row("start at 0, earlier: set, unchanged", {12, 5, 0, 11}, nudge(start, frame, -1), {0, 11}, "s|");
+        row("a frame at 25/s", {12, 25, 1, 11}, nudge(start, frame, 1), {1.04, 11}, "s|s");
+        row("no rate told: the one before stays", {12, 0, 1, 11}, nudge(start, frame, 1), {1.02, 11}, "s|s");
+        row("later stops at the input's end", {12, 5, 11.5, 12}, nudge(start, second, 1), {12, 12}, "s|s");
+        row("start pushed past the end", {12, 5, 10.5, 11}, nudge(start, second, 1), {11.5, 11}, "s|s");
+        row("end pulled before the start", {12, 5, 5, 5.5}, nudge(end, second, -1), {5, 4.5}, "e|e");
+        row("end a frame earlier", {12, 5, 1, 11}, nudge(end, frame, -1), {1, 10.8}, "e|e");
+        row("no duration: nothing moves", {0, 5, 0, 0}, nudge(start, second, 1), {0, 0}, "|");
+        row("preset from the start", {125, 5, 50, 60}, preset(2), {50, 80}, "se|e");
+        row("preset stops at the input's end", {110, 5, 100, 105}, preset(2), {100, 110}, "se|e");
+        row("centred: the longest preset shorter", {125, 5, 0, 125}, centred, {2.5, 122.5}, "es|es");
+        row("centred: a preset as long is not shorter", {60, 5, 0, 60}, centred, {7.5, 52.5}, "es|es");
+        row("centred: no preset shorter, all of it", {10, 5, 2, 3}, centred, {0, 10}, "es|es");
+        row("a drag", {10, 5, 2, 3}, [](S &s) { s.follow(0.1, 0.5, Knob::End); }, {1, 5}, "|e");
+        row("keyframe before the start", {10, 5, 3, 9}, snap(-1), {2, 9}, "s|s");
+        row("one within a millisecond before is passed", {10, 5, 2.0004, 9}, snap(-1), {0, 9}, "s|s");
+        row("keyframe after the start", {10, 5, 3, 9}, snap(1), {4, 9}, "s|s");
+        row("keyframe after, never onto the end", {10, 5, 3, 4}, snap(1), {3, 4}, "|");
+        row("no keyframes known: nothing moves", {10, 5, 3, 9}, snap(-1, {}), {3, 9}, "|");
+    }
+
+    void selectionMoves()
+    {
+        QFETCH(QList<double>, from);
+        Selection selection;
+        selection.setInput(from.at(0), 50.0);
+        selection.setInput(from.at(0), from.at(1) > 0 ? std::optional(from.at(1)) : std::nullopt);
+        selection.moveTo(Knob::Start, from.at(2));
+        selection.moveTo(Knob::End, from.at(3));
+        QSignalSpy set(&selection, &Selection::knobSet);
+        QSignalSpy changed(&selection, &Selection::changed);
+        QFETCH(Move, move);
+        move(selection);
+        QFETCH(QList<double>, to);
+        QVERIFY(qAbs(selection.startSeconds() - to.at(0)) < 1e-9 && qAbs(selection.endSeconds() - to.at(1)) < 1e-9);
+        QCOMPARE(selection.isTrimmable(), to.at(1) > to.at(0));
+        QTEST(knobs(set) + u'|' + knobs(changed), "told");
     }
 
     void setters()

@@ -55,7 +55,9 @@ QString facts(const FileProbe &file)
                       fact(file.isEncrypted(), lit("encrypted")), fact(file.hasVideoTrack(), lit("video ") + size),
                       fact(file.hasAudioTrack(), lit("audio")),
                       fact(file.hasAudioTrackWhichHasMoreThanTwoChannels(), lit("surround")),
-                      fact(file.duration() != 0, QString::number(file.duration(), 'f', 1) + lit(" s"))};
+                      fact(file.duration() != 0, QString::number(file.duration(), 'f', 1) + lit(" s")),
+                      fact(file.videoFrameRate().has_value(), QString::number(file.videoFrameRate().value_or(0)) + lit("/s")),
+                      fact(file.isTrimmableVideo(), lit("trimmable"))};
     facts.removeAll(QString());
     QStringList tracks;
     for (const QVariantMap &track : file.tracksInfo())
@@ -113,7 +115,19 @@ private slots:
         row("cover art", report({audio, cover}), "valid, audio: Audio Poster");
         const QByteArray sixChannels = R"({"codec_type": "audio", "channels": 6})";
         row("surround", report({audio, sixChannels}), "valid, audio, surround: Audio Audio");
-        real("stereo.mp4", "valid, video 64x48, audio, 1.0 s: Video Audio", 0);
+        // Only a video of some width and more than one frame can be trimmed; the last readable rate counts.
+        const auto clip = [](const QByteArray &frames, int width, const QByteArrayList &rates) {
+            QByteArrayList streams;
+            for (const QByteArray &rate : rates)
+                streams << "{\"codec_type\": \"video\", \"codec_name\": \"h264\", \"width\": " + QByteArray::number(width)
+                               + ", \"height\": 48, \"nb_frames\": \"" + frames + "\", \"r_frame_rate\": \"" + rate + "\"}";
+            return report(streams).replace("\"format\": {}", "\"format\": {\"duration\": \"12.0\"}");
+        };
+        row("rates of three tracks", clip("60", 64, {"25/1", "30000/1001", "0/0"}),
+            "valid, video 64x48, 12.0 s, 29.97/s, trimmable: Video Video Video");
+        row("width 0", clip("60", 0, {"5/1"}), "valid, video 0x48, 12.0 s, 5/s: Video");
+        row("one frame", clip("1", 64, {"5/1"}), "valid, video 64x48, 12.0 s, 5/s: Video");
+        real("stereo.mp4", "valid, video 64x48, audio, 1.0 s, 5/s, trimmable: Video Audio", 0);
         real("nowhere.mp4", "invalid, errors: ", 2); // nor has it a size
         fake("echo", "valid: Other", lit("-v quiet -print_format json -show_format -show_streams -show_chapters "
                                          "-show_error ") + m_media.path(lit("clip")));
