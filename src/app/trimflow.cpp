@@ -58,6 +58,8 @@ TrimFlow::TrimFlow(const ToolLocator &tools, const TemporaryDirectory &workFolde
 
 TrimFlow::~TrimFlow()
 {
+    if (m_run)
+        m_run->disconnect(this);
     stop();
 }
 
@@ -254,9 +256,7 @@ void TrimFlow::cancel()
 
 void TrimFlow::stop()
 {
-    if (!m_run)
-        return;
-    m_run->disconnect(this);
+    // The run stops its process and removes its partial output as it goes.
     delete m_run.data();
 }
 

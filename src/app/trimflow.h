@@ -41,7 +41,7 @@ public:
 
     TrimFlow(const ToolLocator &tools, const TemporaryDirectory &workFolder, const Selection &selection,
              AlertSheets *alerts, const Controls &controls, QObject *parent = nullptr);
-    // Stops a running trim and removes what it wrote.
+    // Stops a running trim and removes what it wrote, reporting nothing.
     ~TrimFlow() override;
 
     // The video that trims are made of, or none; either way the options go
@@ -56,7 +56,7 @@ public:
     void savePanelFinished(const QString &outputPath);
     QStringList trimArguments(const FileProbe &probe, const QString &inputPath, const QString &outputPath) const;
     void cancel();
-    // Quitting: the run stops at once, reporting nothing.
+    // Quitting: a running trim stops at once and ends as cancelled.
     void stop();
     // Whether the window may close now. While a trim runs it asks first and,
     // told to stop, closes the window itself once the trim has stopped.
