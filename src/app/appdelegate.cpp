@@ -23,6 +23,7 @@
 #include "fileprobe.h"
 #include "imagedropview.h"
 #include "keyframeguide.h"
+#include "openflow.h"
 #include "progresssheet.h"
 #include "rangeslider.h"
 #include "timetext.h"
@@ -73,11 +74,12 @@ AppDelegate::AppDelegate(const QString &resourceFolder, const QString &temporary
     progressWindow = new ProgressSheet(m_window.get());
     setUpControls();
     m_alerts = new AlertSheets(m_window.get(), this);
+    m_opening = new OpenFlow(m_tools, m_alerts, this);
     m_trimFlow = new TrimFlow(m_tools, m_temporaryDirectory, *m_selection, m_alerts,
                               {m_window.get(), progressWindow, forceEncodeCBX, m_ui->exactCutCBX}, this);
     // The poster folder is made with the temporary one, once a file is opened.
     m_posters = new PosterExtraction(m_tools, QString(), this);
-    m_keyframes = new KeyframeGuide(m_tools, m_selection,
+    m_keyframes = new KeyframeGuide(m_tools, m_selection, &m_opening->cache(),
                                     {myRangeSlider, m_ui->copyStartLabel, m_ui->startAtPreviousKeyframeAction,
                                      m_ui->startAtNextKeyframeAction},
                                     this);
@@ -162,6 +164,7 @@ void AppDelegate::connectActions()
             [this] { requestPosterFrame(PosterExtraction::Accuracy::Exact); });
 
     connect(m_alerts, &AlertSheets::shown, this, &AppDelegate::alertShown);
+    connect(m_opening, &OpenFlow::opened, this, &AppDelegate::videoOpened);
     connect(m_trimFlow, &TrimFlow::optionsChanged, this,
             [this] { m_keyframes->setStreamCopy(m_trimFlow->isCopyingStream()); });
     connect(m_trimFlow, &TrimFlow::sheetShown, this, &AppDelegate::setWindowHeldBySheet);
@@ -219,6 +222,7 @@ void AppDelegate::applicationDidFinishLaunching(const QString &file)
 
 void AppDelegate::applicationWillTerminate()
 {
+    m_opening->cancel();
     dropPosterFrame();
     m_keyframes->stop();
     m_trimFlow->stop();
@@ -318,32 +322,31 @@ void AppDelegate::openVideo(const QUrl &url)
         return;
     dropPosterFrame();
     disableEditingControls();
+    m_globalFP.reset();
     const QString path = url.toLocalFile();
-    m_globalFP = FileProbe::create(path, m_tools);
+    posterView->setBusyText(tr("Opening %1\u2026").arg(QFileInfo(path).fileName()));
+    m_opening->open(path);
+}
 
-    if (QFileInfo(path).suffix().toLower() == QLatin1String("vob")) {
-        m_alerts->show(QMessageBox::Warning, tr("Kestrel cannot open .VOB files."),
-                       tr("Questions? : ") + supportEmail);
+void AppDelegate::videoOpened(std::shared_ptr<const FileProbe> probe, bool accepted)
+{
+    posterView->setBusyText(QString());
+    m_globalFP = std::move(probe);
+    if (!accepted)
         return;
-    }
-    if (!m_globalFP->isTrimmableVideo()) {
-        m_alerts->show(QMessageBox::Warning,
-                       tr("Seems to be an unsupported file.\nDoes the video play in a video player?"),
-                       tr("Please try opening some other file or contact : ") + supportEmail);
-        return;
-    }
-
+    const QString path = m_globalFP->fileFullPath().value_or(QString());
     m_selection->setInput(m_globalFP->duration(), m_globalFP->videoFrameRate());
     enableEditingControls();
     m_window->setWindowFilePath(path);
     fillPresetDurationPopup();
-
-    // A new selection with the same fractions as the old one calls nothing
-    // back, which would leave the previous video's times and poster in view.
-    const int callbacksBefore = m_selectionCallbacks;
+    // The start's frame stays in view, so it is extracted first; the end's is
+    // fetched after it, for when the end knob is looked at.
+    m_showsKnobFrames = false;
     m_selection->selectCentred();
-    if (m_selectionCallbacks == callbacksBefore)
-        refreshForSelection();
+    m_showsKnobFrames = true;
+    updateTimeFields();
+    requestPosterFrame(PosterExtraction::Accuracy::Exact);
+    m_posters->prefetch(path, endFrameSeconds());
     m_keyframes->start(path);
 }
 
@@ -370,7 +373,6 @@ void AppDelegate::showKnob(Selection::Knob knob)
 
 void AppDelegate::rangeSliderChanged(RangeSlider *slider)
 {
-    ++m_selectionCallbacks;
     const bool start = slider->currentSliderDragging() == DraggedSlider::start;
     // A drag moves the knobs before the selection knows; from a move of its own it learns nothing new.
     m_selection->follow(slider->start(), slider->end(), start ? Knob::Start : Knob::End);
@@ -383,8 +385,9 @@ void AppDelegate::rangeSliderChanged(RangeSlider *slider)
 void AppDelegate::refreshForSelection()
 {
     updateTimeFields();
-    requestPosterFrame(myRangeSlider->isDragging() ? PosterExtraction::Accuracy::Keyframe
-                                                   : PosterExtraction::Accuracy::Exact);
+    if (m_showsKnobFrames)
+        requestPosterFrame(myRangeSlider->isDragging() ? PosterExtraction::Accuracy::Keyframe
+                                                       : PosterExtraction::Accuracy::Exact);
 }
 
 void AppDelegate::updateTimeFields()
@@ -412,7 +415,14 @@ void AppDelegate::requestPosterFrame(PosterExtraction::Accuracy accuracy)
         return;
     const bool start = myRangeSlider->currentSliderDragging() == DraggedSlider::start;
     m_posters->request(m_globalFP->fileFullPath().value_or(QString()),
-                       m_selection->seconds(start ? Knob::Start : Knob::End), accuracy);
+                       start ? m_selection->startSeconds() : endFrameSeconds(), accuracy);
+}
+
+// The end knob shows the last frame the selection holds, which exists even at the video's end.
+double AppDelegate::endFrameSeconds() const
+{
+    return m_selection->endFrameSeconds(m_keyframes->scan().packets(), m_globalFP->startTime(),
+                                        m_globalFP->videoEndTime());
 }
 
 void AppDelegate::showPosterFrame(PosterExtraction::Accuracy accuracy, bool shown)

@@ -24,6 +24,7 @@ class AlertSheets;
 class FileProbe;
 class ImageDropView;
 class KeyframeGuide;
+class OpenFlow;
 class ProgressSheet;
 class QAction;
 class QCheckBox;
@@ -39,8 +40,8 @@ class MainWindow;
 
 // The one controller of the app: it owns the window and all working state,
 // receives every user action and wires the window to what does the work:
-// the selection's rules (Selection), the poster frames, the keyframe guide
-// and the trim (TrimFlow).
+// opening (OpenFlow), the selection's rules (Selection), the poster frames,
+// the keyframe guide and the trim (TrimFlow).
 class AppDelegate : public QObject
 {
     Q_OBJECT
@@ -126,10 +127,12 @@ private:
     void clearTemporaryDirectory();
     void fillPresetDurationPopup();
 
+    void videoOpened(std::shared_ptr<const FileProbe> probe, bool accepted);
     void showKnob(Selection::Knob knob);
     void refreshForSelection();
     void updateTimeFields();
     void requestPosterFrame(PosterExtraction::Accuracy accuracy);
+    double endFrameSeconds() const;
     void showPosterFrame(PosterExtraction::Accuracy accuracy, bool shown);
     void dropPosterFrame();
     void setWindowHeldBySheet(bool held);
@@ -164,9 +167,11 @@ private:
     // Working state.
     Selection *m_selection = nullptr;
     AlertSheets *m_alerts = nullptr;
+    OpenFlow *m_opening = nullptr;
     TrimFlow *m_trimFlow = nullptr;
     PosterExtraction *m_posters = nullptr;
     KeyframeGuide *m_keyframes = nullptr;
     std::shared_ptr<const FileProbe> m_globalFP;
-    int m_selectionCallbacks = 0;
+    // Off while an opened video's selection is first set: its frames come after.
+    bool m_showsKnobFrames = true;
 };

@@ -6,18 +6,22 @@
 #include <QAction>
 #include <QLabel>
 
+#include "mediacache.h"
 #include "rangeslider.h"
 #include "selection.h"
 #include "timetext.h"
 
-KeyframeGuide::KeyframeGuide(const ToolLocator &tools, Selection *selection, const Controls &controls,
-                             QObject *parent)
+KeyframeGuide::KeyframeGuide(const ToolLocator &tools, Selection *selection, MediaCache *cache,
+                             const Controls &controls, QObject *parent)
     : QObject(parent)
     , m_scan(tools, this)
     , m_selection(selection)
+    , m_cache(cache)
     , m_controls(controls)
 {
     connect(&m_scan, &KeyframeScan::packetsChanged, this, [this] {
+        if (m_scan.isComplete())
+            m_cache->rememberPackets(m_path, m_scan.packets());
         showMarks();
         showCopyStart();
     });
@@ -30,8 +34,12 @@ KeyframeGuide::KeyframeGuide(const ToolLocator &tools, Selection *selection, con
 
 void KeyframeGuide::start(const QString &path)
 {
+    m_path = path;
     m_duration = m_selection->duration();
-    m_scan.start(path, {m_selection->startSeconds(), m_selection->endSeconds()}, m_duration);
+    if (const std::optional<PacketList> known = m_cache->packets(path))
+        m_scan.adopt(*known);
+    else
+        m_scan.start(path, {m_selection->startSeconds(), m_selection->endSeconds()}, m_duration);
     showMarks();
     showCopyStart();
 }

@@ -6,6 +6,7 @@
 
 #include "keyframescan.h"
 
+class MediaCache;
 class QAction;
 class QLabel;
 class RangeSlider;
@@ -15,8 +16,9 @@ class Selection;
 // start on one: ticks along the slider, a mark and a line of text where a
 // copy of the selection really starts, and two actions that move the start
 // onto the keyframe before or after it. The keyframes come from a scan in the
-// background; until it has answered, nothing is shown and the actions are
-// off. It follows the selection by itself.
+// background, or from the cache when the file was scanned whole before;
+// until they are known, nothing is shown and the actions are off. It
+// follows the selection by itself.
 class KeyframeGuide : public QObject
 {
     Q_OBJECT
@@ -30,7 +32,8 @@ public:
         QAction *nextKeyframe = nullptr;
     };
 
-    KeyframeGuide(const ToolLocator &tools, Selection *selection, const Controls &controls, QObject *parent = nullptr);
+    KeyframeGuide(const ToolLocator &tools, Selection *selection, MediaCache *cache, const Controls &controls,
+                  QObject *parent = nullptr);
 
     // Scans `path`, the stretches around the selection first.
     void start(const QString &path);
@@ -49,6 +52,8 @@ private:
 
     KeyframeScan m_scan;
     Selection *const m_selection;
+    MediaCache *const m_cache;
+    QString m_path;
     const Controls m_controls;
     double m_duration = 0.0; // of the file scanned, 0 for none
     bool m_streamCopy = true;

@@ -10,6 +10,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPen>
+#include <QProgressBar>
 #include <QUrl>
 
 #include "controlsaccessibility.h"
@@ -68,6 +69,37 @@ void ImageDropView::setPlaceholderText(const QString &text)
 QString ImageDropView::placeholderText() const
 {
     return m_placeholderText;
+}
+
+void ImageDropView::setBusyText(const QString &text)
+{
+    m_busyText = text;
+    // Made when first needed: most launches never wait on anything.
+    if (!m_busyBar && !text.isEmpty()) {
+        m_busyBar = new QProgressBar(this);
+        m_busyBar->setRange(0, 0);
+        m_busyBar->setTextVisible(false);
+        m_busyBar->setFixedSize(160, 8);
+        placeBusyBar();
+    }
+    if (m_busyBar) {
+        m_busyBar->setAccessibleName(text);
+        m_busyBar->setVisible(!text.isEmpty());
+    }
+    update();
+}
+
+void ImageDropView::placeBusyBar()
+{
+    const QRect bar(QPoint(), m_busyBar->size());
+    m_busyBar->move(rect().center() - bar.center() + QPoint(0, 2 * fontMetrics().height()));
+}
+
+void ImageDropView::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    if (m_busyBar)
+        placeBusyBar();
 }
 
 std::optional<QString> ImageDropView::filePath() const
@@ -140,8 +172,10 @@ void ImageDropView::dropEvent(QDropEvent *event)
 void ImageDropView::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    if (m_image.isNull())
-        paintPlaceholder(painter);
+    if (!m_busyText.isEmpty())
+        paintPlaceholder(painter, m_busyText);
+    else if (m_image.isNull())
+        paintPlaceholder(painter, m_placeholderText);
     else
         paintImage(painter);
 }
@@ -191,11 +225,11 @@ void ImageDropView::paintDashedFrame(QPainter &painter, const QRectF &frame) con
     painter.restore();
 }
 
-void ImageDropView::paintPlaceholder(QPainter &painter) const
+void ImageDropView::paintPlaceholder(QPainter &painter, const QString &text) const
 {
     const QRectF frame = QRectF(rect()).adjusted(placeholderInset, placeholderInset, -placeholderInset,
                                                  -placeholderInset);
     paintDashedFrame(painter, frame);
     painter.setPen(palette().color(QPalette::PlaceholderText));
-    painter.drawText(frame, Qt::AlignCenter | Qt::TextWordWrap, m_placeholderText);
+    painter.drawText(frame, Qt::AlignCenter | Qt::TextWordWrap, text);
 }

@@ -390,3 +390,23 @@ std::optional<double> FileProbe::videoFrameRate() const
     }
     return rate;
 }
+
+std::optional<double> FileProbe::videoEndTime() const
+{
+    const JSON video = trackDictionaries(QStringLiteral("Video")).value(0);
+    const JSON duration = video[Report::duration];
+    std::optional<double> end;
+    if (duration.doubleValue() > 0) {
+        end = video[Report::startTime].doubleValue() + duration.doubleValue();
+    } else {
+        // Matroska gives the track's end as a tag, "00:00:12.128000000".
+        const QStringList parts = video[Report::tags][QStringLiteral("DURATION")].stringValue().split(QLatin1Char(':'));
+        bool ok = parts.size() == 3;
+        double seconds = 0.0;
+        for (const QString &part : parts)
+            seconds = ok ? seconds * 60.0 + part.toDouble(&ok) : 0.0;
+        if (ok && seconds > 0)
+            end = seconds;
+    }
+    return end ? std::optional(*end - m_startTime) : std::nullopt;
+}

@@ -88,6 +88,10 @@ public:
     bool isTrimmableVideo() const;
     // The frame rate of the last video track that gives a readable one.
     std::optional<double> videoFrameRate() const;
+    // Where the first video track ends, counted from the file's start as a
+    // selection is, when the report tells: a file's audio often runs on
+    // after its last picture.
+    std::optional<double> videoEndTime() const;
     const QList<QVariantMap> &metadata() const { return m_metadata; }
     std::optional<quint64> fileSize() const { return m_fileSize; }
     std::optional<QString> fileSizeHuman() const { return m_fileSizeHuman; }

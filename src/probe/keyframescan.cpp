@@ -50,6 +50,14 @@ void KeyframeScan::stop()
     process->kill();
 }
 
+void KeyframeScan::adopt(const PacketList &packets)
+{
+    stop();
+    m_packets = packets;
+    m_complete = true;
+    emit packetsChanged();
+}
+
 void KeyframeScan::run(const QList<Stretch> &read)
 {
     const QString program = m_tools.pathForResource(ToolLocator::sniffer);

@@ -35,6 +35,9 @@ public:
     static QList<Stretch> firstStretches(const QList<double> &times, double duration);
     // Stops any scan and forgets its list; nothing is announced after.
     void stop();
+    // A whole-file list known already, from an earlier scan of the same
+    // file: it stands at once, announced, and no prober runs.
+    void adopt(const PacketList &packets);
 
     const PacketList &packets() const { return m_packets; }
     // Whether the list covers the whole file.

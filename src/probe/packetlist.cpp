@@ -111,3 +111,15 @@ std::optional<double> PacketList::keyframeAfter(double seconds) const
         return std::nullopt;
     return *after;
 }
+
+std::optional<double> PacketList::lastFrameBefore(double seconds) const
+{
+    if (!stretchHolding(seconds))
+        return std::nullopt;
+    std::optional<double> last;
+    for (const Packet &packet : m_packets) {
+        if (packet.pts < seconds - tolerance && (!last || packet.pts > *last))
+            last = packet.pts;
+    }
+    return last;
+}

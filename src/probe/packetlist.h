@@ -57,6 +57,9 @@ public:
     // as there is none that could be trusted.
     std::optional<double> keyframeAtOrBefore(double seconds) const;
     std::optional<double> keyframeAfter(double seconds) const;
+    // The time of the last frame shown before `seconds`, half a millisecond
+    // or more before it, as a cut ending there keeps it.
+    std::optional<double> lastFrameBefore(double seconds) const;
 
 private:
     std::optional<Stretch> stretchHolding(double seconds) const;

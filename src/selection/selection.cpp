@@ -7,8 +7,9 @@
 
 namespace {
 
-// Below a millisecond a start counts as on its keyframe: the times shown have no finer digits.
-constexpr double onKeyframe = 0.0005;
+// Half a millisecond: times shown have no finer digits, so a start this close
+// counts as on its keyframe, and a frame this close to the end as past it.
+constexpr double slack = 0.0005;
 
 } // namespace
 
@@ -83,7 +84,7 @@ void Selection::selectCentred()
 
 std::optional<double> Selection::keyframeBeforeStart(const PacketList &packets) const
 {
-    return m_duration > 0 ? packets.keyframeAtOrBefore(startSeconds() - 2 * onKeyframe) : std::nullopt;
+    return m_duration > 0 ? packets.keyframeAtOrBefore(startSeconds() - 2 * slack) : std::nullopt;
 }
 
 // Past the end the start would turn the selection inside out.
@@ -100,10 +101,20 @@ void Selection::moveStartToKeyframe(const PacketList &packets, int direction)
         moveTo(Knob::Start, *keyframe);
 }
 
+double Selection::endFrameSeconds(const PacketList &packets, double timelineStart,
+                                  std::optional<double> videoEnd) const
+{
+    const double end = endSeconds();
+    if (const std::optional<double> frame = packets.lastFrameBefore(end + timelineStart))
+        return std::max(0.0, *frame - timelineStart - slack);
+    const double held = videoEnd ? std::min(end, *videoEnd) : end;
+    return std::max(0.0, held - slack - 1.0 / m_frameRate);
+}
+
 std::optional<double> Selection::streamCopyStart(const PacketList &packets) const
 {
     const std::optional<double> keyframe = packets.keyframeAtOrBefore(startSeconds());
-    return m_duration > 0 && keyframe && startSeconds() - *keyframe >= onKeyframe ? keyframe : std::nullopt;
+    return m_duration > 0 && keyframe && startSeconds() - *keyframe >= slack ? keyframe : std::nullopt;
 }
 
 void Selection::setFraction(Knob knob, double fraction)

@@ -28,6 +28,8 @@ class PacketList;
 //   millisecond before counts as where it stands, so the move goes a keyframe
 //   further) or to the one after it, which must lie before the end.
 //   A stream copy starts at the keyframe at or before the start.
+// - The end knob shows the last frame before the end, not the first one
+//   after the selection, which at the input's end does not exist.
 // - Only a selection whose end lies after its start can be trimmed.
 //
 // Every move sets a knob: knobSet() tells it even when the knob stood there
@@ -78,6 +80,12 @@ public:
     std::optional<double> keyframeBeforeStart(const PacketList &packets) const;
     std::optional<double> keyframeAfterStart(const PacketList &packets) const;
     void moveStartToKeyframe(const PacketList &packets, int direction);
+    // A time an exact seek lands on the last frame the selection holds, the
+    // last one a trim writes: the frame of `packets` before the end where
+    // they cover it (their times run on the file's timeline, which begins at
+    // `timelineStart`), else one frame step before the end, or before the
+    // video's own end where that comes first. Never past the last frame.
+    double endFrameSeconds(const PacketList &packets, double timelineStart, std::optional<double> videoEnd) const;
     // Where a stream copy of the selection really starts: the keyframe before
     // the start, when it lies a millisecond or more before it.
     std::optional<double> streamCopyStart(const PacketList &packets) const;

@@ -87,11 +87,23 @@ QString PosterExtraction::shownFilePath() const
 void PosterExtraction::request(const QString &inputPath, double seconds, Accuracy accuracy)
 {
     const Job job{inputPath, seconds, accuracy, ++m_lastId};
+    m_ahead.reset();
     const QByteArray remembered = accuracy == Accuracy::Exact ? m_cache.value(cacheKey(seconds)) : QByteArray();
     if (!remembered.isEmpty()) {
         m_waiting.reset();
         announce(job, showBytes(remembered));
         return;
+    }
+    if (m_process && !m_running.shown) {
+        // The frame fetched ahead is the one asked for: it shows when ready.
+        if (accuracy == Accuracy::Exact && inputPath == m_running.inputPath
+            && cacheKey(seconds) == cacheKey(m_running.seconds)) {
+            m_waiting.reset();
+            m_running.id = job.id;
+            m_running.shown = true;
+            return;
+        }
+        stopRunning();
     }
     // A keyframe preview is only a stand-in: the exact frame need not wait for it.
     if (m_process && m_running.accuracy == Accuracy::Keyframe && accuracy == Accuracy::Exact)
@@ -104,11 +116,21 @@ void PosterExtraction::request(const QString &inputPath, double seconds, Accurac
         start(job);
 }
 
+void PosterExtraction::prefetch(const QString &inputPath, double seconds)
+{
+    if (m_cache.contains(cacheKey(seconds)))
+        return;
+    m_ahead = Job{inputPath, seconds, Accuracy::Exact, ++m_lastId, false};
+    if (!m_process)
+        startNext();
+}
+
 void PosterExtraction::reset()
 {
     if (m_process)
         stopRunning();
     m_waiting.reset();
+    m_ahead.reset();
     m_cache.clear();
     m_cacheOrder.clear();
     m_announcedId = m_lastId;
@@ -118,13 +140,15 @@ void PosterExtraction::start(const Job &job)
 {
     const QString program = m_tools.pathForResource(ToolLocator::creator);
     if (program.isEmpty()) {
-        announce(job, false);
+        if (job.shown)
+            announce(job, false);
         return;
     }
     m_running = job;
+    m_running.file = jobFilePath(job);
     m_process = new QProcess(this);
     m_process->setProgram(program);
-    m_process->setArguments(arguments(job.inputPath, job.seconds, jobFilePath(job), job.accuracy));
+    m_process->setArguments(arguments(job.inputPath, job.seconds, m_running.file, job.accuracy));
     // The encoder must not wait for keystrokes from us.
     m_process->setStandardInputFile(QProcess::nullDevice());
     m_process->setProcessChannelMode(QProcess::ForwardedChannels);
@@ -147,19 +171,23 @@ void PosterExtraction::finishRunning(bool succeeded)
     m_process = nullptr;
 
     const Job job = m_running;
-    const QString file = jobFilePath(job);
+    const QString &file = job.file;
     const QByteArray jpeg = succeeded ? contents(file) : QByteArray();
     if (!jpeg.isEmpty() && job.accuracy == Accuracy::Exact)
         remember(job.seconds, jpeg);
     // A frame older than the one in view is only remembered, never shown.
-    if (job.id > m_announcedId)
+    if (job.shown && job.id > m_announcedId)
         announce(job, !jpeg.isEmpty() && replace(file, shownFilePath()));
     QFile::remove(file);
+    startNext();
+}
 
-    if (m_waiting) {
-        const Job next = *m_waiting;
-        m_waiting.reset();
-        start(next);
+void PosterExtraction::startNext()
+{
+    if (std::optional<Job> &next = m_waiting ? m_waiting : m_ahead) {
+        const Job job = *next;
+        next.reset();
+        start(job);
     }
 }
 
@@ -169,7 +197,7 @@ void PosterExtraction::stopRunning()
     m_watchdog.stop();
     QProcess *process = std::exchange(m_process, nullptr);
     process->disconnect(this);
-    const QString file = jobFilePath(m_running);
+    const QString file = m_running.file;
     connect(process, &QProcess::finished, process, [process, file] {
         QFile::remove(file);
         process->deleteLater();

@@ -21,7 +21,10 @@ class QProcess;
 // ends in the newest one. Only a keyframe preview gives way at once to an
 // exact frame. Each extraction writes its own file in the poster
 // folder; a frame that is shown has been renamed to "out.jpg" there. Exact
-// frames are remembered, as JPEG bytes, for the last `cacheSize` times.
+// frames are remembered, as JPEG bytes, for the last `cacheSize` times. A
+// frame fetched ahead is only remembered: it waits until nothing else runs,
+// and gives way to any request but one for that very frame, which it then
+// becomes.
 class PosterExtraction : public QObject
 {
     Q_OBJECT
@@ -47,11 +50,13 @@ public:
     QString shownFilePath() const;
 
     void request(const QString &inputPath, double seconds, Accuracy accuracy);
+    // The exact frame at `seconds`, remembered for a request that may come.
+    void prefetch(const QString &inputPath, double seconds);
     // For another file: stops the running extraction (terminate, then kill),
     // drops the waiting one and forgets the remembered frames. Nothing asked
     // for before is announced after.
     void reset();
-    bool isIdle() const { return !m_process && !m_waiting; }
+    bool isIdle() const { return !m_process && !m_waiting && !m_ahead; }
 
 signals:
     // The newest frame so far is in shownFilePath(); `shown` is false when
@@ -65,9 +70,12 @@ private:
         double seconds = 0;
         Accuracy accuracy = Accuracy::Exact;
         quint64 id = 0;
+        bool shown = true; // false for a frame fetched ahead
+        QString file = {};  // what the running extraction writes
     };
 
     void start(const Job &job);
+    void startNext();
     void finishRunning(bool succeeded);
     void stopRunning();
     void announce(const Job &job, bool shown);
@@ -81,6 +89,7 @@ private:
     QProcess *m_process = nullptr;
     Job m_running;
     std::optional<Job> m_waiting;
+    std::optional<Job> m_ahead;
     QTimer m_watchdog;
     quint64 m_lastId = 0;
     quint64 m_announcedId = 0;

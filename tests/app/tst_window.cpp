@@ -2,6 +2,8 @@
 // The window as a user meets it: launch, opening and refusing files, and the
 // selection moved by buttons, shortcuts and presets.
 
+#include <cmath>
+
 #include <QAccessible>
 #include <QAction>
 #include <QCheckBox>
@@ -74,9 +76,11 @@ void perform(AppHarness &harness, const QString &step, const QDir &media)
             QVERIFY(dialog && dialog->windowModality() == Qt::WindowModal);
             dialog->selectFile(media.filePath(value));
             static_cast<QDialog *>(dialog)->accept();
+            QVERIFY(harness.waitForOpen());
         } else if (action == "drop"_L1) {
             const QVariantMap userInfo{{ImageDropView::userInfoKey, QUrl::fromLocalFile(media.filePath(value))}};
             emit harness.find<ImageDropView>(u"posterView"_s)->fileAddedByDragAndDrop(userInfo);
+            QVERIFY(harness.waitForOpen());
         } else {
             QTest::mouseClick(harness.find<QToolButton>(action), Qt::LeftButton);
         }
@@ -221,13 +225,16 @@ private slots:
     {
         AppHarness harness;
         DiagnosticLog::Capture printed;
+        QSignalSpy extracted(harness.app().findChild<PosterExtraction *>(), &PosterExtraction::extracted);
         QVERIFY(harness.open(clip("long.mp4")));
-        // The end is set first, then the start; the poster ends on the start.
+        // The end is set first, then the start; the start's frame, which stays in view, is extracted first.
         QCOMPARE(printed.lines(), (QStringList{u"Big slider start:0.0 end:0.98"_s, u"right"_s,
                                                u"Big slider start:0.02 end:0.98"_s, u"left"_s}));
         const auto *poster = harness.find<ImageDropView>(u"posterView"_s);
         QVERIFY(harness.waitForPosters() && QImage(harness.app().posterFrameFilePath()).height() == 480);
         QCOMPARE(poster->image().size(), QSize(640, 480));
+        QCOMPARE(extracted.size(), 1);
+        QCOMPARE(extracted.first().first().toDouble(), 2.5);
 
         // The same length gives the same fractions, which call nothing back; the
         // new video must show all the same, and never the old one's frame.
@@ -238,7 +245,7 @@ private slots:
         QCOMPARE(poster->image().size(), QSize(960, 480));
 
         // A dragged knob shows the nearest keyframe, quick to find; the exact
-        // frame comes when the mouse lets go.
+        // frame comes when the mouse lets go: for the end, the last frame before it.
         auto *slider = harness.find<RangeSlider>(u"myRangeSlider"_s);
         const QLabel *caption = harness.find<QLabel>(u"posterCaptionLabel"_s);
         const RangeSliderGeometry geometry(slider->size(), slider->knobStyle());
@@ -249,15 +256,20 @@ private slots:
         QVERIFY(harness.waitForPosters() && !caption->isHidden());
         QTest::mouseRelease(slider, Qt::LeftButton, {}, point);
         QVERIFY(harness.waitForPosters() && caption->isHidden());
-        const QString direct = m_media.filePath(u"direct.jpg"_s);
-        QCOMPARE(QProcess::execute(QDir(MediaFactory::toolsFolder()).filePath(ToolLocator::creator),
-                                   PosterExtraction::arguments(clip("wide.mp4"), slider->end() * 125.0, direct,
-                                                               PosterExtraction::Accuracy::Exact)), 0);
-        QCOMPARE(poster->image(), QImage(direct));
-        QVERIFY(QFile::remove(direct));
+        // One frame a second: the last one held is a whole second before the end.
+        QCOMPARE(poster->image(), directFrame(u"wide.mp4"_s, std::ceil(slider->end() * 125.0 - 0.001) - 1.0));
+
+        // A whole clip's end has no frame at it; its last frame is shown, fetched while the start's was in view.
+        QVERIFY(harness.open(clip("ten.mp4")) && harness.waitForPosters());
+        point = geometry.endKnobFrame(slider->end()).center().toPoint();
+        QTest::mousePress(slider, Qt::LeftButton, {}, point);
+        QTest::mouseRelease(slider, Qt::LeftButton, {}, point);
+        QVERIFY(harness.app().findChild<PosterExtraction *>()->isIdle());
+        QCOMPARE(poster->image(), directFrame(u"ten.mp4"_s, 9.0));
     }
 
-    // A keyframe every second and none else, listed near the selection's ends first, then whole: a tick for each, a line and a mark where a copy starts, and the start moved onto the keyframes around it.
+    // A keyframe every second and none else, listed near the selection's ends first, then whole: a tick for each,
+    // a line and a mark where a copy starts, and the start moved onto the keyframes around it.
     void keyframesShowWhereACopyStarts()
     {
         const QString keyed = u"-f lavfi -i testsrc2=size=64x48:rate=5:duration=140 -g 5 -sc_threshold 0 -c:v libx264"_s;
@@ -355,6 +367,18 @@ private slots:
 
 private:
     QString clip(const char *name) const { return m_media.filePath(QLatin1String(name)); }
+
+    // The frame at `seconds` as the encoder alone extracts it.
+    QImage directFrame(const QString &name, double seconds) const
+    {
+        const QString direct = m_media.filePath(u"direct.jpg"_s);
+        const QStringList arguments = PosterExtraction::arguments(m_media.filePath(name), seconds, direct,
+                                                                  PosterExtraction::Accuracy::Exact);
+        QProcess::execute(QDir(MediaFactory::toolsFolder()).filePath(ToolLocator::creator), arguments);
+        const QImage frame(direct);
+        QFile::remove(direct);
+        return frame;
+    }
 
     QTemporaryDir m_media;
 };

@@ -8,6 +8,7 @@
 
 #include "fileprobe.h"
 #include "json.h"
+#include "openflow.h"
 #include "posterextraction.h"
 
 namespace {
@@ -36,6 +37,12 @@ bool AppHarness::waitForPosters() const
 {
     const auto *posters = m_app->findChild<PosterExtraction *>();
     return QTest::qWaitFor([posters] { return posters->isIdle(); }, 30000);
+}
+
+bool AppHarness::waitForOpen() const
+{
+    const auto *opening = m_app->findChild<OpenFlow *>();
+    return QTest::qWaitFor([opening] { return !opening->isOpening(); }, 60000);
 }
 
 bool AppHarness::startTrim(const QString &output)

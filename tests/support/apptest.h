@@ -44,13 +44,15 @@ public:
     template<class T>
     T *find(const QString &objectName) const { return m_app->window()->findChild<T *>(objectName); }
     QString text(const QString &labelName) const { return find<QLabel>(labelName)->text(); }
-    // Opens as the Open dialog does; true when no alert came.
+    // Opens as the Open dialog does and waits for the answer; true when no alert came.
     bool open(const QString &path)
     {
         const qsizetype before = m_alerts.count();
         m_app->openVideo(QUrl::fromLocalFile(path));
-        return m_alerts.count() == before;
+        return waitForOpen() && m_alerts.count() == before;
     }
+    // Until the file being opened has been accepted or refused.
+    bool waitForOpen() const;
     void select(double start, double end) const
     {
         find<RangeSlider>(QStringLiteral("myRangeSlider"))->setEnd(end);

@@ -1,0 +1,55 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "mediacache.h"
+
+#include <QFileInfo>
+
+MediaCache::Identity MediaCache::Identity::of(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return {path};
+    return {path, info.size(), info.lastModified()};
+}
+
+const MediaCache::Entry *MediaCache::find(const QString &path) const
+{
+    const Identity now = Identity::of(path);
+    if (now.size < 0)
+        return nullptr;
+    for (const Entry &entry : m_entries) {
+        if (entry.identity == now)
+            return &entry;
+    }
+    return nullptr;
+}
+
+std::shared_ptr<const FileProbe> MediaCache::probe(const QString &path) const
+{
+    const Entry *entry = find(path);
+    return entry ? entry->probe : nullptr;
+}
+
+void MediaCache::rememberProbe(const Identity &identity, std::shared_ptr<const FileProbe> probe)
+{
+    if (identity.size < 0)
+        return;
+    m_entries.removeIf([&identity](const Entry &entry) { return entry.identity.path == identity.path; });
+    m_entries.append({identity, std::move(probe), std::nullopt});
+    if (m_entries.size() > capacity)
+        m_entries.removeFirst();
+}
+
+std::optional<PacketList> MediaCache::packets(const QString &path) const
+{
+    const Entry *entry = find(path);
+    return entry ? entry->packets : std::nullopt;
+}
+
+void MediaCache::rememberPackets(const QString &path, const PacketList &packets)
+{
+    const Identity now = Identity::of(path);
+    for (Entry &entry : m_entries) {
+        if (entry.identity == now)
+            entry.packets = packets;
+    }
+}
