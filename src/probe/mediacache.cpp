@@ -33,8 +33,14 @@ void MediaCache::rememberProbe(const Identity &identity, std::shared_ptr<const F
 {
     if (identity.size < 0)
         return;
+    // The file's keyframes stay for as long as it is unchanged.
+    std::optional<PacketList> packets;
+    for (const Entry &entry : std::as_const(m_entries)) {
+        if (entry.identity == identity)
+            packets = entry.packets;
+    }
     m_entries.removeIf([&identity](const Entry &entry) { return entry.identity.path == identity.path; });
-    m_entries.append({identity, std::move(probe), std::nullopt});
+    m_entries.append({identity, std::move(probe), std::move(packets)});
     if (m_entries.size() > capacity)
         m_entries.removeFirst();
 }

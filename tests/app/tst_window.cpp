@@ -301,6 +301,42 @@ private slots:
         QVERIFY(line->isHidden() && !slider->markedValue());
     }
 
+    // Opens made before the first has answered give way to the last; a file opened again unchanged is neither
+    // probed nor scanned again, until it changes.
+    void opensReplacedAndRepeated()
+    {
+        QTemporaryDir tools;
+        const QDir real(MediaFactory::toolsFolder());
+        QVERIFY(QFile::link(real.filePath(ToolLocator::creator), tools.filePath(ToolLocator::creator)));
+        const QString sniffer = tools.filePath(ToolLocator::sniffer), log = tools.filePath(u"runs"_s);
+        QVERIFY(TestFiles::write(sniffer, "#!/bin/sh\necho \"$*\" >> '" + QFile::encodeName(log) + "'\nexec '"
+                                              + QFile::encodeName(real.filePath(ToolLocator::sniffer)) + "' \"$@\"\n"));
+        QVERIFY(QFile::setPermissions(sniffer, QFile::permissions(sniffer) | QFileDevice::ExeOwner));
+        const auto runs = [&](const char *kind) {
+            const QStringList lines = QString::fromUtf8(TestFiles::contents(log)).split(u'\n');
+            return lines.filter(QLatin1String(kind)).filter(u"sixty.mp4"_s).size();
+        };
+        AppHarness harness(tools.path());
+        QSignalSpy extracted(harness.app().findChild<PosterExtraction *>(), &PosterExtraction::extracted);
+        for (const char *name : {"notes.txt", "long.mp4", "ten.mp4"})
+            harness.app().openVideo(QUrl::fromLocalFile(clip(name)));
+        QVERIFY(harness.waitForOpen() && harness.waitForPosters() && harness.alerts().isEmpty());
+        QCOMPARE(harness.text(u"inputDurationTF"_s), u"Input Duration: 0:00:10.000"_s);
+        QCOMPARE(extracted.size(), 1);
+        QCOMPARE(extracted.first().first().toDouble(), 0.0);
+
+        const auto *scan = harness.app().findChild<KeyframeScan *>();
+        QVERIFY(harness.open(clip("sixty.mp4")) && QTest::qWaitFor([scan] { return scan->isComplete(); }));
+        QVERIFY(harness.open(clip("ten.mp4")) && harness.open(clip("sixty.mp4")));
+        QVERIFY(scan->isComplete() && !scan->isRunning());
+        QVERIFY(runs("show_format") == 1 && runs("packet") == 1);
+        QFile changed(clip("sixty.mp4"));
+        QVERIFY(changed.open(QIODevice::ReadWrite) && changed.setFileTime(QDateTime::currentDateTime().addSecs(1),
+                                                                          QFileDevice::FileModificationTime));
+        QVERIFY(harness.open(clip("sixty.mp4")) && scan->isRunning());
+        QVERIFY(runs("show_format") == 2);
+    }
+
     // Where the video's codec and container allow, and not while re-encoding; off after every open.
     void exactCutIsOfferedWhereItCanWork()
     {

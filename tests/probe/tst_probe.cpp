@@ -13,6 +13,7 @@
 #include "keyframescan.h"
 #include "mediafactory.h"
 #include "packetlist.h"
+#include "proberun.h"
 #include "toollocator.h"
 
 namespace {
@@ -153,6 +154,15 @@ private slots:
         QCOMPARE(file->fileFullPath(), row.path);
         QCOMPARE(file->fileFullURL(), QUrl::fromLocalFile(row.path));
         QCOMPARE(file->fileSizeHuman(), FileSize::fileSizeText(row.path));
+        if (row.tools.isEmpty())
+            return;
+        // The same in the background, as the window opens a file.
+        ProbeRun run(ToolLocator(row.tools), row.path, timeout);
+        QSignalSpy answered(&run, &ProbeRun::finished);
+        run.start();
+        QVERIFY(answered.wait(70000) && answered.size() == 1);
+        QCOMPARE(facts(*answered.first().first().value<std::shared_ptr<const FileProbe>>()), row.facts);
+        QCOMPARE(ChildProcesses::running() + ChildProcesses::zombies(), QList<qint64>());
     }
 
     void fileSizes_data()
