@@ -45,7 +45,8 @@ screenshot: build
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bin/kestrel_screenshot $(BUILD)/screenshots
 
 # Timings of the app beside its tools; clips are cached in $(BUILD)/bench/clips.
-# KESTREL_BENCH_CLIPS=gop10s,720p (words of clip file names) measures only those.
+# KESTREL_BENCH_CLIPS=gop10s,720p (words of clip file names) measures only those;
+# KESTREL_BENCH_ACTIONS=open,keyframes only those kinds of action.
 # Start-up is measured on an X server too: a virtual one when there is no display.
 BENCH_X = $(if $(DISPLAY),,xvfb-run -a -s "-screen 0 1280x1024x24")
 bench: configure

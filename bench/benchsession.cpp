@@ -19,6 +19,7 @@
 #include "fileprobe.h"
 #include "keyframescan.h"
 #include "mediafactory.h"
+#include "openflow.h"
 #include "posterextraction.h"
 #include "posterwatch.h"
 #include "rangeslider.h"
@@ -136,7 +137,7 @@ double BenchSession::duration() const
 // `lead` runs untimed but watched for stalls, such as the moves of a drag
 // before its release; the poster is timed from `action` on.
 BenchSession::PosterRun BenchSession::posterRun(const std::function<void()> &lead,
-                                                const std::function<void()> &action)
+                                                const std::function<void()> &action, std::optional<double> seconds)
 {
     m_stalls.start();
     if (lead)
@@ -144,7 +145,7 @@ BenchSession::PosterRun BenchSession::posterRun(const std::function<void()> &lea
     m_posters->arm();
     action();
     PosterRun run;
-    run.poster = m_posters->waitForExact(knobSeconds(), posterTimeoutMs);
+    run.poster = m_posters->waitForExact(seconds.value_or(knobSeconds()), posterTimeoutMs);
     runEventLoopFor(paintSettleMs);
     m_stalls.stop();
     run.longestStallMs = m_stalls.longestMs();
@@ -155,8 +156,7 @@ BenchSession::PosterRun BenchSession::posterRun(const std::function<void()> &lea
 // The time of the knob that moved last, where the app takes its poster.
 double BenchSession::knobSeconds() const
 {
-    const bool start = m_slider->currentSliderDragging() == DraggedSlider::start;
-    return (start ? m_slider->start() : m_slider->end()) * duration();
+    return m_delegate->posterSeconds();
 }
 
 bool BenchSession::waitForPosters() const
@@ -169,10 +169,21 @@ bool BenchSession::waitForPosters() const
 
 // Opening -------------------------------------------------------------------
 
-bool BenchSession::open(const BenchClip &clip)
+void BenchSession::openVideo(const BenchClip &clip) const
 {
     m_delegate->openVideo(QUrl::fromLocalFile(clip.path));
-    const std::shared_ptr<const FileProbe> probe = m_delegate->globalFP();
+}
+
+bool BenchSession::waitForOpen() const
+{
+    const auto *opening = m_delegate->findChild<OpenFlow *>();
+    return QTest::qWaitFor([opening] { return !opening->isOpening(); }, posterTimeoutMs);
+}
+
+bool BenchSession::open(const BenchClip &clip)
+{
+    openVideo(clip);
+    const std::shared_ptr<const FileProbe> probe = waitForOpen() ? m_delegate->globalFP() : nullptr;
     if (!probe || !probe->isValidMediaFile() || !probe->hasVideoTrack() || duration() <= 0) {
         progress(QStringLiteral("  the app did not accept %1").arg(clip.label));
         return false;
@@ -180,61 +191,108 @@ bool BenchSession::open(const BenchClip &clip)
     return waitForPosters();
 }
 
-// Opening a file whose proposed selection is the one already in place moves
-// no knob, and the app then extracts one poster instead of two. A selection
-// elsewhere makes every timed open the first open of that file. Its own
-// posters are let finish, so that none runs beside the timed open.
-void BenchSession::moveSelectionAway()
+// The app remembers what it learnt of a file for when it is opened again;
+// forgotten, every timed open is that file's first.
+void BenchSession::forgetOpenedFiles() const
 {
-    m_slider->setStart(0.5);
-    m_slider->setEnd(0.5);
-    waitForPosters();
+    m_delegate->findChild<OpenFlow *>()->cache().clear();
 }
 
 void BenchSession::measureOpen(const BenchClip &clip, int repetitions)
 {
     progress(QStringLiteral("open: %1").arg(clip.label));
-    // The first, untimed open warms the page cache and tells the times of
-    // the centred selection's ends, where the app extracts its posters; the
-    // knob set last is the one whose frame stays in view.
+    // The first, untimed open warms the page cache and tells the time of the
+    // centred selection's start, whose frame the app shows after opening.
     if (!open(clip))
         return;
-    const double shownTime = knobSeconds();
-    const double otherTime = m_slider->currentSliderDragging() == DraggedSlider::start
-        ? m_slider->end() * duration()
-        : m_slider->start() * duration();
+    const double startTime = m_slider->start() * duration();
     const QString poster = workPath(posterName);
-
-    Samples app;
-    Samples probeAndShown;
-    Samples probeAndBoth;
+    const auto extractStart = [&] { return m_direct.extractPoster(clip.path, startTime, poster); };
+    Samples first, again, probeAndShown, shown;
     QList<double> stalls;
-    const auto openDirectly = [&] {
-        const std::optional<Cost> shown =
-            Stopwatch::timed([&] { return m_direct.probe(clip.path) && m_direct.extractPoster(clip.path, shownTime,
-                                                                                               poster); });
-        const std::optional<Cost> other =
-            Stopwatch::timed([&] { return m_direct.extractPoster(clip.path, otherTime, poster); });
-        probeAndShown.add(shown);
-        probeAndBoth.add(shown && other ? std::optional<Cost>(plus(*shown, *other)) : std::nullopt);
-    };
     for (int i = 0; i < repetitions; ++i) {
         inTurn(
             i,
             [&] {
-                moveSelectionAway();
-                const PosterRun run = posterRun({}, [&] { m_delegate->openVideo(QUrl::fromLocalFile(clip.path)); });
-                app.add(run.poster);
+                forgetOpenedFiles();
+                const PosterRun run = posterRun({}, [&] { openVideo(clip); }, startTime);
+                first.add(run.poster);
                 stalls.append(run.longestStallMs);
+                waitForPosters();
             },
-            openDirectly);
+            [&] { probeAndShown.add(Stopwatch::timed([&] { return m_direct.probe(clip.path) && extractStart(); })); });
     }
-    report(QStringLiteral("open"), app, probeAndShown, stalls);
+    for (int i = 0; i < repetitions; ++i) {
+        inTurn(
+            i,
+            [&] {
+                const PosterRun run = posterRun({}, [&] { openVideo(clip); }, startTime);
+                again.add(run.poster);
+                stalls.append(run.longestStallMs);
+                waitForPosters();
+            },
+            [&] { shown.add(Stopwatch::timed(extractStart)); });
+    }
+    report(QStringLiteral("open"), first, probeAndShown, stalls);
+    report(QStringLiteral("open again"), again, shown);
     const QString action = QStringLiteral("open, %1").arg(clip.label);
-    m_table.addPosterTimes(action, app, probeAndShown, QStringLiteral("ffprobe + 1 poster extraction, the frame shown"),
-                           stalls);
-    m_table.addTimes(action + QStringLiteral(", against both posters"), app, probeAndBoth,
-                     QStringLiteral("ffprobe + 2 poster extractions, both ends"));
+    m_table.addPosterTimes(action, first, probeAndShown,
+                           QStringLiteral("ffprobe + 1 poster extraction, the start's frame shown"), stalls,
+                           QStringLiteral("poster"), ResultsTable::openStallGoalMs);
+    m_table.addPosterTimes(action + QStringLiteral(", opened again unchanged"), again, shown,
+                           QStringLiteral("1 poster extraction, the start's frame shown"), stalls,
+                           QStringLiteral("poster"), ResultsTable::openStallGoalMs);
+    measureFirstLooks(clip, repetitions);
+}
+
+// Right after an open, as soon as the start's frame shows, a person looks at
+// the other knob or moves the start: the app has begun to fetch the end's
+// frame meanwhile, which the first must be able to use and the second must
+// not have to wait for.
+void BenchSession::measureFirstLooks(const BenchClip &clip, int repetitions)
+{
+    const QString poster = workPath(posterName);
+    const double startTime = m_slider->start() * duration();
+    const bool endsAtEnd = m_slider->end() >= 1.0;
+    const auto pressEnd = [this] {
+        const QPoint end = m_slider->endKnobFrame().center().toPoint();
+        QTest::mousePress(m_slider, Qt::LeftButton, Qt::NoModifier, end);
+        QTest::mouseRelease(m_slider, Qt::LeftButton, Qt::NoModifier, end);
+    };
+    Samples endLooks, endDirect, nudges, nudgeDirect;
+    QList<double> stalls;
+    for (int i = 0; i < repetitions; ++i) {
+        // Timed from the moment the start's frame shows, with nothing else awaited.
+        const auto openShown = [&] {
+            m_posters->arm();
+            openVideo(clip);
+            m_posters->waitForExact(startTime, posterTimeoutMs);
+        };
+        PosterRun run;
+        if (endsAtEnd) {
+            run = posterRun(openShown, pressEnd);
+            endLooks.add(run.poster);
+            stalls.append(run.longestStallMs);
+            waitForPosters();
+            const double time = knobSeconds();
+            endDirect.add(Stopwatch::timed([&] { return m_direct.extractPoster(clip.path, time, poster); }));
+        }
+        run = posterRun(openShown, [&] { m_delegate->leftSecondUpBTNClicked(); });
+        nudges.add(run.poster);
+        stalls.append(run.longestStallMs);
+        waitForPosters();
+        const double time = knobSeconds();
+        nudgeDirect.add(Stopwatch::timed([&] { return m_direct.extractPoster(clip.path, time, poster); }));
+    }
+    const QString label = QStringLiteral(", right after the open, %1").arg(clip.label);
+    if (endsAtEnd) {
+        report(QStringLiteral("end knob after the open"), endLooks, endDirect, stalls);
+        m_table.addPosterTimes(QStringLiteral("end knob pressed, the clip's last frame") + label, endLooks, endDirect,
+                               QStringLiteral("1 poster extraction of the clip's last frame"), stalls);
+    }
+    report(QStringLiteral("start nudged after the open"), nudges, nudgeDirect, stalls);
+    m_table.addPosterTimes(QStringLiteral("start nudged 1 s later") + label, nudges, nudgeDirect,
+                           QStringLiteral("1 poster extraction, same arguments"), stalls);
 }
 
 // Keyframes -----------------------------------------------------------------
@@ -282,9 +340,8 @@ void BenchSession::measureKeyframeIndex(const BenchClip &clip, int repetitions)
     KeyframeScan alone(m_tools);
     for (int i = 0; i < repetitions; ++i) {
         const auto appRun = [&] {
-            moveSelectionAway();
-            const ScanRun opened =
-                scanRun(*m_keyframes, [&] { m_delegate->openVideo(QUrl::fromLocalFile(clip.path)); });
+            forgetOpenedFiles();
+            const ScanRun opened = scanRun(*m_keyframes, [&] { openVideo(clip); });
             waitForPosters();
             const ScanRun scanned = scanRun(alone, [&] { alone.start(clip.path, ends, duration()); });
             openTicks.add(opened.ticks), openWhole.add(opened.whole);

@@ -38,9 +38,12 @@ public:
     BenchSession(const QString &workFolder, ResultsTable &table);
     ~BenchSession();
 
-    // Opening through to the exact poster shown, against the prober and one
-    // extraction of that frame run directly, and against the prober and the
-    // extractions of both ends' frames.
+    // Opening through to the start's exact poster shown, against the prober
+    // and one extraction of that frame run directly; opening the same file
+    // again, unchanged, against the extraction alone; and the first look at
+    // each knob right after an open: the end knob pressed, where the
+    // selection ends at the clip's end, and the start nudged, each against
+    // one extraction of its frame.
     void measureOpen(const BenchClip &clip, int repetitions);
     // One nudge at the start, the middle and the end of the clip through to
     // the exact poster shown, against one extraction of that frame.
@@ -73,11 +76,17 @@ private:
     };
 
     ScanRun scanRun(KeyframeScan &scan, const std::function<void()> &begin);
-    PosterRun posterRun(const std::function<void()> &lead, const std::function<void()> &action);
+    // Timed until the exact frame at `seconds` is shown; without `seconds`,
+    // that of the knob the action moved.
+    PosterRun posterRun(const std::function<void()> &lead, const std::function<void()> &action,
+                        std::optional<double> seconds = std::nullopt);
     double knobSeconds() const;
     bool waitForPosters() const;
     bool open(const BenchClip &clip);
-    void moveSelectionAway();
+    bool waitForOpen() const;
+    void openVideo(const BenchClip &clip) const;
+    void forgetOpenedFiles() const;
+    void measureFirstLooks(const BenchClip &clip, int repetitions);
     void measureNudgesAt(const BenchClip &clip, Position position, int repetitions);
     void drag(QPoint from, QPoint to) const;
     bool selectLength(double seconds);

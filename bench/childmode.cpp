@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QTest>
 #include <QTimer>
 #include <QUrl>
 
@@ -15,6 +16,7 @@
 #include "diagnosticlog.h"
 #include "firstpaintwatcher.h"
 #include "mediafactory.h"
+#include "openflow.h"
 #include "posterextraction.h"
 #include "posterwatch.h"
 #include "resourceusage.h"
@@ -94,8 +96,13 @@ int ChildMode::runApp(const QString &workFolder, const QString &clip, const QStr
             return;
         }
         delegate.openVideo(QUrl::fromLocalFile(clip));
-        // The posters come in the background; the tools' peak counts only
-        // once they have ended.
+        // The probe and the posters come in the background; the tools' peak
+        // counts only once they have ended.
+        const auto *opening = delegate.findChild<OpenFlow *>();
+        if (!QTest::qWaitFor([opening] { return !opening->isOpening(); }, posterTimeoutMs)) {
+            QCoreApplication::quit();
+            return;
+        }
         PosterWatch(delegate.findChild<PosterExtraction *>()).waitUntilIdle(posterTimeoutMs);
         printMilestone(QStringLiteral("opened"),
                        QString::number(ResourceUsage::peakResidentKiB(ResourceUsage::Whose::Children)));

@@ -6,6 +6,8 @@
 // KESTREL_BENCH_CLIPS, when set, keeps only the clips whose file name holds
 // one of its comma-separated words (such as "gop10s,720p"), for a shorter
 // run; by default every clip is measured, and with none only start-up is.
+// KESTREL_BENCH_ACTIONS likewise keeps only some kinds of action, of
+// "open", "nudge", "drag", "keyframes", "trim", "exact" and "startup".
 #include <cstdio>
 
 #include <QApplication>
@@ -80,30 +82,41 @@ bool isMade(const BenchClip &clip)
     return !clip.path.isEmpty();
 }
 
+bool isWanted(const char *action)
+{
+    const QStringList only =
+        qEnvironmentVariable("KESTREL_BENCH_ACTIONS").split(QLatin1Char(','), Qt::SkipEmptyParts);
+    return only.isEmpty() || only.contains(QLatin1String(action));
+}
+
 void measureInProcess(const BenchClips &clips, const QString &workFolder, ResultsTable &table)
 {
     BenchSession session(workFolder, table);
     const QList<BenchClips::Kind> kinds{BenchClips::Kind::FullHd, BenchClips::Kind::HdSurround,
                                         BenchClips::Kind::UltraHdHevc, BenchClips::Kind::FullHdSparseKeyframes};
+    using Measure = void (BenchSession::*)(const BenchClip &, int);
+    const std::pair<const char *, Measure> measures[] = {{"open", &BenchSession::measureOpen},
+                                                         {"nudge", &BenchSession::measureNudges},
+                                                         {"drag", &BenchSession::measureDrag},
+                                                         {"keyframes", &BenchSession::measureKeyframeIndex}};
     // One kind of action on every clip before the next kind.
-    for (const auto measure : {&BenchSession::measureOpen, &BenchSession::measureNudges, &BenchSession::measureDrag,
-                               &BenchSession::measureKeyframeIndex}) {
+    for (const auto &[name, measure] : measures) {
         for (const BenchClips::Kind kind : kinds) {
-            if (isMade(clips.clip(kind)))
+            if (isWanted(name) && isMade(clips.clip(kind)))
                 (session.*measure)(clips.clip(kind), repetitionsFor(kind));
         }
     }
     const BenchClip fullHd = clips.clip(BenchClips::Kind::FullHd);
     const BenchClip surround = clips.clip(BenchClips::Kind::HdSurround);
-    if (isMade(fullHd))
-        session.measureStreamCopy(fullHd, streamCopySeconds, trimRepetitions);
-    if (isMade(surround))
-        session.measureStreamCopy(surround, streamCopySeconds, trimRepetitions);
-    if (isMade(fullHd))
+    for (const BenchClip &clip : {fullHd, surround}) {
+        if (isWanted("trim") && isMade(clip))
+            session.measureStreamCopy(clip, streamCopySeconds, trimRepetitions);
+    }
+    if (isWanted("trim") && isMade(fullHd))
         session.measureReencode(fullHd, reencodeSeconds, reencodeRepetitions);
     ExactCutBench exactCut(workFolder, table);
     for (const BenchClip &clip : {fullHd, surround}) {
-        if (isMade(clip))
+        if (isWanted("exact") && isMade(clip))
             exactCut.measure(clip, exactCutSeconds, exactCutRepetitions, exactCutReencodeRepetitions);
     }
 }
@@ -151,8 +164,9 @@ int main(int argc, char *argv[])
     ResultsTable table;
     measureInProcess(clips, workFolder, table);
     ChildBench children(workFolder, table);
-    children.measureStartup(startupRepetitions);
-    if (isMade(clips.clip(BenchClips::Kind::FullHd)))
+    if (isWanted("startup"))
+        children.measureStartup(startupRepetitions);
+    if (isWanted("startup") && isMade(clips.clip(BenchClips::Kind::FullHd)))
         children.measureMemory(clips.clip(BenchClips::Kind::FullHd));
     QDir(workFolder).removeRecursively();
 

@@ -411,11 +411,14 @@ void AppDelegate::updateTimeFields()
 // The frame at the knob that moved last, extracted in the background.
 void AppDelegate::requestPosterFrame(PosterExtraction::Accuracy accuracy)
 {
-    if (!m_globalFP || posterFrameFilePath().isEmpty())
-        return;
+    if (m_globalFP && !posterFrameFilePath().isEmpty())
+        m_posters->request(m_globalFP->fileFullPath().value_or(QString()), posterSeconds(), accuracy);
+}
+
+double AppDelegate::posterSeconds() const
+{
     const bool start = myRangeSlider->currentSliderDragging() == DraggedSlider::start;
-    m_posters->request(m_globalFP->fileFullPath().value_or(QString()),
-                       start ? m_selection->startSeconds() : endFrameSeconds(), accuracy);
+    return start || !m_globalFP ? m_selection->startSeconds() : endFrameSeconds();
 }
 
 // The end knob shows the last frame the selection holds, which exists even at the video's end.

@@ -70,6 +70,8 @@ public:
     QString temporaryDirectoryPath() const { return m_temporaryDirectory.path(); }
     QString posterFrameFilePath() const;
     bool isTrimming() const { return m_trimFlow->isTrimming(); }
+    // The time whose frame the poster shows for the knob moved last.
+    double posterSeconds() const;
 
     // Opening and selection.
     void openVideo(const QUrl &url);

@@ -36,6 +36,7 @@ public:
     // A whole-file list only.
     std::optional<PacketList> packets(const QString &path) const;
     void rememberPackets(const QString &path, const PacketList &packets);
+    void clear() { m_entries.clear(); }
 
 private:
     struct Entry

@@ -320,7 +320,10 @@ private slots:
         QSignalSpy extracted(harness.app().findChild<PosterExtraction *>(), &PosterExtraction::extracted);
         for (const char *name : {"notes.txt", "long.mp4", "ten.mp4"})
             harness.app().openVideo(QUrl::fromLocalFile(clip(name)));
+        const auto *poster = harness.find<ImageDropView>(u"posterView"_s);
+        QCOMPARE(poster->busyText(), u"Opening ten.mp4\u2026"_s);
         QVERIFY(harness.waitForOpen() && harness.waitForPosters() && harness.alerts().isEmpty());
+        QVERIFY(poster->busyText().isEmpty() && !poster->image().isNull());
         QCOMPARE(harness.text(u"inputDurationTF"_s), u"Input Duration: 0:00:10.000"_s);
         QCOMPARE(extracted.size(), 1);
         QCOMPARE(extracted.first().first().toDouble(), 0.0);
