@@ -188,6 +188,34 @@ private slots:
         QTEST(knobs(set) + u'|' + knobs(changed), "told");
     }
 
+    // The end knob's frame is the last one a cut to the end keeps: an exact seek half a millisecond before it.
+    void endFrame_data()
+    {
+        QTest::addColumn<QByteArray>("packets"); // a track at 5 frames a second, from 0.3 s on
+        QTest::addColumn<double>("end"); // these times on the file's timeline, which begins at 0.3 s
+        QTest::addColumn<double>("videoEnd"); // 0: not told
+        QTest::addColumn<double>("frame");
+        const QByteArray listing = "0.3,K\n0.7,\n0.5,\n0.9,\n1.1,K\n1.3,\n"; // in decoding order
+        QTest::newRow("the frame before the end") << listing << 1.1 << 0.0 << 0.9;
+        QTest::newRow("none listed: a frame step before") << QByteArray() << 1.1 << 0.0 << 0.9;
+        QTest::newRow("at the clip's end: its last frame") << listing << 1.5 << 0.0 << 1.3;
+        QTest::newRow("after the video's own end, none listed") << QByteArray() << 2.0 << 1.5 << 1.3;
+    }
+
+    void endFrame()
+    {
+        QFETCH(QByteArray, packets);
+        QFETCH(double, end);
+        QFETCH(double, videoEnd);
+        Selection selection;
+        selection.setInput(2.0, 5.0);
+        selection.moveTo(Knob::End, end - 0.3);
+        const double seek = selection.endFrameSeconds(PacketList::parse(packets), 0.3,
+                                                      videoEnd > 0 ? std::optional(videoEnd - 0.3) : std::nullopt);
+        QFETCH(double, frame);
+        QVERIFY2(qAbs(seek - (frame - 0.3 - 0.0005)) < 1e-9, qPrintable(QString::number(seek)));
+    }
+
     void setters()
     {
         PaintCountingSlider slider;
