@@ -1,0 +1,275 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "mpvplayer.h"
+
+#include <clocale>
+
+#include <QByteArray>
+#include <QMetaObject>
+
+#include <mpv/client.h>
+#include <mpv/render.h>
+#include <mpv/render_gl.h>
+
+#include "decimaltext.h"
+#include "diagnosticlog.h"
+
+namespace {
+
+enum Observed : quint64 { TimePosition = 1, Pause };
+
+// What the player needs of mpv, none of what makes it a player of its own.
+const char *const options[][2] = {
+    {"config", "no"},
+    {"input-default-bindings", "no"},
+    {"input-vo-keyboard", "no"},
+    {"osc", "no"},
+    {"terminal", "no"},
+    {"vo", "libmpv"},
+    {"idle", "yes"},
+    {"pause", "yes"},
+    {"keep-open", "always"},
+    {"hr-seek", "yes"},
+    // A frame just before an open-GOP keyframe decodes after it: a seek
+    // that starts at that keyframe never shows it.
+    {"hr-seek-demuxer-offset", "1"},
+};
+
+} // namespace
+
+MpvPlayer::MpvPlayer(const QString &audioOutput, QObject *parent)
+    : QObject(parent)
+{
+    // mpv reads numbers with the C library, which must not expect commas.
+    std::setlocale(LC_NUMERIC, "C");
+    m_handle = mpv_create();
+    if (!m_handle)
+        return;
+    for (const auto &[name, value] : options)
+        mpv_set_option_string(m_handle, name, value);
+    mpv_set_option_string(m_handle, "ao", audioOutput.toUtf8().constData());
+    if (mpv_initialize(m_handle) < 0) {
+        mpv_terminate_destroy(std::exchange(m_handle, nullptr));
+        return;
+    }
+    mpv_request_log_messages(m_handle, "error");
+    mpv_observe_property(m_handle, TimePosition, "time-pos", MPV_FORMAT_DOUBLE);
+    mpv_observe_property(m_handle, Pause, "pause", MPV_FORMAT_FLAG);
+    // Called on one of mpv's threads: only hand the work to ours.
+    mpv_set_wakeup_callback(
+        m_handle,
+        [](void *player) {
+            QMetaObject::invokeMethod(static_cast<MpvPlayer *>(player), &MpvPlayer::drainEvents,
+                                      Qt::QueuedConnection);
+        },
+        this);
+}
+
+MpvPlayer::~MpvPlayer()
+{
+    releaseRenderer();
+    if (m_handle) {
+        mpv_set_wakeup_callback(m_handle, nullptr, nullptr);
+        mpv_terminate_destroy(m_handle);
+    }
+}
+
+void MpvPlayer::command(std::initializer_list<const char *> arguments)
+{
+    if (!m_handle)
+        return;
+    QList<const char *> list(arguments);
+    list.append(nullptr);
+    mpv_command_async(m_handle, 0, list.data());
+}
+
+void MpvPlayer::setFlag(const char *name, bool value)
+{
+    if (!m_handle)
+        return;
+    int flag = value ? 1 : 0;
+    mpv_set_property_async(m_handle, 0, name, MPV_FORMAT_FLAG, &flag);
+}
+
+void MpvPlayer::load(const QString &path)
+{
+    m_rangeEnd = -1.0;
+    if (m_handle)
+        mpv_set_property_string(m_handle, "end", "none");
+    const QByteArray file = path.toUtf8();
+    command({"loadfile", file.constData(), "replace"});
+}
+
+void MpvPlayer::play()
+{
+    setFlag("pause", false);
+}
+
+void MpvPlayer::pause()
+{
+    setFlag("pause", true);
+}
+
+void MpvPlayer::seekExact(double seconds)
+{
+    const QByteArray time = decimalText(seconds).toUtf8();
+    command({"seek", time.constData(), "absolute+exact"});
+}
+
+void MpvPlayer::stepForward()
+{
+    command({"frame-step"});
+}
+
+void MpvPlayer::stepBack()
+{
+    command({"frame-back-step"});
+}
+
+void MpvPlayer::playRange(double from, double to)
+{
+    if (!m_handle)
+        return;
+    m_rangeEnd = to;
+    mpv_set_property_string(m_handle, "end", decimalText(to).toUtf8().constData());
+    seekExact(from);
+    play();
+}
+
+QSize MpvPlayer::videoSize() const
+{
+    if (!m_handle)
+        return {};
+    int64_t width = 0;
+    int64_t height = 0;
+    mpv_get_property(m_handle, "dwidth", MPV_FORMAT_INT64, &width);
+    mpv_get_property(m_handle, "dheight", MPV_FORMAT_INT64, &height);
+    return QSize(static_cast<int>(width), static_cast<int>(height));
+}
+
+void MpvPlayer::drainEvents()
+{
+    while (m_handle) {
+        const mpv_event *event = mpv_wait_event(m_handle, 0);
+        switch (event->event_id) {
+        case MPV_EVENT_NONE:
+            return;
+        case MPV_EVENT_PROPERTY_CHANGE: {
+            const auto *property = static_cast<const mpv_event_property *>(event->data);
+            if (event->reply_userdata == TimePosition && property->format == MPV_FORMAT_DOUBLE) {
+                m_position = *static_cast<const double *>(property->data);
+                emit positionChanged(m_position);
+            } else if (event->reply_userdata == Pause && property->format == MPV_FORMAT_FLAG) {
+                m_paused = *static_cast<const int *>(property->data) != 0;
+                emit pausedChanged(m_paused);
+            }
+            break;
+        }
+        case MPV_EVENT_FILE_LOADED:
+            emit loaded();
+            break;
+        case MPV_EVENT_PLAYBACK_RESTART:
+            emit seekFinished();
+            break;
+        case MPV_EVENT_END_FILE: {
+            const auto *end = static_cast<const mpv_event_end_file *>(event->data);
+            if (end->reason == MPV_END_FILE_REASON_ERROR)
+                emit failed(QString::fromUtf8(mpv_error_string(end->error)));
+            break;
+        }
+        case MPV_EVENT_LOG_MESSAGE: {
+            const auto *message = static_cast<const mpv_event_log_message *>(event->data);
+            DiagnosticLog::print(QStringLiteral("Player: %1: %2")
+                                     .arg(QString::fromUtf8(message->prefix),
+                                          QString::fromUtf8(message->text).trimmed()));
+            break;
+        }
+        default:
+            break;
+        }
+    }
+}
+
+bool MpvPlayer::initializeSoftware()
+{
+    if (m_renderer)
+        return true;
+    if (!m_handle)
+        return false;
+    char api[] = MPV_RENDER_API_TYPE_SW;
+    mpv_render_param parameters[] = {{MPV_RENDER_PARAM_API_TYPE, api}, {MPV_RENDER_PARAM_INVALID, nullptr}};
+    if (mpv_render_context_create(&m_renderer, m_handle, parameters) < 0) {
+        m_renderer = nullptr;
+        return false;
+    }
+    announceFrames();
+    return true;
+}
+
+// Called on one of mpv's threads, like the wakeup.
+void MpvPlayer::announceFrames()
+{
+    mpv_render_context_set_update_callback(
+        m_renderer,
+        [](void *player) {
+            QMetaObject::invokeMethod(static_cast<MpvPlayer *>(player), &MpvPlayer::frameReady, Qt::QueuedConnection);
+        },
+        this);
+}
+
+bool MpvPlayer::renderInto(QImage &image)
+{
+    if (image.isNull() || !initializeSoftware())
+        return false;
+    mpv_render_context_update(m_renderer);
+    int size[2] = {image.width(), image.height()};
+    char format[] = "rgb0";
+    size_t stride = static_cast<size_t>(image.bytesPerLine());
+    mpv_render_param parameters[] = {{MPV_RENDER_PARAM_SW_SIZE, size},
+                                     {MPV_RENDER_PARAM_SW_FORMAT, format},
+                                     {MPV_RENDER_PARAM_SW_STRIDE, &stride},
+                                     {MPV_RENDER_PARAM_SW_POINTER, image.bits()},
+                                     {MPV_RENDER_PARAM_INVALID, nullptr}};
+    return mpv_render_context_render(m_renderer, parameters) >= 0;
+}
+
+bool MpvPlayer::initializeOpenGl(const ProcAddress &procAddress)
+{
+    if (m_renderer)
+        return true;
+    if (!m_handle)
+        return false;
+    m_procAddress = procAddress;
+    mpv_opengl_init_params init{[](void *player, const char *name) {
+                                    return static_cast<MpvPlayer *>(player)->m_procAddress(name);
+                                },
+                                this};
+    char api[] = MPV_RENDER_API_TYPE_OPENGL;
+    mpv_render_param parameters[] = {{MPV_RENDER_PARAM_API_TYPE, api},
+                                     {MPV_RENDER_PARAM_OPENGL_INIT_PARAMS, &init},
+                                     {MPV_RENDER_PARAM_INVALID, nullptr}};
+    if (mpv_render_context_create(&m_renderer, m_handle, parameters) < 0) {
+        m_renderer = nullptr;
+        return false;
+    }
+    announceFrames();
+    return true;
+}
+
+void MpvPlayer::renderOpenGl(int fbo, QSize size)
+{
+    if (!m_renderer)
+        return;
+    mpv_render_context_update(m_renderer);
+    mpv_opengl_fbo target{fbo, size.width(), size.height(), 0};
+    int flipY = 1;
+    mpv_render_param parameters[] = {{MPV_RENDER_PARAM_OPENGL_FBO, &target},
+                                     {MPV_RENDER_PARAM_FLIP_Y, &flipY},
+                                     {MPV_RENDER_PARAM_INVALID, nullptr}};
+    mpv_render_context_render(m_renderer, parameters);
+}
+
+void MpvPlayer::releaseRenderer()
+{
+    if (m_renderer)
+        mpv_render_context_free(std::exchange(m_renderer, nullptr));
+}

@@ -1,0 +1,87 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <functional>
+
+#include <QImage>
+#include <QObject>
+#include <QSize>
+#include <QString>
+
+struct mpv_handle;
+struct mpv_render_context;
+
+// libmpv behind Qt signals: the one place that holds an mpv handle. mpv
+// reads none of its own configuration, scripts, key bindings or on-screen
+// controls. Its events come on mpv's threads and are drained on the thread
+// that owns the player, so every signal arrives there. Seeks and steps are
+// asynchronous and exact: a paused frame is the frame at the position told,
+// the one before an open-GOP keyframe included (the demuxer seeks a second
+// earlier for it). At the end of the file, or of a range played, it pauses
+// on the last frame instead of unloading.
+//
+// The frames are drawn through mpv's render API, either into an image with
+// the software renderer, where there is no OpenGL, or into the current
+// OpenGL framebuffer; the view that draws calls one of the two.
+class MpvPlayer : public QObject
+{
+    Q_OBJECT
+
+public:
+    // `audioOutput` as mpv's "ao": "null" plays without sound.
+    explicit MpvPlayer(const QString &audioOutput = QStringLiteral("auto"), QObject *parent = nullptr);
+    ~MpvPlayer() override;
+
+    bool isValid() const { return m_handle != nullptr; }
+
+    void load(const QString &path);
+    void play();
+    void pause();
+    void seekExact(double seconds);
+    void stepForward();
+    void stepBack();
+    // From `from` until the last frame before `to`, then paused there.
+    void playRange(double from, double to);
+
+    double position() const { return m_position; }
+    bool isPaused() const { return m_paused; }
+    QSize videoSize() const;
+
+    // Software rendering, chosen before a file is loaded: the frame in view,
+    // drawn into `image`, whose size is that of the target (RGBX8888). False
+    // when there is nothing to draw.
+    bool initializeSoftware();
+    bool renderInto(QImage &image);
+    // OpenGL rendering, with the context current: made once, then the frame
+    // drawn into framebuffer `fbo` of `size` pixels, and released before the
+    // context goes.
+    using ProcAddress = std::function<void *(const char *name)>;
+    bool initializeOpenGl(const ProcAddress &procAddress);
+    void renderOpenGl(int fbo, QSize size);
+    void releaseRenderer();
+
+signals:
+    // The position of the frame in view, in seconds of the file's timeline.
+    void positionChanged(double seconds);
+    void pausedChanged(bool paused);
+    void loaded();
+    // A seek, or a step back, has come to rest on its frame.
+    void seekFinished();
+    // The file cannot be played; `reason` says why, in mpv's words.
+    void failed(const QString &reason);
+    // A new frame waits to be drawn.
+    void frameReady();
+
+private:
+    void drainEvents();
+    void announceFrames();
+    void command(std::initializer_list<const char *> arguments);
+    void setFlag(const char *name, bool value);
+
+    mpv_handle *m_handle = nullptr;
+    mpv_render_context *m_renderer = nullptr;
+    ProcAddress m_procAddress;
+    double m_position = 0.0;
+    bool m_paused = true;
+    double m_rangeEnd = -1.0;
+};
