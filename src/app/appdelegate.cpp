@@ -22,6 +22,7 @@
 #include "diagnosticlog.h"
 #include "fileprobe.h"
 #include "imagedropview.h"
+#include "json.h"
 #include "keyframeguide.h"
 #include "openflow.h"
 #include "progresssheet.h"
@@ -337,6 +338,10 @@ void AppDelegate::videoOpened(std::shared_ptr<const FileProbe> probe, bool accep
     const QString path = m_globalFP->fileFullPath().value_or(QString());
     m_selection->setInput(m_globalFP->duration(), m_globalFP->videoFrameRate());
     enableEditingControls();
+    // HEVC encoders make open GOPs by default; H.264's make them rarely.
+    const JSON codec = m_globalFP->trackDictionaries(QStringLiteral("Video")).value(0)[QStringLiteral("codec_name")];
+    m_posters->setKeyframes(&m_keyframes->scan().packets(), m_globalFP->startTime(),
+                            codec == JSON(QStringLiteral("hevc")));
     m_window->setWindowFilePath(path);
     fillPresetDurationPopup();
     // The start's frame stays in view, so it is extracted first; the end's is

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "posterextraction.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <utility>
@@ -11,6 +12,7 @@
 #include <QSaveFile>
 
 #include "decimaltext.h"
+#include "packetlist.h"
 
 namespace {
 
@@ -58,11 +60,17 @@ PosterExtraction::~PosterExtraction()
 }
 
 QStringList PosterExtraction::arguments(const QString &inputPath, double seconds, const QString &outputPath,
-                                        Accuracy accuracy)
+                                        Accuracy accuracy, double leadIn)
 {
     const QString time = decimalText(seconds);
     const QStringList scaled{QStringLiteral("-vf"), QStringLiteral("scale=-1:480,setsar=1:1")};
     const QStringList oneFrame{QStringLiteral("-frames:v"), QStringLiteral("1"), QStringLiteral("-y"), outputPath};
+    if (accuracy == Accuracy::Exact && leadIn > 0) {
+        const double entry = std::max(0.0, seconds - leadIn);
+        return QStringList{QStringLiteral("-v"), QStringLiteral("quiet"), QStringLiteral("-ss"), decimalText(entry),
+                           QStringLiteral("-i"), inputPath, QStringLiteral("-ss"), decimalText(seconds - entry)}
+            + scaled + oneFrame;
+    }
     if (accuracy == Accuracy::Exact)
         return QStringList{QStringLiteral("-v"), QStringLiteral("quiet"), QStringLiteral("-ss"), time,
                            QStringLiteral("-i"), inputPath} + scaled + oneFrame;
@@ -72,6 +80,25 @@ QStringList PosterExtraction::arguments(const QString &inputPath, double seconds
                        QStringLiteral("nokey"), QStringLiteral("-ss"), time, QStringLiteral("-noaccurate_seek"),
                        QStringLiteral("-i"), inputPath, QStringLiteral("-map"), QStringLiteral("0:v:0")}
         + scaled + QStringList{QStringLiteral("-fps_mode"), QStringLiteral("passthrough")} + oneFrame;
+}
+
+double PosterExtraction::leadIn(double seconds, const PacketList &packets, double timelineStart,
+                                bool mayHaveOpenGops)
+{
+    constexpr double second = 1.0;
+    const double at = seconds + timelineStart;
+    // Every stretch listed begins at a keyframe: one at or before means the list reaches here.
+    if (!packets.keyframeAtOrBefore(at))
+        return mayHaveOpenGops ? second : 0.0;
+    const std::optional<double> next = packets.keyframeAfter(at);
+    return next && *next - at < second ? second : 0.0;
+}
+
+void PosterExtraction::setKeyframes(const PacketList *packets, double timelineStart, bool mayHaveOpenGops)
+{
+    m_packets = packets;
+    m_timelineStart = timelineStart;
+    m_mayHaveOpenGops = mayHaveOpenGops;
 }
 
 void PosterExtraction::setFolder(const QString &posterFolder)
@@ -148,7 +175,8 @@ void PosterExtraction::start(const Job &job)
     m_running.file = jobFilePath(job);
     m_process = new QProcess(this);
     m_process->setProgram(program);
-    m_process->setArguments(arguments(job.inputPath, job.seconds, m_running.file, job.accuracy));
+    const double lead = m_packets ? leadIn(job.seconds, *m_packets, m_timelineStart, m_mayHaveOpenGops) : 0.0;
+    m_process->setArguments(arguments(job.inputPath, job.seconds, m_running.file, job.accuracy, lead));
     // The encoder must not wait for keystrokes from us.
     m_process->setStandardInputFile(QProcess::nullDevice());
     m_process->setProcessChannelMode(QProcess::ForwardedChannels);
