@@ -63,9 +63,10 @@ private slots:
     void exactFrames_data()
     {
         QTest::addColumn<QString>("clip");
-        QTest::addColumn<QString>("moves"); // "seek:<frame>", "next", "back"
+        QTest::addColumn<QString>("moves"); // "seek:<frame>", "at:<seconds>", "next", "back"
         QTest::addColumn<int>("frame");
         QTest::newRow("seek between keyframes") << "h264.mp4" << "seek:37" << 37;
+        QTest::newRow("a time between two frames: the later, as a poster") << "h264.mp4" << "at:1.49" << 38;
         QTest::newRow("seek to the frame before a keyframe") << "h264.mp4" << "seek:49" << 49;
         QTest::newRow("step forward") << "h264.mp4" << "seek:37 next" << 38;
         QTest::newRow("step back over a keyframe") << "h264.mp4" << "seek:50 back" << 49;
@@ -91,7 +92,9 @@ private slots:
         for (const QString &move : moves.split(u' ')) {
             seeked.clear();
             moved.clear();
-            if (move.startsWith(u"seek:"_s))
+            if (move.startsWith(u"at:"_s))
+                player.seekExact(move.mid(3).toDouble());
+            else if (move.startsWith(u"seek:"_s))
                 player.seekExact(move.mid(5).toInt() / rate);
             else if (move == "next"_L1)
                 player.stepForward();

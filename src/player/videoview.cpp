@@ -1,0 +1,85 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "videoview.h"
+
+#include <QGuiApplication>
+#include <QOpenGLContext>
+#include <QPainter>
+#include <QVBoxLayout>
+
+#include "mpvplayer.h"
+#include "openglvideoview.h"
+
+namespace {
+
+const QColor background(32, 32, 32);
+
+} // namespace
+
+VideoView::VideoView(MpvPlayer *player, QWidget *parent)
+    : QWidget(parent)
+    , m_player(player)
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    setAccessibleName(tr("Video"));
+    if (platformHasOpenGl()) {
+        auto *layout = new QVBoxLayout(this);
+        layout->setContentsMargins(0, 0, 0, 0);
+        m_openGl = new OpenGlVideoView(player, this);
+        layout->addWidget(m_openGl);
+    } else {
+        m_player->initializeSoftware();
+        connect(m_player, &MpvPlayer::frameReady, this, &VideoView::drawSoftwareFrame);
+    }
+}
+
+// Offscreen there is no OpenGL to draw into a widget with.
+bool VideoView::platformHasOpenGl()
+{
+    if (QGuiApplication::platformName() == QLatin1String("offscreen"))
+        return false;
+    QOpenGLContext probe;
+    return probe.create();
+}
+
+void VideoView::setMessage(const QString &text)
+{
+    m_message = text;
+    if (m_openGl)
+        m_openGl->setVisible(text.isEmpty());
+    setAccessibleDescription(text);
+    update();
+}
+
+QImage VideoView::frame() const
+{
+    return m_openGl ? m_openGl->grabFramebuffer() : m_frame;
+}
+
+void VideoView::drawSoftwareFrame()
+{
+    const QSize size = this->size() * devicePixelRatioF();
+    if (m_frame.size() != size)
+        m_frame = QImage(size, QImage::Format_RGBX8888);
+    if (!size.isEmpty() && m_player->renderInto(m_frame))
+        update();
+}
+
+void VideoView::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    if (!m_openGl)
+        drawSoftwareFrame();
+}
+
+void VideoView::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    if (m_message.isEmpty() && !m_openGl && !m_frame.isNull()) {
+        painter.drawImage(rect(), m_frame);
+        return;
+    }
+    painter.fillRect(rect(), background);
+    painter.setPen(Qt::white);
+    painter.drawText(rect(), Qt::AlignCenter | Qt::TextWordWrap, m_message);
+}

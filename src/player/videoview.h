@@ -1,0 +1,46 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+
+class MpvPlayer;
+class OpenGlVideoView;
+
+// Draws the player's frames, and nothing else: through OpenGL where the
+// platform has it, else with mpv's software renderer into an image the size
+// of the view (offscreen, a machine without OpenGL). The kind is chosen when
+// the view is made, before the player loads a file, as mpv needs its
+// renderer from the start. A message in place of the video says when it
+// cannot be played.
+class VideoView : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // For `player`, which must outlive the view.
+    explicit VideoView(MpvPlayer *player, QWidget *parent = nullptr);
+
+    static bool platformHasOpenGl();
+    bool drawsWithOpenGl() const { return m_openGl != nullptr; }
+
+    void setMessage(const QString &text);
+    QString message() const { return m_message; }
+    // The frame as last drawn.
+    QImage frame() const;
+
+    QSize sizeHint() const override { return {480, 270}; }
+    QSize minimumSizeHint() const override { return {160, 90}; }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void drawSoftwareFrame();
+
+    MpvPlayer *const m_player;
+    OpenGlVideoView *m_openGl = nullptr;
+    QImage m_frame;
+    QString m_message;
+};
