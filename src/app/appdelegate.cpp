@@ -25,6 +25,7 @@
 #include "json.h"
 #include "keyframeguide.h"
 #include "openflow.h"
+#include "playback.h"
 #include "progresssheet.h"
 #include "rangeslider.h"
 #include "timetext.h"
@@ -84,8 +85,34 @@ AppDelegate::AppDelegate(const QString &resourceFolder, const QString &temporary
                                     {myRangeSlider, m_ui->copyStartLabel, m_ui->startAtPreviousKeyframeAction,
                                      m_ui->startAtNextKeyframeAction},
                                     this);
+    setUpPlayback();
     m_window->installEventFilter(this);
     connectActions();
+}
+
+// The player comes only with the first Play or step; until then these only wait.
+void AppDelegate::setUpPlayback()
+{
+    m_playback = new Playback(m_selection,
+                              {m_ui->videoArea, m_ui->playPauseAction, m_ui->playSelectionAction, m_ui->frameBackAction,
+                               m_ui->frameForwardAction, m_ui->secondBackAction, m_ui->secondForwardAction,
+                               m_ui->setStartAtPlayheadAction, m_ui->setEndAtPlayheadAction},
+                              QStringLiteral("auto"), this);
+    const std::pair<QToolButton *, QAction *> buttons[] = {
+        {m_ui->frameBackButton, m_ui->frameBackAction},       {m_ui->playPauseButton, m_ui->playPauseAction},
+        {m_ui->frameForwardButton, m_ui->frameForwardAction}, {m_ui->playSelectionButton, m_ui->playSelectionAction},
+        {m_ui->setStartButton, m_ui->setStartAtPlayheadAction}, {m_ui->setEndButton, m_ui->setEndAtPlayheadAction}};
+    for (const auto &[button, action] : buttons) {
+        button->setDefaultAction(action);
+        // The shortcut in the tooltip, as the menu shows it.
+        action->setToolTip(tr("%1 (%2)").arg(action->text(), action->shortcut().toString(QKeySequence::NativeText)));
+    }
+    connect(m_playback, &Playback::playheadChanged, this, [this](double seconds) {
+        myRangeSlider->setAccessibleDescription(tr("From %1 to %2, playhead at %3")
+                                                    .arg(timeTextFromSeconds(m_selection->startSeconds()),
+                                                         timeTextFromSeconds(m_selection->endSeconds()),
+                                                         timeTextFromSeconds(seconds)));
+    });
 }
 
 AppDelegate::~AppDelegate()
@@ -169,6 +196,8 @@ void AppDelegate::connectActions()
     connect(m_trimFlow, &TrimFlow::optionsChanged, this,
             [this] { m_keyframes->setStreamCopy(m_trimFlow->isCopyingStream()); });
     connect(m_trimFlow, &TrimFlow::sheetShown, this, &AppDelegate::setWindowHeldBySheet);
+    // A trim that starts pauses the playback.
+    connect(m_trimFlow, &TrimFlow::sheetShown, m_playback, &Playback::pause);
     connect(m_trimFlow, &TrimFlow::finished, this, &AppDelegate::trimFinished);
 }
 
@@ -224,6 +253,7 @@ void AppDelegate::applicationDidFinishLaunching(const QString &file)
 void AppDelegate::applicationWillTerminate()
 {
     m_opening->cancel();
+    m_playback->setVideo(QString());
     dropPosterFrame();
     m_keyframes->stop();
     m_trimFlow->stop();
@@ -250,6 +280,7 @@ void AppDelegate::disableEditingControls()
     presetDurationPOPUP->setEnabled(false);
     setNudgeButtonsEnabled(false);
     m_window->setWindowFilePath(QString());
+    m_playback->setVideo(QString());
     m_keyframes->stop();
     clearTemporaryDirectory();
 }
@@ -353,6 +384,8 @@ void AppDelegate::videoOpened(std::shared_ptr<const FileProbe> probe, bool accep
     requestPosterFrame(PosterExtraction::Accuracy::Exact);
     m_posters->prefetch(path, endFrameSeconds());
     m_keyframes->start(path);
+    m_playback->setVideo(path);
+    m_playback->followKnob(posterSeconds());
 }
 
 void AppDelegate::fillPresetDurationPopup()
@@ -390,9 +423,11 @@ void AppDelegate::rangeSliderChanged(RangeSlider *slider)
 void AppDelegate::refreshForSelection()
 {
     updateTimeFields();
-    if (m_showsKnobFrames)
-        requestPosterFrame(myRangeSlider->isDragging() ? PosterExtraction::Accuracy::Keyframe
-                                                       : PosterExtraction::Accuracy::Exact);
+    if (!m_showsKnobFrames)
+        return;
+    requestPosterFrame(myRangeSlider->isDragging() ? PosterExtraction::Accuracy::Keyframe
+                                                   : PosterExtraction::Accuracy::Exact);
+    m_playback->followKnob(posterSeconds());
 }
 
 void AppDelegate::updateTimeFields()

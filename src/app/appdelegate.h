@@ -25,6 +25,7 @@ class FileProbe;
 class ImageDropView;
 class KeyframeGuide;
 class OpenFlow;
+class Playback;
 class ProgressSheet;
 class QAction;
 class QCheckBox;
@@ -119,6 +120,7 @@ signals:
 
 private:
     void setUpControls();
+    void setUpPlayback();
     void connectActions();
     void connectNudgeMenu();
     QList<std::pair<QAction *, QToolButton *>> nudgeMenuItems() const;
@@ -171,6 +173,7 @@ private:
     AlertSheets *m_alerts = nullptr;
     OpenFlow *m_opening = nullptr;
     TrimFlow *m_trimFlow = nullptr;
+    Playback *m_playback = nullptr;
     PosterExtraction *m_posters = nullptr;
     KeyframeGuide *m_keyframes = nullptr;
     std::shared_ptr<const FileProbe> m_globalFP;

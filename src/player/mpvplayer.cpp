@@ -90,9 +90,11 @@ void MpvPlayer::setFlag(const char *name, bool value)
     mpv_set_property_async(m_handle, 0, name, MPV_FORMAT_FLAG, &flag);
 }
 
-void MpvPlayer::load(const QString &path)
+void MpvPlayer::load(const QString &path, double seconds)
 {
     m_rangeEnd = -1.0;
+    m_loaded = false;
+    m_pendingSeek = seconds;
     if (m_handle)
         mpv_set_property_string(m_handle, "end", "none");
     const QByteArray file = path.toUtf8();
@@ -101,6 +103,11 @@ void MpvPlayer::load(const QString &path)
 
 void MpvPlayer::play()
 {
+    // A plain Play runs on past the end of a range played before.
+    if (m_rangeEnd >= 0 && m_handle) {
+        m_rangeEnd = -1.0;
+        mpv_set_property_string(m_handle, "end", "none");
+    }
     setFlag("pause", false);
 }
 
@@ -111,7 +118,13 @@ void MpvPlayer::pause()
 
 void MpvPlayer::seekExact(double seconds)
 {
+    // mpv drops a seek made before the file has loaded.
+    if (!m_loaded) {
+        m_pendingSeek = seconds;
+        return;
+    }
     const QByteArray time = decimalText(seconds).toUtf8();
+    m_seeking = true;
     command({"seek", time.constData(), "absolute+exact"});
 }
 
@@ -132,7 +145,7 @@ void MpvPlayer::playRange(double from, double to)
     m_rangeEnd = to;
     mpv_set_property_string(m_handle, "end", decimalText(to).toUtf8().constData());
     seekExact(from);
-    play();
+    setFlag("pause", false);
 }
 
 QSize MpvPlayer::videoSize() const
@@ -165,9 +178,13 @@ void MpvPlayer::drainEvents()
             break;
         }
         case MPV_EVENT_FILE_LOADED:
+            m_loaded = true;
+            if (m_pendingSeek)
+                seekExact(*std::exchange(m_pendingSeek, std::nullopt));
             emit loaded();
             break;
         case MPV_EVENT_PLAYBACK_RESTART:
+            m_seeking = false;
             emit seekFinished();
             break;
         case MPV_EVENT_END_FILE: {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 
 #include <QImage>
 #include <QObject>
@@ -34,7 +35,9 @@ public:
 
     bool isValid() const { return m_handle != nullptr; }
 
-    void load(const QString &path);
+    // Paused on the frame at `seconds`. What is asked before the file has
+    // loaded waits for it; of seeks, the newest only.
+    void load(const QString &path, double seconds = 0.0);
     void play();
     void pause();
     void seekExact(double seconds);
@@ -44,6 +47,8 @@ public:
     void playRange(double from, double to);
 
     double position() const { return m_position; }
+    // From a seek asked for until its frame is in view.
+    bool isSeeking() const { return m_seeking || m_pendingSeek.has_value(); }
     bool isPaused() const { return m_paused; }
     QSize videoSize() const;
 
@@ -84,4 +89,7 @@ private:
     double m_position = 0.0;
     bool m_paused = true;
     double m_rangeEnd = -1.0;
+    bool m_loaded = false;
+    bool m_seeking = false;
+    std::optional<double> m_pendingSeek;
 };

@@ -13,6 +13,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QProcess>
+#include <QStackedWidget>
 #include <QTest>
 #include <QToolButton>
 
@@ -23,6 +24,8 @@
 #include "filerevealer.h"
 #include "imagedropview.h"
 #include "keyframescan.h"
+#include "mpvplayer.h"
+#include "playback.h"
 #include "posterextraction.h"
 #include "rangeslider.h"
 #include "rangeslidergeometry.h"
@@ -338,6 +341,55 @@ private slots:
                                                                           QFileDevice::FileModificationTime));
         QVERIFY(harness.open(clip("sixty.mp4")) && scan->isRunning());
         QVERIFY(runs("show_format") == 2);
+    }
+
+    // The player comes with the first Play or step, on the knob moved last; the keys of the Playback menu move
+    // its playhead and set the selection there; a knob moved pauses it on that knob's frame.
+    void playback_data()
+    {
+        QTest::addColumn<QString>("steps"); // see perform(), after the open of a 12 s clip at 5 frames a second
+        QTest::addColumn<int>("frame");     // the playhead's; -1: no player made
+        QTest::addColumn<QString>("shown"); // start, end
+        QTest::newRow("nothing played, no player") << "leftSecondUpBTN" << -1 << "0:00:02.000 0:00:11.000";
+        QTest::newRow("a frame forward from the start") << "key:." << 6 << "0:00:01.000 0:00:11.000";
+        QTest::newRow("a second back") << "key:J" << 0 << "0:00:01.000 0:00:11.000";
+        QTest::newRow("start at the playhead") << "key:. key:. key:I" << 7 << "0:00:01.400 0:00:11.000";
+        QTest::newRow("end at the playhead: its frame the last") << "key:. key:O" << 6 << "0:00:01.000 0:00:01.400";
+        // The end moved last: the playhead starts on the end's last frame, 1.8 s.
+        QTest::newRow("start past the end: the end to the input's end")
+            << "rightSecondDownBTN*9 key:L key:L key:I" << 19 << "0:00:03.800 0:00:12.000";
+        QTest::newRow("end before the start: the start to the input's start")
+            << "key:J key:O" << 0 << "0:00:00.000 0:00:00.200";
+        QTest::newRow("a knob moved pauses on its frame") << "key:Space rightFrameDownBTN" << 53
+                                                          << "0:00:01.000 0:00:10.800";
+        QTest::newRow("the selection played, paused on its last frame")
+            << "rightSecondDownBTN*9 key:Shift+Space" << 9 << "0:00:01.000 0:00:02.000";
+    }
+
+    void playback()
+    {
+        QFETCH(QString, steps);
+        AppHarness harness;
+        QVERIFY(harness.open(clip("five.mp4")) && harness.waitForPosters());
+        const auto *playback = harness.app().findChild<Playback *>();
+        // A person sees each frame before the next key.
+        for (const QString &step : steps.split(u' ')) {
+            perform(harness, step, QDir(m_media.path()));
+            QTRY_VERIFY_WITH_TIMEOUT(!playback->isShowing() || !playback->player()->isSeeking(), 15000);
+        }
+        QFETCH(int, frame);
+        QCOMPARE(playback->isShowing(), frame >= 0);
+        if (frame >= 0) {
+            const MpvPlayer *player = playback->player();
+            QTRY_COMPARE_WITH_TIMEOUT(std::pair(player->isPaused(), qRound(player->position() * 5)),
+                                      std::pair(true, frame), 15000);
+            QCOMPARE(harness.find<QStackedWidget>(u"videoArea"_s)->currentWidget(), playback->view());
+        }
+        const QString start = harness.text(u"startTimeTF"_s).remove(u"Start Time: "_s);
+        QTEST(start + u' ' + harness.text(u"endTimeTF"_s).remove(u"End Time: "_s), "shown");
+        // Another file: no frame of this one stays.
+        QVERIFY(harness.open(clip("ten.mp4")) && !playback->isShowing());
+        QCOMPARE(harness.find<QStackedWidget>(u"videoArea"_s)->currentWidget(), harness.find<QWidget>(u"posterView"_s));
     }
 
     // Where the video's codec and container allow, and not while re-encoding; off after every open.

@@ -1,0 +1,173 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "playback.h"
+
+#include <algorithm>
+
+#include <QAction>
+#include <QStackedWidget>
+
+#include "mpvplayer.h"
+#include "selection.h"
+#include "videoview.h"
+
+namespace {
+
+// A cut keeps the frames more than this before its end.
+constexpr double slack = 0.0005;
+
+} // namespace
+
+Playback::Playback(Selection *selection, const Controls &controls, const QString &audioOutput, QObject *parent)
+    : QObject(parent)
+    , m_selection(selection)
+    , m_controls(controls)
+    , m_audioOutput(audioOutput)
+{
+    connect(m_controls.playPause, &QAction::triggered, this, &Playback::playOrPause);
+    connect(m_controls.playSelection, &QAction::triggered, this, &Playback::playSelection);
+    connect(m_controls.frameBack, &QAction::triggered, this, [this] { stepFrames(-1); });
+    connect(m_controls.frameForward, &QAction::triggered, this, [this] { stepFrames(1); });
+    connect(m_controls.secondBack, &QAction::triggered, this, [this] { jump(-1.0); });
+    connect(m_controls.secondForward, &QAction::triggered, this, [this] { jump(1.0); });
+    connect(m_controls.setStart, &QAction::triggered, this, &Playback::setStartHere);
+    connect(m_controls.setEnd, &QAction::triggered, this, &Playback::setEndHere);
+    setActionsEnabled(false);
+}
+
+Playback::~Playback()
+{
+    delete m_view.data();
+    m_player.reset();
+}
+
+void Playback::setVideo(const QString &path)
+{
+    if (m_view) {
+        m_controls.videoArea->setCurrentIndex(0);
+        delete m_view.data();
+    }
+    // After its view, which may hold mpv's renderer.
+    m_player.reset();
+    m_path = path;
+    m_playhead = 0.0;
+    m_controls.playPause->setText(tr("Play"));
+    setActionsEnabled(!path.isEmpty());
+}
+
+void Playback::setActionsEnabled(bool enabled)
+{
+    for (QAction *action : {m_controls.playPause, m_controls.playSelection, m_controls.frameBack,
+                            m_controls.frameForward, m_controls.secondBack, m_controls.secondForward,
+                            m_controls.setStart, m_controls.setEnd})
+        action->setEnabled(enabled);
+}
+
+// The first Play or step makes the player, on the playhead's frame.
+bool Playback::showPlayer()
+{
+    if (m_player)
+        return true;
+    if (m_path.isEmpty())
+        return false;
+    m_player = std::make_unique<MpvPlayer>(m_audioOutput);
+    if (!m_player->isValid()) {
+        m_player.reset();
+        return false;
+    }
+    m_view = new VideoView(m_player.get());
+    m_controls.videoArea->addWidget(m_view);
+    m_controls.videoArea->setCurrentWidget(m_view);
+    connect(m_player.get(), &MpvPlayer::positionChanged, this, [this](double seconds) {
+        m_playhead = seconds;
+        emit playheadChanged(seconds);
+    });
+    connect(m_player.get(), &MpvPlayer::pausedChanged, this, [this](bool paused) {
+        m_controls.playPause->setText(paused ? tr("Play") : tr("Pause"));
+    });
+    connect(m_player.get(), &MpvPlayer::failed, this,
+            [this] { m_view->setMessage(tr("This video cannot be played here.")); });
+    m_player->load(m_path, m_playhead);
+    return true;
+}
+
+void Playback::pause()
+{
+    if (m_player)
+        m_player->pause();
+}
+
+void Playback::followKnob(double seconds)
+{
+    m_playhead = seconds;
+    if (!m_player)
+        return;
+    m_player->pause();
+    m_player->seekExact(seconds);
+}
+
+// The frame in view once the player has come to rest on it, else the one it
+// is on its way to: keys pressed in a burst add up.
+double Playback::playheadFrame() const
+{
+    return m_player && !m_player->isSeeking() ? m_player->position() : m_playhead;
+}
+
+// To the frame at `seconds`: a seek there less the slack lands on it.
+void Playback::seekTo(double seconds)
+{
+    if (!showPlayer())
+        return;
+    m_player->pause();
+    m_playhead = std::clamp(seconds, 0.0, m_selection->duration());
+    m_player->seekExact(std::max(0.0, m_playhead - slack));
+    emit playheadChanged(m_playhead);
+}
+
+void Playback::playOrPause()
+{
+    const bool starting = !m_player;
+    if (!showPlayer())
+        return;
+    if (starting || m_player->isPaused())
+        m_player->play();
+    else
+        m_player->pause();
+}
+
+// From the first frame to the last, pausing on it.
+void Playback::playSelection()
+{
+    if (showPlayer())
+        m_player->playRange(m_selection->startSeconds(), m_selection->endSeconds() - slack);
+}
+
+// A frame later or earlier: a seek a frame step away, less the slack, lands on that frame.
+void Playback::stepFrames(int direction)
+{
+    seekTo(playheadFrame() + direction * 1.0 / m_selection->frameRate());
+}
+
+void Playback::jump(double seconds)
+{
+    seekTo(playheadFrame() + seconds);
+}
+
+// The playhead's frame becomes the first; past the end, the end goes to the input's end.
+void Playback::setStartHere()
+{
+    const double frame = playheadFrame();
+    if (frame >= m_selection->endSeconds() - slack)
+        m_selection->moveTo(Selection::Knob::End, m_selection->duration());
+    m_selection->moveTo(Selection::Knob::Start, frame);
+}
+
+// The playhead's frame becomes the last: the end goes one frame after it.
+// Before the start, the start goes to the input's start.
+void Playback::setEndHere()
+{
+    const double frame = playheadFrame();
+    const double end = std::min(m_selection->duration(), frame + 1.0 / m_selection->frameRate());
+    if (frame < m_selection->startSeconds())
+        m_selection->moveTo(Selection::Knob::Start, 0.0);
+    m_selection->moveTo(Selection::Knob::End, end);
+}

@@ -1,0 +1,84 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <memory>
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include "videoview.h"
+
+class MpvPlayer;
+class QAction;
+class QStackedWidget;
+class Selection;
+
+
+// The player in the poster's place, made at the first Play or step and
+// never before, so that a person who never plays pays nothing for it.
+// There is one playhead: before anything plays it is the knob moved last,
+// whose frame the poster shows; once the player shows, it is the player's
+// position, and a knob moved pauses the playback and puts the playhead on
+// that knob's frame. Set Start or End at the playhead makes its frame the
+// selection's first or last; where that would empty the selection or turn
+// it inside out, the other end moves to the input's edge instead.
+class Playback : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Controls
+    {
+        QStackedWidget *videoArea = nullptr;
+        QAction *playPause = nullptr;
+        QAction *playSelection = nullptr;
+        QAction *frameBack = nullptr;
+        QAction *frameForward = nullptr;
+        QAction *secondBack = nullptr;
+        QAction *secondForward = nullptr;
+        QAction *setStart = nullptr;
+        QAction *setEnd = nullptr;
+    };
+
+    // "null" for `audioOutput` plays silently.
+    Playback(Selection *selection, const Controls &controls, const QString &audioOutput = QStringLiteral("auto"),
+             QObject *parent = nullptr);
+    // The player goes, after its view if that is still there.
+    ~Playback() override;
+
+    // The accepted video, or none: a player made for the one before goes,
+    // and the poster shows again.
+    void setVideo(const QString &path);
+    void pause();
+    // A knob moved onto the frame at `seconds`.
+    void followKnob(double seconds);
+
+    bool isShowing() const { return m_player != nullptr; }
+    double playhead() const { return m_playhead; }
+    MpvPlayer *player() const { return m_player.get(); }
+    VideoView *view() const { return m_view; }
+
+signals:
+    void playheadChanged(double seconds);
+
+private:
+    bool showPlayer();
+    void playOrPause();
+    void playSelection();
+    double playheadFrame() const;
+    void seekTo(double seconds);
+    void stepFrames(int direction);
+    void jump(double seconds);
+    void setStartHere();
+    void setEndHere();
+    void setActionsEnabled(bool enabled);
+
+    Selection *const m_selection;
+    const Controls m_controls;
+    const QString m_audioOutput;
+    QString m_path;
+    std::unique_ptr<MpvPlayer> m_player;
+    QPointer<VideoView> m_view; // the video area's, which may go first
+    double m_playhead = 0.0;
+};
