@@ -77,7 +77,11 @@ bool Playback::showPlayer()
     m_view = new VideoView(m_player.get());
     m_controls.videoArea->addWidget(m_view);
     m_controls.videoArea->setCurrentWidget(m_view);
+    // Paused after a seek, mpv tells the time asked for, not its frame's: the
+    // playhead keeps the frame it was sent to.
     connect(m_player.get(), &MpvPlayer::positionChanged, this, [this](double seconds) {
+        if (m_player->isPaused())
+            return;
         m_playhead = seconds;
         emit playheadChanged(seconds);
     });
@@ -105,11 +109,10 @@ void Playback::followKnob(double seconds)
     m_player->seekExact(seconds);
 }
 
-// The frame in view once the player has come to rest on it, else the one it
-// is on its way to: keys pressed in a burst add up.
+// Moved at once by every key, so that keys pressed in a burst add up.
 double Playback::playheadFrame() const
 {
-    return m_player && !m_player->isSeeking() ? m_player->position() : m_playhead;
+    return m_playhead;
 }
 
 // To the frame at `seconds`: a seek there less the slack lands on it.

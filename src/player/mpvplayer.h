@@ -81,6 +81,7 @@ private:
     void drainEvents();
     void announceFrames();
     void command(std::initializer_list<const char *> arguments);
+    void step(int direction);
     void setFlag(const char *name, bool value);
 
     mpv_handle *m_handle = nullptr;
