@@ -94,7 +94,7 @@ AppDelegate::AppDelegate(const QString &resourceFolder, const QString &temporary
 void AppDelegate::setUpPlayback()
 {
     m_playback = new Playback(m_selection,
-                              {m_ui->videoArea, m_ui->playPauseAction, m_ui->playSelectionAction, m_ui->frameBackAction,
+                              {m_ui->videoArea, myRangeSlider, m_ui->playPauseAction, m_ui->playSelectionAction, m_ui->frameBackAction,
                                m_ui->frameForwardAction, m_ui->secondBackAction, m_ui->secondForwardAction,
                                m_ui->setStartAtPlayheadAction, m_ui->setEndAtPlayheadAction},
                               QStringLiteral("auto"), this);

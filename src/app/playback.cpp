@@ -2,11 +2,13 @@
 #include "playback.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include <QAction>
 #include <QStackedWidget>
 
 #include "mpvplayer.h"
+#include "rangeslider.h"
 #include "selection.h"
 #include "videoview.h"
 
@@ -31,6 +33,11 @@ Playback::Playback(Selection *selection, const Controls &controls, const QString
     connect(m_controls.secondForward, &QAction::triggered, this, [this] { jump(1.0); });
     connect(m_controls.setStart, &QAction::triggered, this, &Playback::setStartHere);
     connect(m_controls.setEnd, &QAction::triggered, this, &Playback::setEndHere);
+    // The slider runs from 0 to 1 over the whole input; the frame nearest the pointer is the one shown.
+    connect(m_controls.slider, &RangeSlider::playheadDragged, this, [this](double value) {
+        const double rate = m_selection->frameRate();
+        seekTo(std::round(value * m_selection->duration() * rate) / rate);
+    });
     setActionsEnabled(false);
 }
 
@@ -48,6 +55,7 @@ void Playback::setVideo(const QString &path)
     }
     // After its view, which may hold mpv's renderer.
     m_player.reset();
+    m_controls.slider->setPlayheadValue(std::nullopt);
     m_path = path;
     m_playhead = 0.0;
     m_controls.playPause->setText(tr("Play"));
@@ -80,10 +88,8 @@ bool Playback::showPlayer()
     // Paused after a seek, mpv tells the time asked for, not its frame's: the
     // playhead keeps the frame it was sent to.
     connect(m_player.get(), &MpvPlayer::positionChanged, this, [this](double seconds) {
-        if (m_player->isPaused())
-            return;
-        m_playhead = seconds;
-        emit playheadChanged(seconds);
+        if (!m_player->isPaused())
+            movePlayhead(seconds);
     });
     connect(m_player.get(), &MpvPlayer::pausedChanged, this, [this](bool paused) {
         m_controls.playPause->setText(paused ? tr("Play") : tr("Pause"));
@@ -91,6 +97,7 @@ bool Playback::showPlayer()
     connect(m_player.get(), &MpvPlayer::failed, this,
             [this] { m_view->setMessage(tr("This video cannot be played here.")); });
     m_player->load(m_path, m_playhead);
+    movePlayhead(m_playhead);
     return true;
 }
 
@@ -107,6 +114,16 @@ void Playback::followKnob(double seconds)
         return;
     m_player->pause();
     m_player->seekExact(seconds);
+    movePlayhead(seconds);
+}
+
+// Drawn on the slider while the player shows.
+void Playback::movePlayhead(double seconds)
+{
+    m_playhead = seconds;
+    const double duration = m_selection->duration();
+    m_controls.slider->setPlayheadValue(duration > 0 ? std::optional(seconds / duration) : std::nullopt);
+    emit playheadChanged(seconds);
 }
 
 // Moved at once by every key, so that keys pressed in a burst add up.
@@ -121,9 +138,8 @@ void Playback::seekTo(double seconds)
     if (!showPlayer())
         return;
     m_player->pause();
-    m_playhead = std::clamp(seconds, 0.0, m_selection->duration());
+    movePlayhead(std::clamp(seconds, 0.0, m_selection->duration()));
     m_player->seekExact(std::max(0.0, m_playhead - slack));
-    emit playheadChanged(m_playhead);
 }
 
 void Playback::playOrPause()

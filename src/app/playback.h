@@ -12,6 +12,7 @@
 class MpvPlayer;
 class QAction;
 class QStackedWidget;
+class RangeSlider;
 class Selection;
 
 
@@ -31,6 +32,7 @@ public:
     struct Controls
     {
         QStackedWidget *videoArea = nullptr;
+        RangeSlider *slider = nullptr;
         QAction *playPause = nullptr;
         QAction *playSelection = nullptr;
         QAction *frameBack = nullptr;
@@ -73,6 +75,7 @@ private:
     void setStartHere();
     void setEndHere();
     void setActionsEnabled(bool enabled);
+    void movePlayhead(double seconds);
 
     Selection *const m_selection;
     const Controls m_controls;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "rangeslider.h"
 
+#include <cmath>
+
 #include <QEvent>
 #include <QLinearGradient>
 #include <QKeyEvent>
@@ -223,6 +225,12 @@ void RangeSlider::mousePressEvent(QMouseEvent *event)
     }
     const QPointF point = event->position();
     const RangeSliderGeometry geometry = sliderGeometry();
+    // The playhead lies on top of the knobs, so it is grabbed first.
+    if (isNearPlayhead(point, geometry)) {
+        m_mouseHoldsPlayhead = true;
+        event->accept();
+        return;
+    }
     if (const std::optional<DraggedSlider> knob = geometry.knobAt(point, m_selection)) {
         // Grabbing a knob does not move it; the first drag does.
         m_currentSliderDragging = knob;
@@ -238,6 +246,11 @@ void RangeSlider::mousePressEvent(QMouseEvent *event)
 
 void RangeSlider::mouseReleaseEvent(QMouseEvent *event)
 {
+    if (event->button() == Qt::LeftButton && m_mouseHoldsPlayhead) {
+        m_mouseHoldsPlayhead = false;
+        event->accept();
+        return;
+    }
     if (event->button() != Qt::LeftButton || !m_mouseHoldsKnob) {
         event->ignore();
         return;
@@ -251,6 +264,13 @@ void RangeSlider::mouseMoveEvent(QMouseEvent *event)
 {
     if (!isEnabled() || !(event->buttons() & Qt::LeftButton)) {
         event->ignore();
+        return;
+    }
+    if (m_mouseHoldsPlayhead) {
+        const double value = valueFromFraction(sliderGeometry().fractionAt(event->position().x(), std::nullopt));
+        setPlayheadValue(value);
+        emit playheadDragged(value);
+        event->accept();
         return;
     }
     setSelectionFromPoint(event->position().x());
@@ -386,6 +406,39 @@ void RangeSlider::setMarkedValue(std::optional<double> value)
 
 // Ticks are hairlines inside the bar; the mark is wider, runs the control's
 // full height and has a colour of its own, so it stands out among them.
+void RangeSlider::setPlayheadValue(std::optional<double> value)
+{
+    if (value == m_playheadValue)
+        return;
+    m_playheadValue = value;
+    update();
+}
+
+// Within a few pixels of the line, which is thin.
+bool RangeSlider::isNearPlayhead(QPointF point, const RangeSliderGeometry &geometry) const
+{
+    constexpr double reach = 4.0;
+    return m_playheadValue
+        && std::abs(point.x() - geometry.positionOf(fractionFromValue(*m_playheadValue))) <= reach;
+}
+
+// A dark line the height of the slider with a notch on top, unlike the
+// ticks, the copy-start mark and the knobs.
+void RangeSlider::paintPlayhead(QPainter &painter, const RangeSliderGeometry &geometry) const
+{
+    if (!m_playheadValue)
+        return;
+    const double x = geometry.positionOf(fractionFromValue(*m_playheadValue));
+    const QColor colour = palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText);
+    painter.fillRect(QRectF(x - 1.0, 0.0, 2.0, height()), colour);
+    QPainterPath notch;
+    notch.moveTo(x - 4.0, 0.0);
+    notch.lineTo(x + 4.0, 0.0);
+    notch.lineTo(x, 5.0);
+    notch.closeSubpath();
+    painter.fillPath(notch, colour);
+}
+
 void RangeSlider::paintTicks(QPainter &painter, const RangeSliderGeometry &geometry) const
 {
     QList<double> fractions;
@@ -447,4 +500,5 @@ void RangeSlider::paintEvent(QPaintEvent *)
         const bool start = m_currentSliderDragging == DraggedSlider::start;
         painter.strokePath(start ? startKnob : endKnob, QPen(palette().color(QPalette::Highlight), 2.0));
     }
+    paintPlayhead(painter, geometry);
 }

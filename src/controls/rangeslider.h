@@ -66,6 +66,10 @@ public:
     QList<double> tickValues() const { return m_tickValues; }
     void setMarkedValue(std::optional<double> value);
     std::optional<double> markedValue() const { return m_markedValue; }
+    // A playhead at a value: a line above the knobs, which a press near it
+    // and a drag move, told through playheadDragged(). None by default.
+    void setPlayheadValue(std::optional<double> value);
+    std::optional<double> playheadValue() const { return m_playheadValue; }
 
     QRectF startKnobFrame() const;
     QRectF endKnobFrame() const;
@@ -84,6 +88,8 @@ signals:
     void onControlChanged(RangeSlider *slider);
     // The mouse let go of a knob it was dragging.
     void dragFinished();
+    // The mouse moved the playhead to `value`; the selection stays.
+    void playheadDragged(double value);
     // Left or Right (`steps` -1 or 1), by a frame or with Shift by a second,
     // for `knob`: the one last moved, or chosen with Home and End.
     void keyboardNudge(DraggedSlider knob, int steps, bool bySecond);
@@ -104,6 +110,8 @@ private:
     void announceAndStore(const SelectionRange &newSelection);
     void rebuildBarFillGradient();
     void paintTicks(QPainter &painter, const RangeSliderGeometry &geometry) const;
+    void paintPlayhead(QPainter &painter, const RangeSliderGeometry &geometry) const;
+    bool isNearPlayhead(QPointF point, const RangeSliderGeometry &geometry) const;
 
     const QBrush &sliderGradient() const;
     const QBrush &barBackgroundGradient() const;
@@ -120,6 +128,8 @@ private:
     bool m_mouseHoldsKnob = false;
     QList<double> m_tickValues;
     std::optional<double> m_markedValue;
+    std::optional<double> m_playheadValue;
+    bool m_mouseHoldsPlayhead = false;
 
     mutable std::optional<QBrush> m_sliderGradient;
     mutable std::optional<QBrush> m_barBackgroundGradient;

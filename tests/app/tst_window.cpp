@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include <QAccessible>
+#include <QApplication>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -51,7 +52,7 @@ std::optional<bool> editingEnabled(const AppHarness &harness)
 }
 
 // One step of a user, "*<count>" repeats it: a nudge button's name, "focus:<widget>", "key:<sequence>",
-// "preset:<index>", "start:<fraction>", or a file opened by "open:", "dialog:", "drop:" or "launch:" (first).
+// "preset:<index>", "start:<fraction>", "playhead:<fraction>", or a file opened by "open:", "dialog:", "drop:" or "launch:" (first).
 void perform(AppHarness &harness, const QString &step, const QDir &media)
 {
     const QStringList repeated = step.split(u'*');
@@ -73,6 +74,15 @@ void perform(AppHarness &harness, const QString &step, const QDir &media)
             emit popup->activated(value.toInt());
         } else if (action == "start"_L1) {
             harness.find<RangeSlider>(u"myRangeSlider"_s)->setStart(value.toDouble());
+        } else if (action == "playhead"_L1) { // dragged by the mouse to a fraction of the slider
+            auto *slider = harness.find<RangeSlider>(u"myRangeSlider"_s);
+            const RangeSliderGeometry geometry(slider->size(), slider->knobStyle());
+            const QPoint from(qRound(geometry.positionOf(*slider->playheadValue())), 2);
+            const QPoint to(qRound(geometry.positionOf(value.toDouble())), 2);
+            QTest::mousePress(slider, Qt::LeftButton, {}, from);
+            QMouseEvent move(QEvent::MouseMove, to, slider->mapToGlobal(to), Qt::NoButton, Qt::LeftButton, {});
+            QApplication::sendEvent(slider, &move);
+            QTest::mouseRelease(slider, Qt::LeftButton, {}, to);
         } else if (action == "dialog"_L1) {
             QTest::keySequence(window, QKeySequence::Open);
             auto *dialog = window->findChild<QFileDialog *>();
@@ -362,6 +372,8 @@ private slots:
             << "key:J key:O" << 0 << "0:00:00.000 0:00:00.200";
         QTest::newRow("a knob moved pauses on its frame") << "key:Space rightFrameDownBTN" << 53
                                                           << "0:00:01.000 0:00:10.800";
+        QTest::newRow("the playhead dragged, the selection stays")
+            << "key:. playhead:0.5" << 30 << "0:00:01.000 0:00:11.000";
         QTest::newRow("the selection played, paused on its last frame")
             << "rightSecondDownBTN*9 key:Shift+Space" << 9 << "0:00:01.000 0:00:02.000";
     }
@@ -384,6 +396,8 @@ private slots:
             QTRY_COMPARE_WITH_TIMEOUT(std::pair(player->isPaused(), qRound(player->position() * 5)),
                                       std::pair(true, frame), 15000);
             QCOMPARE(harness.find<QStackedWidget>(u"videoArea"_s)->currentWidget(), playback->view());
+            const auto playhead = harness.find<RangeSlider>(u"myRangeSlider"_s)->playheadValue();
+            QVERIFY(playhead && qRound(*playhead * 12 * 5) == frame);
         }
         const QString start = harness.text(u"startTimeTF"_s).remove(u"Start Time: "_s);
         QTEST(start + u' ' + harness.text(u"endTimeTF"_s).remove(u"End Time: "_s), "shown");
