@@ -27,6 +27,7 @@
 #include "keyframescan.h"
 #include "mpvplayer.h"
 #include "playback.h"
+#include "videoview.h"
 #include "posterextraction.h"
 #include "rangeslider.h"
 #include "rangeslidergeometry.h"
@@ -404,6 +405,25 @@ private slots:
         // Another file: no frame of this one stays.
         QVERIFY(harness.open(clip("ten.mp4")) && !playback->isShowing());
         QCOMPARE(harness.find<QStackedWidget>(u"videoArea"_s)->currentWidget(), harness.find<QWidget>(u"posterView"_s));
+    }
+
+    // A file the player cannot read says so in the video's place; quitting while it plays leaves nothing running.
+    void playerFaults()
+    {
+        QTemporaryDir folder;
+        const QString gone = folder.filePath(u"gone.mp4"_s);
+        QVERIFY(QFile::copy(clip("ten.mp4"), gone));
+        AppHarness harness;
+        QVERIFY(harness.open(gone) && QFile::remove(gone));
+        harness.find<QAction>(u"playPauseAction"_s)->trigger();
+        const auto *playback = harness.app().findChild<Playback *>();
+        QTRY_COMPARE_WITH_TIMEOUT(playback->view()->message(), u"This video cannot be played here."_s, 15000);
+
+        QVERIFY(harness.open(clip("ten.mp4")));
+        harness.find<QAction>(u"playPauseAction"_s)->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(!playback->player()->isPaused() && playback->player()->position() > 0, 15000);
+        harness.app().applicationWillTerminate();
+        QVERIFY(!playback->isShowing());
     }
 
     // Where the video's codec and container allow, and not while re-encoding; off after every open.
