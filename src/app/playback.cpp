@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QStackedWidget>
+#include <QTimer>
 
 #include "mpvplayer.h"
 #include "rangeslider.h"
@@ -16,6 +17,8 @@ namespace {
 
 // A cut keeps the frames more than this before its end.
 constexpr double slack = 0.0005;
+// A frame slower than this to come says that it is coming.
+constexpr int busyAfterMs = 300;
 
 } // namespace
 
@@ -94,6 +97,7 @@ bool Playback::showPlayer()
     connect(m_player.get(), &MpvPlayer::pausedChanged, this, [this](bool paused) {
         m_controls.playPause->setText(paused ? tr("Play") : tr("Pause"));
     });
+    connect(m_player.get(), &MpvPlayer::seekFinished, m_view, [this] { m_view->setBusy(false); });
     connect(m_player.get(), &MpvPlayer::failed, this,
             [this] { m_view->setMessage(tr("This video cannot be played here.")); });
     m_player->load(m_path, m_playhead);
@@ -140,6 +144,11 @@ void Playback::seekTo(double seconds)
     m_player->pause();
     movePlayhead(std::clamp(seconds, 0.0, m_selection->duration()));
     m_player->seekExact(std::max(0.0, m_playhead - slack));
+    // A step back decodes from the keyframe before: on long groups that takes a while.
+    QTimer::singleShot(busyAfterMs, m_view, [this] {
+        if (m_player && m_player->isSeeking())
+            m_view->setBusy(true);
+    });
 }
 
 void Playback::playOrPause()

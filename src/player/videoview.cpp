@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QOpenGLContext>
 #include <QPainter>
+#include <QProgressBar>
 #include <QVBoxLayout>
 
 #include "mpvplayer.h"
@@ -49,6 +50,26 @@ void VideoView::setMessage(const QString &text)
         m_openGl->setVisible(text.isEmpty());
     setAccessibleDescription(text);
     update();
+}
+
+void VideoView::setBusy(bool busy)
+{
+    if (!m_busyBar) {
+        m_busyBar = new QProgressBar(this);
+        m_busyBar->setRange(0, 0);
+        m_busyBar->setTextVisible(false);
+        m_busyBar->setFixedSize(160, 8);
+        m_busyBar->setAccessibleName(tr("Finding the frame"));
+    }
+    const QRect bar(QPoint(), m_busyBar->size());
+    m_busyBar->move(rect().center() - bar.center());
+    m_busyBar->raise();
+    m_busyBar->setVisible(busy);
+}
+
+bool VideoView::isBusy() const
+{
+    return m_busyBar && m_busyBar->isVisible();
 }
 
 QImage VideoView::frame() const

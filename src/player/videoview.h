@@ -6,6 +6,7 @@
 
 class MpvPlayer;
 class OpenGlVideoView;
+class QProgressBar;
 
 // Draws the player's frames, and nothing else: through OpenGL where the
 // platform has it, else with mpv's software renderer into an image the size
@@ -26,6 +27,9 @@ public:
 
     void setMessage(const QString &text);
     QString message() const { return m_message; }
+    // A moving bar over the video while a frame is long in coming.
+    void setBusy(bool busy);
+    bool isBusy() const;
     // The frame as last drawn.
     QImage frame() const;
 
@@ -41,6 +45,7 @@ private:
 
     MpvPlayer *const m_player;
     OpenGlVideoView *m_openGl = nullptr;
+    QProgressBar *m_busyBar = nullptr;
     QImage m_frame;
     QString m_message;
 };
