@@ -3,6 +3,7 @@
 
 #include <functional>
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
@@ -19,7 +20,9 @@
 #include "fileprobe.h"
 #include "keyframescan.h"
 #include "mediafactory.h"
+#include "mpvplayer.h"
 #include "openflow.h"
+#include "playback.h"
 #include "posterextraction.h"
 #include "posterwatch.h"
 #include "rangeslider.h"
@@ -293,6 +296,80 @@ void BenchSession::measureFirstLooks(const BenchClip &clip, int repetitions)
     report(QStringLiteral("start nudged after the open"), nudges, nudgeDirect, stalls);
     m_table.addPosterTimes(QStringLiteral("start nudged 1 s later") + label, nudges, nudgeDirect,
                            QStringLiteral("1 poster extraction, same arguments"), stalls);
+}
+
+// Playback ------------------------------------------------------------------
+
+// From triggering the Playback menu's action until the player has come to
+// rest and drawn the frame it rests on; for Play, until its first new frame.
+std::optional<Cost> BenchSession::playerRun(const QString &actionName)
+{
+    auto *action = m_delegate->window()->findChild<QAction *>(actionName);
+    const Playback *playback = m_delegate->findChild<Playback *>();
+    const bool play = actionName == QLatin1String("playPauseAction");
+    const Stopwatch watch;
+    std::optional<Cost> cost;
+    QEventLoop loop;
+    const MpvPlayer *player = playback->player();
+    const double before = player->position();
+    // mpv may draw the frame before or after it tells that the seek is done.
+    bool drawn = false;
+    const auto check = [&] {
+        if (drawn && (play ? player->position() != before : !player->isSeeking()) && !cost) {
+            cost = watch.elapsed();
+            loop.quit();
+        }
+    };
+    QObject::connect(player, &MpvPlayer::frameReady, &loop, [&] {
+        drawn = true;
+        check();
+    });
+    QObject::connect(player, &MpvPlayer::seekFinished, &loop, check);
+    QObject::connect(player, &MpvPlayer::positionChanged, &loop, check);
+    QTimer::singleShot(posterTimeoutMs, &loop, &QEventLoop::quit);
+    m_stalls.start();
+    action->trigger();
+    loop.exec();
+    runEventLoopFor(paintSettleMs);
+    m_stalls.stop();
+    if (play)
+        m_delegate->window()->findChild<QAction *>(QStringLiteral("playPauseAction"))->trigger();
+    const bool rested = QTest::qWaitFor([player] { return player->isPaused() && !player->isSeeking(); },
+                                        posterTimeoutMs);
+    return rested ? cost : std::nullopt;
+}
+
+void BenchSession::measurePlayback(const BenchClip &clip, int repetitions)
+{
+    progress(QStringLiteral("player: %1").arg(clip.label));
+    if (!open(clip))
+        return;
+    // The first step makes the player; it is not timed.
+    m_delegate->window()->findChild<QAction *>(QStringLiteral("frameForwardAction"))->trigger();
+    const MpvPlayer *player = m_delegate->findChild<Playback *>()->player();
+    if (!player || !QTest::qWaitFor([player] { return !player->isSeeking(); }, posterTimeoutMs))
+        return;
+    const QString poster = workPath(posterName);
+    const auto extraction = [&] {
+        const double time = m_delegate->findChild<Playback *>()->playhead();
+        return Stopwatch::timed([&] { return m_direct.extractPoster(clip.path, time, poster); });
+    };
+    const std::pair<QString, QString> actions[] = {
+        {QStringLiteral("frameForwardAction"), QStringLiteral("step forward")},
+        {QStringLiteral("frameBackAction"), QStringLiteral("step back")},
+        {QStringLiteral("playPauseAction"), QStringLiteral("Play to the first new frame")}};
+    for (const auto &[name, label] : actions) {
+        Samples app, direct;
+        QList<double> stalls;
+        for (int i = 0; i < repetitions; ++i) {
+            app.add(playerRun(name));
+            stalls.append(m_stalls.longestMs());
+            direct.add(extraction());
+        }
+        report(label, app, direct, stalls);
+        m_table.addPosterTimes(QStringLiteral("player, %1, %2").arg(label, clip.label), app, direct,
+                               QStringLiteral("1 poster extraction of the same frame"), stalls, QStringLiteral("frame"));
+    }
 }
 
 // Keyframes -----------------------------------------------------------------

@@ -51,6 +51,10 @@ public:
     // A knob dragged by the mouse for a second, through to the exact poster
     // of where it was let go, against one extraction of that frame.
     void measureDrag(const BenchClip &clip, int repetitions);
+    // Once the player shows: Play to the first new frame, and a step
+    // forward and a step back to the exact frame shown, against one poster
+    // extraction of that frame.
+    void measurePlayback(const BenchClip &clip, int repetitions);
     // Opening through to the first keyframe ticks, and through to the index
     // of the whole file, against the prober's runs for the same, one after
     // another, with the longest stall while the index is built.
@@ -84,6 +88,7 @@ private:
     bool waitForPosters() const;
     bool open(const BenchClip &clip);
     bool waitForOpen() const;
+    std::optional<Cost> playerRun(const QString &actionName);
     void openVideo(const BenchClip &clip) const;
     void forgetOpenedFiles() const;
     void measureFirstLooks(const BenchClip &clip, int repetitions);
