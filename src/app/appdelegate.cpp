@@ -384,7 +384,7 @@ void AppDelegate::videoOpened(std::shared_ptr<const FileProbe> probe, bool accep
     requestPosterFrame(PosterExtraction::Accuracy::Exact);
     m_posters->prefetch(path, endFrameSeconds());
     m_keyframes->start(path);
-    m_playback->setVideo(path);
+    m_playback->setVideo(path, &m_keyframes->scan().packets(), m_globalFP->startTime());
     m_playback->followKnob(posterSeconds());
 }
 

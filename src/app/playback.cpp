@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include "mpvplayer.h"
+#include "packetlist.h"
 #include "rangeslider.h"
 #include "selection.h"
 #include "videoview.h"
@@ -50,8 +51,10 @@ Playback::~Playback()
     m_player.reset();
 }
 
-void Playback::setVideo(const QString &path)
+void Playback::setVideo(const QString &path, const PacketList *frames, double timelineStart)
 {
+    m_frames = frames;
+    m_timelineStart = timelineStart;
     if (m_view) {
         m_controls.videoArea->setCurrentIndex(0);
         delete m_view.data();
@@ -172,7 +175,12 @@ void Playback::playSelection()
 // A frame later or earlier: a seek a frame step away, less the slack, lands on that frame.
 void Playback::stepFrames(int direction)
 {
-    seekTo(playheadFrame() + direction * 1.0 / m_selection->frameRate());
+    const double from = playheadFrame();
+    // The frame in view is the first at or after the playhead, less the slack.
+    const double at = from + m_timelineStart - 2 * slack;
+    const std::optional<double> shown = m_frames ? m_frames->frameBeside(at, 1) : std::nullopt;
+    const std::optional<double> frame = shown ? m_frames->frameBeside(*shown, direction) : std::nullopt;
+    seekTo(frame ? *frame - m_timelineStart : from + direction * 1.0 / m_selection->frameRate());
 }
 
 void Playback::jump(double seconds)

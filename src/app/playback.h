@@ -10,6 +10,7 @@
 #include "videoview.h"
 
 class MpvPlayer;
+class PacketList;
 class QAction;
 class QStackedWidget;
 class RangeSlider;
@@ -50,8 +51,10 @@ public:
     ~Playback() override;
 
     // The accepted video, or none: a player made for the one before goes,
-    // and the poster shows again.
-    void setVideo(const QString &path);
+    // and the poster shows again. Steps go from frame to frame of `frames`
+    // where they are listed (on the file's timeline, which begins at
+    // `timelineStart`), else by the frame rate's step.
+    void setVideo(const QString &path, const PacketList *frames = nullptr, double timelineStart = 0.0);
     void pause();
     // A knob moved onto the frame at `seconds`.
     void followKnob(double seconds);
@@ -81,6 +84,8 @@ private:
     const Controls m_controls;
     const QString m_audioOutput;
     QString m_path;
+    const PacketList *m_frames = nullptr;
+    double m_timelineStart = 0.0;
     std::unique_ptr<MpvPlayer> m_player;
     QPointer<VideoView> m_view; // the video area's, which may go first
     double m_playhead = 0.0;

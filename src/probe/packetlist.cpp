@@ -123,3 +123,16 @@ std::optional<double> PacketList::lastFrameBefore(double seconds) const
     }
     return last;
 }
+
+std::optional<double> PacketList::frameBeside(double seconds, int direction) const
+{
+    if (!stretchHolding(seconds))
+        return std::nullopt;
+    std::optional<double> nearest;
+    for (const Packet &packet : m_packets) {
+        const double away = (packet.pts - seconds) * direction;
+        if (away >= tolerance && (!nearest || away < (*nearest - seconds) * direction))
+            nearest = packet.pts;
+    }
+    return nearest;
+}

@@ -60,6 +60,10 @@ public:
     // The time of the last frame shown before `seconds`, half a millisecond
     // or more before it, as a cut ending there keeps it.
     std::optional<double> lastFrameBefore(double seconds) const;
+    // The frame just after `seconds` (`direction` 1) or just before it (-1),
+    // half a millisecond or more away: a step by one frame, whatever the
+    // frame rate, variable ones included.
+    std::optional<double> frameBeside(double seconds, int direction) const;
 
 private:
     std::optional<Stretch> stretchHolding(double seconds) const;

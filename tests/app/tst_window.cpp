@@ -53,7 +53,7 @@ std::optional<bool> editingEnabled(const AppHarness &harness)
 }
 
 // One step of a user, "*<count>" repeats it: a nudge button's name, "focus:<widget>", "key:<sequence>",
-// "preset:<index>", "start:<fraction>", "playhead:<fraction>", or a file opened by "open:", "dialog:", "drop:" or "launch:" (first).
+// "preset:<index>", "start:<fraction>", "playhead:<fraction>", "scanned" (waits for the whole keyframe scan), or a file opened by "open:", "dialog:", "drop:" or "launch:" (first).
 void perform(AppHarness &harness, const QString &step, const QDir &media)
 {
     const QStringList repeated = step.split(u'*');
@@ -73,6 +73,9 @@ void perform(AppHarness &harness, const QString &step, const QDir &media)
             auto *popup = harness.find<QComboBox>(u"presetDurationPOPUP"_s);
             popup->setCurrentIndex(value.toInt());
             emit popup->activated(value.toInt());
+        } else if (action == "scanned"_L1) {
+            const auto *scan = harness.app().findChild<KeyframeScan *>();
+            QTRY_VERIFY_WITH_TIMEOUT(scan->isComplete(), 15000);
         } else if (action == "start"_L1) {
             harness.find<RangeSlider>(u"myRangeSlider"_s)->setStart(value.toDouble());
         } else if (action == "playhead"_L1) { // dragged by the mouse to a fraction of the slider
@@ -364,6 +367,10 @@ private slots:
         QTest::newRow("nothing played, no player") << "leftSecondUpBTN" << -1 << "0:00:02.000 0:00:11.000";
         QTest::newRow("a frame forward from the start") << "key:." << 6 << "0:00:01.000 0:00:11.000";
         QTest::newRow("a second back") << "key:J" << 0 << "0:00:01.000 0:00:11.000";
+        // The end moved last: the playhead is on the selection's last frame, 1.8 s, once the keyframe scan has
+        // listed the frames.
+        QTest::newRow("a frame forward from the end's last frame")
+            << "rightSecondDownBTN*9 scanned key:." << 10 << "0:00:01.000 0:00:02.000";
         QTest::newRow("start at the playhead") << "key:. key:. key:I" << 7 << "0:00:01.400 0:00:11.000";
         QTest::newRow("end at the playhead: its frame the last") << "key:. key:O" << 6 << "0:00:01.000 0:00:01.400";
         // The end moved last: the playhead starts on the end's last frame, 1.8 s.

@@ -198,11 +198,11 @@ private slots:
         QTest::addColumn<QByteArray>("listing");
         QTest::addColumn<QList<Stretch>>("read");
         QTest::addColumn<QString>("keyframes");
-        QTest::addColumn<QString>("lookups");
+        QTest::addColumn<QString>("lookups"); // time:keyframe before/after[~frame before/after]
         // Decoding order with B-frames; a time shown rounded to the millisecond still finds its keyframe.
         QTest::newRow("unsorted") << QByteArray("4.000000,K_\n4.120000,__\n0.000000,K_\n2.000000,K__\n1.9,__\n")
                                   << QList<Stretch>() << lit("0 2 4")
-                                  << lit("-1:-/0 0:0/2 1.9995:2/4 3.5:2/4 4:4/- 9:4/-");
+                                  << lit("-1:-/0 0:0/2 1.9995:2/4~1.9/4 3.5:2/4 4:4/-~2/4.12 9:4/-");
         QTest::newRow("no keyframe") << QByteArray("0.0,__\n0.04,_D\n") << QList<Stretch>() << QString()
                                      << lit("0:-/-");
         QTest::newRow("garbage lines") << QByteArray("N/A,K_\n\n,K\nK\n1e999,K\n x ,K\n 3.5 ,K_\r\n3,K")
@@ -235,8 +235,11 @@ private slots:
         const auto text = [](std::optional<double> time) { return time ? QString::number(*time) : lit("-"); };
         for (const QString &lookup : lookups.split(QLatin1Char(' '))) {
             const double time = lookup.section(QLatin1Char(':'), 0, 0).toDouble();
-            QCOMPARE(text(list.keyframeAtOrBefore(time)) + QLatin1Char('/') + text(list.keyframeAfter(time)),
-                     lookup.section(QLatin1Char(':'), 1));
+            QString result = text(list.keyframeAtOrBefore(time)) + QLatin1Char('/') + text(list.keyframeAfter(time));
+            if (lookup.contains(QLatin1Char('~')))
+                result += QLatin1Char('~') + text(list.frameBeside(time, -1)) + QLatin1Char('/')
+                          + text(list.frameBeside(time, 1));
+            QCOMPARE(result, lookup.section(QLatin1Char(':'), 1));
         }
     }
 
