@@ -97,7 +97,7 @@ void AppDelegate::setUpPlayback()
                               {m_ui->videoArea, myRangeSlider, m_ui->playPauseAction, m_ui->playSelectionAction, m_ui->frameBackAction,
                                m_ui->frameForwardAction, m_ui->secondBackAction, m_ui->secondForwardAction,
                                m_ui->setStartAtPlayheadAction, m_ui->setEndAtPlayheadAction},
-                              QStringLiteral("auto"), this);
+                              QString(), this);
     const std::pair<QToolButton *, QAction *> buttons[] = {
         {m_ui->frameBackButton, m_ui->frameBackAction},       {m_ui->playPauseButton, m_ui->playPauseAction},
         {m_ui->frameForwardButton, m_ui->frameForwardAction}, {m_ui->playSelectionButton, m_ui->playSelectionAction},
@@ -555,6 +555,7 @@ void AppDelegate::setWindowHeldBySheet(bool held)
     m_ui->centralWidget->setEnabled(!held);
     m_ui->mainToolBar->setEnabled(!held);
     m_ui->selectionMenu->setEnabled(!held);
+    m_ui->playbackMenu->setEnabled(!held);
     m_ui->helpMenu->setEnabled(!held);
     for (QAction *action : {m_ui->openMenuBTN, m_ui->saveMenuBTN, m_ui->helpBTN})
         action->setEnabled(!held);

@@ -44,8 +44,8 @@ public:
         QAction *setEnd = nullptr;
     };
 
-    // "null" for `audioOutput` plays silently.
-    Playback(Selection *selection, const Controls &controls, const QString &audioOutput = QStringLiteral("auto"),
+    // "null" for `audioOutput` plays silently; empty lets mpv choose.
+    Playback(Selection *selection, const Controls &controls, const QString &audioOutput = QString(),
              QObject *parent = nullptr);
     // The player goes, after its view if that is still there.
     ~Playback() override;

@@ -47,12 +47,14 @@ MpvPlayer::MpvPlayer(const QString &audioOutput, QObject *parent)
         return;
     for (const auto &[name, value] : options)
         mpv_set_option_string(m_handle, name, value);
-    mpv_set_option_string(m_handle, "ao", audioOutput.toUtf8().constData());
+    if (!audioOutput.isEmpty())
+        mpv_set_option_string(m_handle, "ao", audioOutput.toUtf8().constData());
     if (mpv_initialize(m_handle) < 0) {
         mpv_terminate_destroy(std::exchange(m_handle, nullptr));
         return;
     }
-    mpv_request_log_messages(m_handle, "error");
+    // Warnings only for the one that says the video plays without sound.
+    mpv_request_log_messages(m_handle, "warn");
     mpv_observe_property(m_handle, TimePosition, "time-pos", MPV_FORMAT_DOUBLE);
     mpv_observe_property(m_handle, Pause, "pause", MPV_FORMAT_FLAG);
     // Called on one of mpv's threads: only hand the work to ours.
@@ -208,6 +210,11 @@ void MpvPlayer::drainEvents()
         }
         case MPV_EVENT_LOG_MESSAGE: {
             const auto *message = static_cast<const mpv_event_log_message *>(event->data);
+            const QByteArrayView prefix(message->prefix);
+            const bool silent = prefix == "cplayer" && QByteArrayView(message->text).contains("no sound");
+            // Each sound system mpv tries and finds missing complains on its own; that one line says it all.
+            if ((message->log_level > MPV_LOG_LEVEL_ERROR || prefix.startsWith("ao")) && !silent)
+                break;
             DiagnosticLog::print(QStringLiteral("Player: %1: %2")
                                      .arg(QString::fromUtf8(message->prefix),
                                           QString::fromUtf8(message->text).trimmed()));

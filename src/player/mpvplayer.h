@@ -29,8 +29,10 @@ class MpvPlayer : public QObject
     Q_OBJECT
 
 public:
-    // `audioOutput` as mpv's "ao": "null" plays without sound.
-    explicit MpvPlayer(const QString &audioOutput = QStringLiteral("auto"), QObject *parent = nullptr);
+    // `audioOutput` as mpv's "ao" ("null" plays without sound); empty lets
+    // mpv choose, and without a sound device it plays silently, saying so in
+    // one diagnostic line.
+    explicit MpvPlayer(const QString &audioOutput = QString(), QObject *parent = nullptr);
     ~MpvPlayer() override;
 
     bool isValid() const { return m_handle != nullptr; }
