@@ -64,8 +64,16 @@ void Playback::setVideo(const QString &path, const PacketList *frames, double ti
     m_controls.slider->setPlayheadValue(std::nullopt);
     m_path = path;
     m_playhead = 0.0;
-    m_controls.playPause->setText(tr("Play"));
+    namePlayPause(true);
     setActionsEnabled(!path.isEmpty());
+}
+
+// Named after what it will do, for a screen reader too.
+void Playback::namePlayPause(bool paused)
+{
+    QAction *const action = m_controls.playPause;
+    action->setText(paused ? tr("Play") : tr("Pause"));
+    action->setToolTip(tr("%1 (%2)").arg(action->text(), action->shortcut().toString(QKeySequence::NativeText)));
 }
 
 void Playback::setActionsEnabled(bool enabled)
@@ -97,9 +105,7 @@ bool Playback::showPlayer()
         if (!m_player->isPaused())
             movePlayhead(seconds);
     });
-    connect(m_player.get(), &MpvPlayer::pausedChanged, this, [this](bool paused) {
-        m_controls.playPause->setText(paused ? tr("Play") : tr("Pause"));
-    });
+    connect(m_player.get(), &MpvPlayer::pausedChanged, this, &Playback::namePlayPause);
     connect(m_player.get(), &MpvPlayer::seekFinished, m_view, [this] { m_view->setBusy(false); });
     connect(m_player.get(), &MpvPlayer::failed, this,
             [this] { m_view->setMessage(tr("This video cannot be played here.")); });

@@ -78,6 +78,7 @@ private:
     void setStartHere();
     void setEndHere();
     void setActionsEnabled(bool enabled);
+    void namePlayPause(bool paused);
     void movePlayhead(double seconds);
 
     Selection *const m_selection;
