@@ -13,7 +13,6 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QMainWindow>
-#include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
 

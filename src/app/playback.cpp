@@ -139,12 +139,6 @@ void Playback::movePlayhead(double seconds)
     emit playheadChanged(seconds);
 }
 
-// Moved at once by every key, so that keys pressed in a burst add up.
-double Playback::playheadFrame() const
-{
-    return m_playhead;
-}
-
 // To the frame at `seconds`: a seek there less the slack lands on it.
 void Playback::seekTo(double seconds)
 {
@@ -181,7 +175,7 @@ void Playback::playSelection()
 // A frame later or earlier: a seek a frame step away, less the slack, lands on that frame.
 void Playback::stepFrames(int direction)
 {
-    const double from = playheadFrame();
+    const double from = m_playhead;
     // The frame in view is the first at or after the playhead, less the slack.
     const double at = from + m_timelineStart - 2 * slack;
     const std::optional<double> shown = m_frames ? m_frames->frameBeside(at, 1) : std::nullopt;
@@ -191,13 +185,13 @@ void Playback::stepFrames(int direction)
 
 void Playback::jump(double seconds)
 {
-    seekTo(playheadFrame() + seconds);
+    seekTo(m_playhead + seconds);
 }
 
 // The playhead's frame becomes the first; past the end, the end goes to the input's end.
 void Playback::setStartHere()
 {
-    const double frame = playheadFrame();
+    const double frame = m_playhead;
     if (frame >= m_selection->endSeconds() - slack)
         m_selection->moveTo(Selection::Knob::End, m_selection->duration());
     m_selection->moveTo(Selection::Knob::Start, frame);
@@ -207,7 +201,7 @@ void Playback::setStartHere()
 // Before the start, the start goes to the input's start.
 void Playback::setEndHere()
 {
-    const double frame = playheadFrame();
+    const double frame = m_playhead;
     const double end = std::min(m_selection->duration(), frame + 1.0 / m_selection->frameRate());
     if (frame < m_selection->startSeconds())
         m_selection->moveTo(Selection::Knob::Start, 0.0);

@@ -71,7 +71,6 @@ private:
     bool showPlayer();
     void playOrPause();
     void playSelection();
-    double playheadFrame() const;
     void seekTo(double seconds);
     void stepFrames(int direction);
     void jump(double seconds);
@@ -89,5 +88,6 @@ private:
     double m_timelineStart = 0.0;
     std::unique_ptr<MpvPlayer> m_player;
     QPointer<VideoView> m_view; // the video area's, which may go first
+    // Moved at once by every key, so that keys pressed in a burst add up.
     double m_playhead = 0.0;
 };

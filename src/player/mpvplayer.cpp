@@ -95,7 +95,7 @@ void MpvPlayer::setFlag(const char *name, bool value)
 
 void MpvPlayer::load(const QString &path, double seconds)
 {
-    m_rangeEnd = -1.0;
+    m_playingRange = false;
     m_loaded = false;
     m_pendingSeek = seconds;
     if (m_handle)
@@ -107,8 +107,8 @@ void MpvPlayer::load(const QString &path, double seconds)
 void MpvPlayer::play()
 {
     // A plain Play runs on past the end of a range played before.
-    if (m_rangeEnd >= 0 && m_handle) {
-        m_rangeEnd = -1.0;
+    if (m_playingRange && m_handle) {
+        m_playingRange = false;
         mpv_set_property_string(m_handle, "end", "none");
     }
     setFlag("pause", false);
@@ -157,21 +157,10 @@ void MpvPlayer::playRange(double from, double to)
 {
     if (!m_handle)
         return;
-    m_rangeEnd = to;
+    m_playingRange = true;
     mpv_set_property_string(m_handle, "end", decimalText(to).toUtf8().constData());
     seekExact(from);
     setFlag("pause", false);
-}
-
-QSize MpvPlayer::videoSize() const
-{
-    if (!m_handle)
-        return {};
-    int64_t width = 0;
-    int64_t height = 0;
-    mpv_get_property(m_handle, "dwidth", MPV_FORMAT_INT64, &width);
-    mpv_get_property(m_handle, "dheight", MPV_FORMAT_INT64, &height);
-    return QSize(static_cast<int>(width), static_cast<int>(height));
 }
 
 void MpvPlayer::drainEvents()

@@ -52,7 +52,6 @@ public:
     // From a seek asked for until its frame is in view.
     bool isSeeking() const { return m_seeking || m_pendingSeek.has_value(); }
     bool isPaused() const { return m_paused; }
-    QSize videoSize() const;
 
     // Software rendering, chosen before a file is loaded: the frame in view,
     // drawn into `image`, whose size is that of the target (RGBX8888). False
@@ -91,7 +90,7 @@ private:
     ProcAddress m_procAddress;
     double m_position = 0.0;
     bool m_paused = true;
-    double m_rangeEnd = -1.0;
+    bool m_playingRange = false;
     bool m_loaded = false;
     bool m_seeking = false;
     std::optional<double> m_pendingSeek;
