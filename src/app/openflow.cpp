@@ -27,7 +27,7 @@ void OpenFlow::open(const QString &path)
     m_opening = true;
     const quint64 id = ++m_openId;
     const MediaCache::Identity identity = MediaCache::Identity::of(path);
-    if (const std::shared_ptr<const FileProbe> known = m_cache.probe(path)) {
+    if (const std::shared_ptr<const FileProbe> known = m_cache.probe(identity)) {
         // Answered from the event loop all the same, as every open is.
         QTimer::singleShot(0, this, [this, id, known, identity] {
             if (id == m_openId)

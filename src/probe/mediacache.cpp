@@ -11,9 +11,8 @@ MediaCache::Identity MediaCache::Identity::of(const QString &path)
     return {path, info.size(), info.lastModified()};
 }
 
-const MediaCache::Entry *MediaCache::find(const QString &path) const
+const MediaCache::Entry *MediaCache::find(const Identity &now) const
 {
-    const Identity now = Identity::of(path);
     if (now.size < 0)
         return nullptr;
     for (const Entry &entry : m_entries) {
@@ -23,9 +22,9 @@ const MediaCache::Entry *MediaCache::find(const QString &path) const
     return nullptr;
 }
 
-std::shared_ptr<const FileProbe> MediaCache::probe(const QString &path) const
+std::shared_ptr<const FileProbe> MediaCache::probe(const Identity &identity) const
 {
-    const Entry *entry = find(path);
+    const Entry *entry = find(identity);
     return entry ? entry->probe : nullptr;
 }
 
@@ -47,7 +46,7 @@ void MediaCache::rememberProbe(const Identity &identity, std::shared_ptr<const F
 
 std::optional<PacketList> MediaCache::packets(const QString &path) const
 {
-    const Entry *entry = find(path);
+    const Entry *entry = find(Identity::of(path));
     return entry ? entry->packets : std::nullopt;
 }
 

@@ -30,7 +30,8 @@ public:
         bool operator==(const Identity &) const = default;
     };
 
-    std::shared_ptr<const FileProbe> probe(const QString &path) const;
+    // The report learnt of the file as `identity` finds it now.
+    std::shared_ptr<const FileProbe> probe(const Identity &identity) const;
     // `identity` as the file was when the prober started on it.
     void rememberProbe(const Identity &identity, std::shared_ptr<const FileProbe> probe);
     // A whole-file list only.
@@ -46,7 +47,7 @@ private:
         std::optional<PacketList> packets;
     };
 
-    const Entry *find(const QString &path) const;
+    const Entry *find(const Identity &now) const;
 
     QList<Entry> m_entries; // newest last
 };
