@@ -170,6 +170,8 @@ void FileProbe::derive(const QString &path, const QByteArray &reportBytes)
     readFormat(report[Report::format]);
     buildMetadata(report[Report::format][Report::tags]);
     buildTracks(path, streams);
+    // Asked for at every move of the end knob: read once.
+    m_videoEndTime = readVideoEndTime();
 }
 
 // The prober happily reads plain text as a stream of "ANSI art", so a file
@@ -391,7 +393,7 @@ std::optional<double> FileProbe::videoFrameRate() const
     return rate;
 }
 
-std::optional<double> FileProbe::videoEndTime() const
+std::optional<double> FileProbe::readVideoEndTime() const
 {
     const JSON video = trackDictionaries(QStringLiteral("Video")).value(0);
     const JSON duration = video[Report::duration];

@@ -91,7 +91,7 @@ public:
     // Where the first video track ends, counted from the file's start as a
     // selection is, when the report tells: a file's audio often runs on
     // after its last picture.
-    std::optional<double> videoEndTime() const;
+    std::optional<double> videoEndTime() const { return m_videoEndTime; }
     const QList<QVariantMap> &metadata() const { return m_metadata; }
     std::optional<quint64> fileSize() const { return m_fileSize; }
     std::optional<QString> fileSizeHuman() const { return m_fileSizeHuman; }
@@ -116,6 +116,7 @@ private:
     QString specialInfo(const QString &trackType, const JSON &stream) const;
     void refreshVideo(const JSON &stream);
     void setVideoSize(qint64 width, qint64 height);
+    std::optional<double> readVideoEndTime() const;
 
     bool m_hasErrors = false;
     bool m_isValidMediaFile = false;
@@ -139,4 +140,5 @@ private:
     std::optional<QString> m_fileSizeHuman;
     std::optional<QString> m_fileFullPath;
     std::optional<QUrl> m_fileFullURL;
+    std::optional<double> m_videoEndTime;
 };
