@@ -163,6 +163,17 @@ void MpvPlayer::playRange(double from, double to)
     setFlag("pause", false);
 }
 
+qint64 MpvPlayer::droppedFrames() const
+{
+    qint64 total = 0;
+    for (const char *name : {"frame-drop-count", "decoder-frame-drop-count"}) {
+        int64_t count = 0;
+        if (m_handle && mpv_get_property(m_handle, name, MPV_FORMAT_INT64, &count) >= 0)
+            total += count;
+    }
+    return total;
+}
+
 void MpvPlayer::drainEvents()
 {
     while (m_handle) {

@@ -52,6 +52,8 @@ public:
     // From a seek asked for until its frame is in view.
     bool isSeeking() const { return m_seeking || m_pendingSeek.has_value(); }
     bool isPaused() const { return m_paused; }
+    // Frames dropped so far, by the decoder or by the output, to keep up.
+    qint64 droppedFrames() const;
 
     // Software rendering, chosen before a file is loaded: the frame in view,
     // drawn into `image`, whose size is that of the target (RGBX8888). False

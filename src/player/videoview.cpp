@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "videoview.h"
 
+#include <QDir>
+#include <QFile>
 #include <QGuiApplication>
+#include <QOffscreenSurface>
 #include <QOpenGLContext>
+#include <QOpenGLFunctions>
 #include <QPainter>
 #include <QProgressBar>
 #include <QVBoxLayout>
@@ -23,7 +27,7 @@ VideoView::VideoView(MpvPlayer *player, QWidget *parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     setAccessibleName(tr("Video"));
-    if (platformHasOpenGl()) {
+    if (hasFastOpenGl()) {
         auto *layout = new QVBoxLayout(this);
         layout->setContentsMargins(0, 0, 0, 0);
         m_openGl = new OpenGlVideoView(player, this);
@@ -34,13 +38,36 @@ VideoView::VideoView(MpvPlayer *player, QWidget *parent)
     }
 }
 
-// Offscreen there is no OpenGL to draw into a widget with.
-bool VideoView::platformHasOpenGl()
+// Offscreen there is no OpenGL to draw into a widget with. Where OpenGL is
+// itself drawn by the processor (Mesa's llvmpipe, as on a virtual display),
+// mpv's software renderer costs less than half as much: the widget would
+// draw each frame twice, into its framebuffer and then into the window.
+// Without a graphics device there is no need to ask, which would load the
+// OpenGL driver, some 50 MiB, for nothing.
+bool VideoView::hasFastOpenGl()
 {
-    if (QGuiApplication::platformName() == QLatin1String("offscreen"))
+    if (QGuiApplication::platformName() == QLatin1String("offscreen") || !hasGraphicsDevice())
         return false;
-    QOpenGLContext probe;
-    return probe.create();
+    QOpenGLContext context;
+    QOffscreenSurface surface;
+    if (!context.create())
+        return false;
+    surface.setFormat(context.format());
+    surface.create();
+    if (!context.makeCurrent(&surface))
+        return false;
+    const auto *renderer = reinterpret_cast<const char *>(context.functions()->glGetString(GL_RENDERER));
+    const QByteArrayView name(renderer ? renderer : "");
+    context.doneCurrent();
+    return !name.isEmpty() && !name.contains("llvmpipe") && !name.contains("softpipe")
+        && !name.contains("Software Rasterizer");
+}
+
+bool VideoView::hasGraphicsDevice()
+{
+    return !QDir(QStringLiteral("/dev/dri")).entryList({QStringLiteral("card*"), QStringLiteral("renderD*")},
+                                                      QDir::System).isEmpty()
+        || QFile::exists(QStringLiteral("/dev/nvidia0"));
 }
 
 void VideoView::setMessage(const QString &text)

@@ -8,9 +8,10 @@ class MpvPlayer;
 class OpenGlVideoView;
 class QProgressBar;
 
-// Draws the player's frames, and nothing else: through OpenGL where the
-// platform has it, else with mpv's software renderer into an image the size
-// of the view (offscreen, a machine without OpenGL). The kind is chosen when
+// Draws the player's frames, and nothing else: through OpenGL where a
+// graphics processor draws it, else with mpv's software renderer into an
+// image the size of the view (offscreen, a machine without OpenGL or whose
+// OpenGL is drawn by the processor). The kind is chosen when
 // the view is made, before the player loads a file, as mpv needs its
 // renderer from the start. A message in place of the video says when it
 // cannot be played.
@@ -22,7 +23,7 @@ public:
     // For `player`, which must outlive the view.
     explicit VideoView(MpvPlayer *player, QWidget *parent = nullptr);
 
-    static bool platformHasOpenGl();
+    static bool hasFastOpenGl();
     bool drawsWithOpenGl() const { return m_openGl != nullptr; }
 
     void setMessage(const QString &text);
@@ -41,6 +42,7 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    static bool hasGraphicsDevice();
     void drawSoftwareFrame();
 
     MpvPlayer *const m_player;
