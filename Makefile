@@ -47,10 +47,12 @@ screenshot: build
 
 # Timings of the app beside its tools; clips are cached in $(BUILD)/bench/clips.
 # KESTREL_BENCH_CLIPS=gop10s,720p (words of clip file names) measures only those;
-# KESTREL_BENCH_ACTIONS=open,keyframes only those kinds of action.
+# KESTREL_BENCH_ACTIONS=open,keyframes only those kinds of action. mpv is
+# installed to play beside the app.
 # Start-up is measured on an X server too: a virtual one when there is no display.
 BENCH_X = $(if $(DISPLAY),,xvfb-run -a -s "-screen 0 1280x1024x24")
 bench: configure
+	@./scripts/setup.sh mpv
 	cmake --build $(BUILD) --target kestrel_bench -j $(JOBS)
 	QT_QPA_PLATFORM=offscreen $(BENCH_X) $(BUILD)/bin/kestrel_bench $(BUILD)/bench
 

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QStandardPaths>
 
 #include "progress.h"
 #include "childmode.h"
@@ -19,6 +20,10 @@ namespace {
 constexpr double startupGoalRatio = 1.3;
 // A child that has not shown its window or finished its trim by then hangs.
 constexpr int childTimeoutMs = 5 * 60 * 1000;
+// Playing may cost this much more CPU time than mpv alone, and this much
+// more memory.
+constexpr double playbackCpuGoalRatio = 1.1;
+constexpr double playbackMemoryGoalKiB = 40.0 * 1024.0;
 
 } // namespace
 
@@ -30,6 +35,12 @@ ChildBench::ChildBench(const QString &workFolder, ResultsTable &table)
 
 ChildBench::Report ChildBench::run(const QStringList &arguments, const QString &platform)
 {
+    return runProgram(QCoreApplication::applicationFilePath(), QStringList{ChildMode::flag} + arguments, platform);
+}
+
+ChildBench::Report ChildBench::runProgram(const QString &program, const QStringList &arguments,
+                                          const QString &platform)
+{
     Report report;
     QProcess child;
     if (!platform.isEmpty()) {
@@ -37,8 +48,8 @@ ChildBench::Report ChildBench::run(const QStringList &arguments, const QString &
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
         child.setProcessEnvironment(environment);
     }
-    child.setProgram(QCoreApplication::applicationFilePath());
-    child.setArguments(QStringList{ChildMode::flag} + arguments);
+    child.setProgram(program);
+    child.setArguments(arguments);
     child.setStandardInputFile(QProcess::nullDevice());
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
 
@@ -153,4 +164,106 @@ void ChildBench::measureMemory(const BenchClip &clip)
     progress(QStringLiteral("  peak RSS: %1 after opening, %2 after trimming")
                  .arg(ResultsTable::mebibytesText(static_cast<double>(opened.at(0))),
                       ResultsTable::mebibytesText(static_cast<double>(trimmed.at(0)))));
+}
+
+// mpv tells nothing on its way out, so a script of its own reports its
+// dropped frames and its peak memory as the file unloads, in the form of a
+// child's milestone: "mpv <peak KiB> <frames dropped>".
+QString ChildBench::writeMpvReportScript() const
+{
+    const QString path = QDir(m_workFolder).filePath(QStringLiteral("report.lua"));
+    QFile script(path);
+    if (!script.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return QString();
+    script.write(R"lua(mp.add_hook("on_unload", 50, function()
+    local dropped = mp.get_property_number("frame-drop-count", 0)
+        + mp.get_property_number("decoder-frame-drop-count", 0)
+    local peak = 0
+    for line in io.lines("/proc/self/status") do
+        peak = line:match("^VmHWM:%s+(%d+)") or peak
+    end
+    io.stdout:write(string.format("mpv %s %d\n", peak, dropped))
+    io.stdout:flush()
+end)
+)lua");
+    return path;
+}
+
+void ChildBench::measurePlayback(const BenchClip &clip, double seconds, int repetitions)
+{
+    const QString mpv = QStandardPaths::findExecutable(QStringLiteral("mpv"));
+    if (!qEnvironmentVariableIsSet("DISPLAY") || mpv.isEmpty()) {
+        progress(QStringLiteral("playing %1: needs a display and mpv (./scripts/setup.sh mpv)").arg(clip.label));
+        return;
+    }
+    progress(QStringLiteral("playing %1 s of %2 on X, beside mpv alone").arg(seconds).arg(clip.label));
+    const QString script = writeMpvReportScript();
+    Samples app, alone;
+    QList<double> appDropped, aloneDropped, appPeaks, alonePeaks;
+    QString videoOutput;
+    for (int i = 0; i < repetitions; ++i) {
+        const Report played = run({ChildMode::playWindow, m_workFolder, clip.path, QString::number(seconds)},
+                                  QStringLiteral("xcb"));
+        const QList<qint64> figures = played.milestones.value(QStringLiteral("played"));
+        if (!played.succeeded || figures.size() < 6) {
+            app.addFailure();
+            continue;
+        }
+        // mpv's own window as large as the app's video, drawn the same way:
+        // its OpenGL output (even on a software OpenGL), or its software
+        // scaling into an X image.
+        const bool openGl = figures.at(5) == 1;
+        videoOutput = openGl ? QStringLiteral("--vo=gpu --gpu-sw=yes") : QStringLiteral("--vo=x11");
+        const Report baseline = runProgram(
+            mpv, QStringList{QStringLiteral("--no-config"), QStringLiteral("--ao=null"),
+                  QStringLiteral("--really-quiet"), QStringLiteral("--start=0"),
+                  QStringLiteral("--length=%1").arg(seconds),
+                  QStringLiteral("--geometry=%1x%2").arg(figures.at(3)).arg(figures.at(4)),
+                  QStringLiteral("--script=%1").arg(script), clip.path}
+                + videoOutput.split(QLatin1Char(' ')));
+        const QList<qint64> mpvFigures = baseline.milestones.value(QStringLiteral("mpv"));
+        if (!baseline.succeeded || mpvFigures.size() < 2) {
+            alone.addFailure();
+            continue;
+        }
+        app.add(Cost{static_cast<double>(figures.at(1)), static_cast<double>(figures.at(1))});
+        alone.add(Cost{baseline.cpuMs, baseline.cpuMs});
+        appPeaks.append(static_cast<double>(figures.at(0)));
+        alonePeaks.append(static_cast<double>(mpvFigures.at(0)));
+        appDropped.append(static_cast<double>(figures.at(2)));
+        aloneDropped.append(static_cast<double>(mpvFigures.at(1)));
+    }
+    if (app.count() == 0 || alone.count() == 0) {
+        progress(QStringLiteral("  the playing runs failed"));
+        return;
+    }
+    const QString mpvAlone =
+        QStringLiteral("mpv --no-config %1 --ao=null, its own window of the same size").arg(videoOutput);
+    const QString action = QStringLiteral("playing %1 s of %2 on X").arg(seconds).arg(clip.label);
+    const double appCpu = app.medianWallMs();
+    const double aloneCpu = alone.medianWallMs();
+    m_table.addRow({action + QStringLiteral(": CPU time"), ResultsTable::runsText(app),
+                    ResultsTable::durationText(appCpu), ResultsTable::durationText(aloneCpu),
+                    ResultsTable::ratioText(appCpu, aloneCpu), mpvAlone, QString(), QString(),
+                    QStringLiteral("≤ %1×: %2")
+                        .arg(playbackCpuGoalRatio, 0, 'f', 1)
+                        .arg(ResultsTable::goalText(appCpu <= playbackCpuGoalRatio * aloneCpu))});
+    const double dropped = Samples::largest(appDropped);
+    const double droppedAlone = Samples::largest(aloneDropped);
+    m_table.addRow({QStringLiteral("the same: frames dropped, the most in a run"), ResultsTable::runsText(app),
+                    QString::number(dropped), QString::number(droppedAlone), QString(), mpvAlone, QString(),
+                    QString(),
+                    QStringLiteral("no more: %1").arg(ResultsTable::goalText(dropped <= droppedAlone))});
+    const double peak = Samples::median(appPeaks);
+    const double peakAlone = Samples::median(alonePeaks);
+    m_table.addRow({QStringLiteral("the same: peak RSS"), ResultsTable::runsText(app),
+                    ResultsTable::mebibytesText(peak), ResultsTable::mebibytesText(peakAlone),
+                    ResultsTable::ratioText(peak, peakAlone), mpvAlone, QString(), QString(),
+                    QStringLiteral("≤ mpv + 40 MiB: %1")
+                        .arg(ResultsTable::goalText(peak <= peakAlone + playbackMemoryGoalKiB))});
+    progress(QStringLiteral("  CPU %1 against %2, dropped %3 against %4, peak %5 against %6")
+                 .arg(ResultsTable::durationText(appCpu), ResultsTable::durationText(aloneCpu))
+                 .arg(dropped)
+                 .arg(droppedAlone)
+                 .arg(ResultsTable::mebibytesText(peak), ResultsTable::mebibytesText(peakAlone)));
 }

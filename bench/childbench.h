@@ -22,6 +22,8 @@ public:
     // Offscreen, and on the X server of DISPLAY when there is one.
     void measureStartup(int repetitions);
     void measureMemory(const BenchClip &clip);
+    // On the X server of DISPLAY only, beside mpv's own window.
+    void measurePlayback(const BenchClip &clip, double seconds, int repetitions);
 
 private:
     void measureStartupOn(const QString &platform, const QString &action, int repetitions);
@@ -35,6 +37,9 @@ private:
 
     // `platform`, when given, is the child's Qt platform plugin.
     static Report run(const QStringList &arguments, const QString &platform = QString());
+    static Report runProgram(const QString &program, const QStringList &arguments,
+                             const QString &platform = QString());
+    QString writeMpvReportScript() const;
     static void readMilestones(const QByteArray &line, Report &report);
 
     const QString m_workFolder;

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
@@ -15,8 +16,11 @@
 #include "appdelegate.h"
 #include "diagnosticlog.h"
 #include "firstpaintwatcher.h"
+#include "keyframescan.h"
 #include "mediafactory.h"
+#include "mpvplayer.h"
 #include "openflow.h"
+#include "playback.h"
 #include "posterextraction.h"
 #include "posterwatch.h"
 #include "resourceusage.h"
@@ -52,6 +56,8 @@ int ChildMode::run(int argc, char *argv[])
     const QStringList arguments = QCoreApplication::arguments().mid(2);
     if (arguments.value(0) == emptyWindow || arguments.value(0) == textWindow)
         return runBaselineWindow(arguments.value(0) == textWindow);
+    if (arguments.value(0) == playWindow && arguments.size() >= 4)
+        return runPlayback(arguments.at(1), arguments.at(2), arguments.at(3).toDouble());
     if (arguments.value(0) == appWindow && arguments.size() >= 2)
         return runApp(arguments.at(1), arguments.value(2), arguments.value(3));
     std::fprintf(stderr, "kestrel_bench: unknown child mode\n");
@@ -115,4 +121,44 @@ int ChildMode::runApp(const QString &workFolder, const QString &clip, const QStr
     const int status = QApplication::exec();
     delegate.applicationWillTerminate();
     return clip.isEmpty() || trimmed ? status : 1;
+}
+
+int ChildMode::runPlayback(const QString &workFolder, const QString &clip, double seconds)
+{
+    const DiagnosticLog::Capture quiet;
+    AppDelegate::prepareApplication();
+    AppDelegate delegate(MediaFactory::toolsFolder(), QDir(workFolder).filePath(QStringLiteral("tmp-child")));
+    delegate.window()->show();
+    delegate.applicationDidFinishLaunching();
+    delegate.openVideo(QUrl::fromLocalFile(clip));
+    // Nothing else may spend the processors while it plays: the open, its
+    // posters and the keyframe listing end first.
+    const auto *opening = delegate.findChild<OpenFlow *>();
+    const auto *keyframes = delegate.findChild<KeyframeScan *>();
+    if (!QTest::qWaitFor([&] { return !opening->isOpening() && keyframes->isComplete(); }, posterTimeoutMs))
+        return 1;
+    PosterWatch(delegate.findChild<PosterExtraction *>()).waitUntilIdle(posterTimeoutMs);
+
+    auto *playback = delegate.findChild<Playback *>();
+    playback->followKnob(0.0);
+    const double cpuBefore = ResourceUsage::cpuMs(ResourceUsage::Whose::Self);
+    delegate.window()->findChild<QAction *>(QStringLiteral("playPauseAction"))->trigger();
+    const MpvPlayer *player = playback->player();
+    // Until the time played, or the pause at the end of the file.
+    const bool played = player && QTest::qWaitFor([&] {
+        return player->position() >= seconds || (player->position() > 0.0 && player->isPaused());
+    }, posterTimeoutMs);
+    const double cpuMs = ResourceUsage::cpuMs(ResourceUsage::Whose::Self) - cpuBefore;
+    if (!played)
+        return 1;
+    const QSize size = playback->view()->size();
+    printMilestone(QStringLiteral("played"), QStringLiteral("%1 %2 %3 %4 %5")
+                                                 .arg(qRound64(cpuMs))
+                                                 .arg(player->droppedFrames())
+                                                 .arg(size.width())
+                                                 .arg(size.height())
+                                                 .arg(playback->view()->drawsWithOpenGl() ? 1 : 0));
+    playback->pause();
+    delegate.applicationWillTerminate();
+    return 0;
 }

@@ -16,6 +16,10 @@
 //       clip "opened <peak KiB> <largest tool's peak KiB>" and, after a trim
 //       of the centred selection by stream copy, "trimmed <peak KiB>
 //       <largest tool's peak KiB> <1 when it succeeded>"
+//   kestrel_bench --child play <work folder> <clip> <seconds>
+//       the app, with the clip open, playing its first `seconds` from the
+//       first Play; "played <peak KiB> <CPU ms from Play to the end>
+//       <frames dropped> <video width> <video height> <1 with OpenGL>"
 class ChildMode
 {
 public:
@@ -23,6 +27,7 @@ public:
     static inline const QString emptyWindow = QStringLiteral("empty");
     static inline const QString textWindow = QStringLiteral("text");
     static inline const QString appWindow = QStringLiteral("app");
+    static inline const QString playWindow = QStringLiteral("play");
 
     static bool isRequested(int argc, char *argv[]);
     static int run(int argc, char *argv[]);
@@ -30,5 +35,6 @@ public:
 private:
     static int runBaselineWindow(bool withText);
     static int runApp(const QString &workFolder, const QString &clip, const QString &output);
+    static int runPlayback(const QString &workFolder, const QString &clip, double seconds);
     static void printMilestone(const QString &word, const QString &extra = QString());
 };

@@ -40,6 +40,9 @@ constexpr int exactCutRepetitions = 5;
 // A minute of 1080p takes minutes to re-encode on a small machine.
 constexpr int exactCutReencodeRepetitions = 1;
 constexpr double exactCutSeconds = 60.0;
+// Ten seconds played in a fresh process each time, the app and then mpv.
+constexpr double playingSeconds = 10.0;
+constexpr int playingRepetitions = 3;
 
 int repetitionsFor(BenchClips::Kind kind)
 {
@@ -169,6 +172,10 @@ int main(int argc, char *argv[])
         children.measureStartup(startupRepetitions);
     if (isWanted("startup") && isMade(clips.clip(BenchClips::Kind::FullHd)))
         children.measureMemory(clips.clip(BenchClips::Kind::FullHd));
+    for (const BenchClips::Kind kind : {BenchClips::Kind::FullHd, BenchClips::Kind::UltraHdHevc}) {
+        if (isWanted("playing") && isMade(clips.clip(kind)))
+            children.measurePlayback(clips.clip(kind), playingSeconds, playingRepetitions);
+    }
     QDir(workFolder).removeRecursively();
 
     progress(QString());
