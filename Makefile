@@ -4,10 +4,11 @@
 BUILD ?= build
 SANITIZE_BUILD ?= build-sanitize
 FUZZ_BUILD ?= build-fuzz
+RELEASE_BUILD ?= build-release
 CMAKE_FLAGS ?= -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 JOBS ?= 2
 
-.PHONY: all setup configure build run test sanitize fuzz screenshot bench install clean
+.PHONY: all setup configure build run test sanitize fuzz screenshot bench install package clean
 
 all: build
 
@@ -45,7 +46,8 @@ screenshot: build
 	cmake --build $(BUILD) --target kestrel_screenshot
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bin/kestrel_screenshot $(BUILD)/screenshots
 
-# Timings of the app beside its tools; clips are cached in $(BUILD)/bench/clips.
+# Timings of the app beside its tools, printed as the table kept in
+# docs/performance.md; clips are cached in $(BUILD)/bench/clips.
 # KESTREL_BENCH_CLIPS=gop10s,720p (words of clip file names) measures only those;
 # KESTREL_BENCH_ACTIONS=open,keyframes only those kinds of action. mpv is
 # installed to play beside the app.
@@ -59,5 +61,17 @@ bench: configure
 install: build
 	cmake --install $(BUILD)
 
+# The Debian package, built in a tree of its own: Release, installed under
+# /usr, with Debian's compiler and linker flags (hardening included). The
+# .deb lands in $(BUILD).
+DEB_FLAGS = DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get
+package: setup
+	cmake -S . -B $(RELEASE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+		-DKESTREL_BUILD_TESTS=OFF \
+		-DCMAKE_CXX_FLAGS="$$($(DEB_FLAGS) CPPFLAGS) $$($(DEB_FLAGS) CXXFLAGS)" \
+		-DCMAKE_EXE_LINKER_FLAGS="$$($(DEB_FLAGS) LDFLAGS)"
+	cmake --build $(RELEASE_BUILD) -j $(JOBS)
+	cd $(RELEASE_BUILD) && cpack -D CPACK_OUTPUT_FILE_PREFIX=$(abspath $(BUILD))
+
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD) $(RELEASE_BUILD)

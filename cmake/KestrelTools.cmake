@@ -20,7 +20,18 @@ file(MAKE_DIRECTORY ${KESTREL_BUILD_RESOURCE_DIR})
 file(CREATE_LINK ${KESTREL_FFPROBE} ${KESTREL_BUILD_RESOURCE_DIR}/sniffer SYMBOLIC)
 file(CREATE_LINK ${KESTREL_FFMPEG} ${KESTREL_BUILD_RESOURCE_DIR}/creator SYMBOLIC)
 
-install(FILES
-    ${KESTREL_BUILD_RESOURCE_DIR}/sniffer
-    ${KESTREL_BUILD_RESOURCE_DIR}/creator
-    DESTINATION ${KESTREL_RESOURCE_SUBDIR})
+# Installed, a link is relative when its tool lies under the same prefix (a
+# package's /usr/bin beside its /usr/libexec), as Debian's policy asks of
+# links within one top-level folder; anywhere else it names the tool whole.
+function(kestrel_install_tool_link name tool)
+    cmake_path(IS_PREFIX CMAKE_INSTALL_PREFIX ${tool} NORMALIZE inside)
+    if(inside)
+        file(RELATIVE_PATH tool ${CMAKE_INSTALL_PREFIX}/${KESTREL_RESOURCE_SUBDIR} ${tool})
+    endif()
+    set(link ${CMAKE_BINARY_DIR}/installed-tools/${name})
+    file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/installed-tools)
+    file(CREATE_LINK ${tool} ${link} SYMBOLIC)
+    install(FILES ${link} DESTINATION ${KESTREL_RESOURCE_SUBDIR})
+endfunction()
+kestrel_install_tool_link(sniffer ${KESTREL_FFPROBE})
+kestrel_install_tool_link(creator ${KESTREL_FFMPEG})
