@@ -131,28 +131,6 @@ void MpvPlayer::seekExact(double seconds)
     command({"seek", time.constData(), "absolute+exact"});
 }
 
-// Exact seeks a frame away rather than mpv's own steps: under load its
-// forward step was seen to be dropped, and a seek coalesces with the next.
-void MpvPlayer::stepForward()
-{
-    step(1);
-}
-
-void MpvPlayer::stepBack()
-{
-    step(-1);
-}
-
-void MpvPlayer::step(int direction)
-{
-    double rate = 0.0;
-    if (!m_handle || mpv_get_property(m_handle, "container-fps", MPV_FORMAT_DOUBLE, &rate) < 0 || rate <= 0)
-        return;
-    // Half a millisecond short of the frame, which a seek then lands on.
-    pause();
-    seekExact(std::max(0.0, m_position + direction / rate - 0.0005));
-}
-
 void MpvPlayer::playRange(double from, double to)
 {
     if (!m_handle)

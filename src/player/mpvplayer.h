@@ -15,7 +15,7 @@ struct mpv_render_context;
 // libmpv behind Qt signals: the one place that holds an mpv handle. mpv
 // reads none of its own configuration, scripts, key bindings or on-screen
 // controls. Its events come on mpv's threads and are drained on the thread
-// that owns the player, so every signal arrives there. Seeks and steps are
+// that owns the player, so every signal arrives there. Seeks are
 // asynchronous and exact: a paused frame is the frame at the position told,
 // the one before an open-GOP keyframe included (the demuxer seeks a second
 // earlier for it). At the end of the file, or of a range played, it pauses
@@ -43,8 +43,6 @@ public:
     void play();
     void pause();
     void seekExact(double seconds);
-    void stepForward();
-    void stepBack();
     // From `from` until the last frame before `to`, then paused there.
     void playRange(double from, double to);
 
@@ -84,7 +82,6 @@ private:
     void drainEvents();
     void announceFrames();
     void command(std::initializer_list<const char *> arguments);
-    void step(int direction);
     void setFlag(const char *name, bool value);
 
     mpv_handle *m_handle = nullptr;
