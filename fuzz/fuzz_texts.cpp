@@ -8,13 +8,17 @@
 //   as seconds);
 // - timeTextFromSeconds gives -?H+:MM:SS.mmm within a rounding of the value,
 //   or the empty text for a value it cannot count in milliseconds;
-// - durationText gives HH:MM:SS.hh for anything.
+// - durationText gives HH:MM:SS.hh for anything;
+// - secondsFromTimeText, on the whole input as typed text, gives a finite
+//   time of 0 or more, or none, and reads its own time text back to within
+//   a rounding of it.
 
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include <QByteArray>
@@ -99,6 +103,21 @@ void checkAll(double value)
     checkDurationText(value);
 }
 
+void checkTypedTime(const QString &typed)
+{
+    const std::optional<double> seconds = secondsFromTimeText(typed);
+    if (!seconds)
+        return;
+    if (!std::isfinite(*seconds) || *seconds < 0.0)
+        __builtin_trap();
+    // In the last hour it reads, rounding may carry into one it does not.
+    if (*seconds >= 999999.0 * 3600.0)
+        return;
+    const std::optional<double> again = secondsFromTimeText(timeTextFromSeconds(*seconds));
+    if (!again || std::fabs(*again - *seconds) > 0.0005 + *seconds * 1e-15)
+        __builtin_trap();
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -110,5 +129,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     const std::string typed(reinterpret_cast<const char *>(data), size);
     checkAll(std::strtod(typed.c_str(), nullptr));
+    checkTypedTime(QString::fromUtf8(typed.data(), static_cast<qsizetype>(typed.size())));
     return 0;
 }

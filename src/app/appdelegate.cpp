@@ -27,6 +27,8 @@
 #include "playback.h"
 #include "progresssheet.h"
 #include "rangeslider.h"
+#include "timeentry.h"
+#include "timefield.h"
 #include "timetext.h"
 #include "ui_mainwindow.h"
 
@@ -85,6 +87,7 @@ AppDelegate::AppDelegate(const QString &resourceFolder, const QString &temporary
                                      m_ui->startAtNextKeyframeAction},
                                     this);
     setUpPlayback();
+    new TimeEntry(m_selection, {startTimeTF, endTimeTF, outputDurationTF}, this);
     m_window->installEventFilter(this);
     connectActions();
 }
@@ -261,8 +264,14 @@ void AppDelegate::applicationWillTerminate()
 
 // Control states -----------------------------------------------------------
 
+// The typed times go with the nudges: both move the knobs.
 void AppDelegate::setNudgeButtonsEnabled(bool enabled)
 {
+    // Without a video they take no focus, which would hold the player's letter keys.
+    for (TimeField *field : {startTimeTF, endTimeTF, outputDurationTF}) {
+        field->setReadOnly(!enabled);
+        field->setFocusPolicy(enabled ? Qt::StrongFocus : Qt::NoFocus);
+    }
     for (QToolButton *button : {leftSecondDownBTN, leftFrameDownBTN, leftFrameUpBTN, leftSecondUpBTN,
                                 rightSecondDownBTN, rightFrameDownBTN, rightFrameUpBTN, rightSecondUpBTN})
         button->setEnabled(enabled);
@@ -436,14 +445,11 @@ void AppDelegate::updateTimeFields()
     const QString end = timeTextFromSeconds(m_selection->endSeconds());
     const QString output = timeTextFromSeconds(m_selection->outputDuration());
     inputDurationTF->setText(tr("Input Duration: ") + input);
-    startTimeTF->setText(tr("Start Time: ") + start);
-    endTimeTF->setText(tr("End Time: ") + end);
-    outputDurationTF->setText(tr("Output Duration: ") + output);
+    startTimeTF->showTime(tr("Start Time: "), start);
+    endTimeTF->showTime(tr("End Time: "), end);
+    outputDurationTF->showTime(tr("Output Duration: "), output);
     // A label's accessible name stands in for its text: it must carry the value too.
     inputDurationTF->setAccessibleName(tr("Input duration %1").arg(input));
-    startTimeTF->setAccessibleName(tr("Start time %1").arg(start));
-    endTimeTF->setAccessibleName(tr("End time %1").arg(end));
-    outputDurationTF->setAccessibleName(tr("Output duration %1").arg(output));
     myRangeSlider->setAccessibleDescription(tr("From %1 to %2").arg(start, end));
 }
 

@@ -34,6 +34,7 @@ class QLabel;
 class QMainWindow;
 class QToolButton;
 class RangeSlider;
+class TimeField;
 
 namespace Ui {
 class MainWindow;
@@ -152,9 +153,9 @@ private:
     ImageDropView *posterView = nullptr;
     QAction *trimVideoBTN = nullptr;
     ProgressSheet *progressWindow = nullptr;
-    QLabel *startTimeTF = nullptr;
-    QLabel *endTimeTF = nullptr;
-    QLabel *outputDurationTF = nullptr;
+    TimeField *startTimeTF = nullptr;
+    TimeField *endTimeTF = nullptr;
+    TimeField *outputDurationTF = nullptr;
     QLabel *inputDurationTF = nullptr;
     QToolButton *leftSecondDownBTN = nullptr;
     QToolButton *leftFrameDownBTN = nullptr;

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include <QRegularExpression>
+
 namespace {
 
 // Beyond this many milliseconds the count no longer fits a 64-bit integer.
@@ -31,4 +33,21 @@ QString timeTextFromSeconds(double seconds)
     const auto milliseconds = static_cast<std::int64_t>(magnitude);
     const QString text = positionalText(milliseconds);
     return seconds < 0 && milliseconds > 0 ? QLatin1Char('-') + text : text;
+}
+
+std::optional<double> secondsFromTimeText(const QString &text)
+{
+    // Hours and minutes are bounded in length so that the sum stays exact to the millisecond.
+    static const QRegularExpression shape(QStringLiteral(
+        "^(?:(?:([0-9]{1,6}):)?([0-9]{1,2}):)?([0-9]{1,9})(?:[.,]([0-9]{0,9}))?$"));
+    const QRegularExpressionMatch match = shape.match(text.trimmed());
+    if (!match.hasMatch())
+        return std::nullopt;
+    const bool hasMinutes = match.capturedLength(2) > 0;
+    const bool hasHours = match.capturedLength(1) > 0;
+    const int minutes = match.captured(2).toInt();
+    const double seconds = (match.captured(3) + QLatin1Char('.') + match.captured(4) + QLatin1Char('0')).toDouble();
+    if ((hasMinutes && seconds >= 60.0) || (hasHours && minutes >= 60))
+        return std::nullopt;
+    return match.captured(1).toDouble() * 3600.0 + minutes * 60.0 + seconds;
 }

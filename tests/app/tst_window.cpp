@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProcess>
 #include <QStackedWidget>
 #include <QTest>
@@ -31,6 +32,7 @@
 #include "posterextraction.h"
 #include "rangeslider.h"
 #include "rangeslidergeometry.h"
+#include "selection.h"
 
 using namespace Qt::StringLiterals;
 
@@ -203,8 +205,9 @@ private slots:
         QCOMPARE(popup->isEnabled(), popup->count() > 0);
         QVERIFY(QFile::exists(harness.app().window()->windowFilePath()));
         // A screen reader hears the field's value, not only its name.
-        const auto *field = QAccessible::queryAccessibleInterface(harness.find<QLabel>(u"startTimeTF"_s));
-        QCOMPARE(field->text(QAccessible::Name), u"Start time "_s + start);
+        const auto *field = QAccessible::queryAccessibleInterface(harness.find<QWidget>(u"startTimeTF"_s));
+        QCOMPARE(field->text(QAccessible::Name) + u' ' + field->text(QAccessible::Value),
+                 u"Start time Start Time: "_s + start);
         const auto *slider = QAccessible::queryAccessibleInterface(harness.find<RangeSlider>(u"myRangeSlider"_s));
         QCOMPARE(slider->text(QAccessible::Description), u"From %1 to %2"_s.arg(start, end));
         QCOMPARE(slider->role(), QAccessible::Slider);
@@ -355,6 +358,46 @@ private slots:
                                                                           QFileDevice::FileModificationTime));
         QVERIFY(harness.open(clip("sixty.mp4")) && scan->isRunning());
         QVERIFY(runs("show_format") == 2);
+    }
+
+    // A time typed as a person does: the field focused, which selects its time, then the keys and Enter;
+    // "Escape" gives the typing up.
+    void typedTimes_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("shown");   // the field's time afterwards
+        QTest::addColumn<QString>("refusal"); // its tooltip
+        QTest::addColumn<QString>("selection");
+        // 12 s at 5 frames a second, "10 sec" from 1 s to 11 s.
+        QTest::newRow("a start with a comma") << "startTimeTF" << "0:02,5" << "0:00:02.500" << "" << "2.5 11";
+        QTest::newRow("an output duration moves the end") << "outputDurationTF" << "3" << "0:00:03.000" << ""
+                                                          << "1 4";
+        QTest::newRow("not a time") << "startTimeTF" << "1:2x" << "1:2x"
+                                    << "\"1:2x\" is not a time. Type it as 1:02:03.500, 2:05 or 90.5." << "1 11";
+        QTest::newRow("past the input's end") << "endTimeTF" << "0:20" << "0:20" << "The video is 0:00:12.000 long."
+                                              << "1 11";
+        QTest::newRow("inside out") << "startTimeTF" << "11.5" << "11.5"
+                                    << "The start must come before the end, 0:00:11.000." << "1 11";
+        QTest::newRow("given up by Escape") << "endTimeTF" << "0:00.5 Escape" << "0:00:11.000" << "" << "1 11";
+    }
+
+    void typedTimes()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, typed);
+        AppHarness harness;
+        QVERIFY(harness.open(clip("five.mp4")));
+        auto *edit = harness.find<QLineEdit>(field);
+        edit->setFocus();
+        QTRY_VERIFY(edit->hasSelectedText());
+        QTest::keyClicks(edit, typed.section(u' ', 0, 0));
+        QTest::keyClick(edit, typed.endsWith(u"Escape"_s) ? Qt::Key_Escape : Qt::Key_Return);
+        QTEST(edit->text().section(u": "_s, 1), "shown");
+        QTEST(edit->toolTip(), "refusal");
+        QCOMPARE(QAccessible::queryAccessibleInterface(edit)->text(QAccessible::Description), edit->toolTip());
+        const Selection *selection = harness.app().findChild<Selection *>();
+        QTEST(u"%1 %2"_s.arg(selection->startSeconds()).arg(selection->endSeconds()), "selection");
     }
 
     // The player comes with the first Play or step, on the knob moved last; the keys of the Playback menu move

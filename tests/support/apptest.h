@@ -43,7 +43,7 @@ public:
     AppDelegate &app() const { return *m_app; }
     template<class T>
     T *find(const QString &objectName) const { return m_app->window()->findChild<T *>(objectName); }
-    QString text(const QString &labelName) const { return find<QLabel>(labelName)->text(); }
+    QString text(const QString &name) const { return find<QWidget>(name)->property("text").toString(); }
     // Opens as the Open dialog does and waits for the answer; true when no alert came.
     bool open(const QString &path)
     {

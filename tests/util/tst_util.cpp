@@ -48,6 +48,9 @@ private slots:
         const Conversion rate = [](const QString &ratio) {
             return QString::number(frameRateFromRatio(ratio).value_or(-1), 'g', 10);
         };
+        const Conversion typed = [](const QString &text) {
+            return QString::number(secondsFromTimeText(text).value_or(-1), 'g', 12);
+        };
         const auto row = [](const char *name, Conversion convert, const char *from, const char *to) {
             QTest::newRow(name) << convert << QString::fromLatin1(from) << QString::fromLatin1(to);
         };
@@ -58,6 +61,13 @@ private slots:
         // Hundredths, as the encoder prints them.
         row("time code", timeCode, "01:02:03.45", "3723.45");
         row("time code with a comma", timeCode, "00:00:10,00", "-1");
+        row("typed H:MM:SS.mmm", typed, " 1:02:03.500 ", "3723.5");
+        row("typed M:SS", typed, "2:05", "125");
+        row("typed seconds with a comma", typed, "90,25", "90.25");
+        row("typed seconds past a minute after a colon", typed, "1:60", "-1");
+        row("typed minutes past an hour after hours", typed, "1:60:00", "-1");
+        row("typed with a sign", typed, "-5", "-1");
+        row("typed with two fractions", typed, "1.5.2", "-1");
         row("rate NTSC", rate, "30000/1001", "29.97002997");
         row("rate undefined", rate, "0/0", "-1");
         row("rate negative", rate, "-25/1", "-1");

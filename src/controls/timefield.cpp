@@ -1,0 +1,81 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "timefield.h"
+
+#include <QKeyEvent>
+#include <QTimer>
+
+TimeField::TimeField(QWidget *parent)
+    : QLineEdit(parent)
+{
+    connect(this, &QLineEdit::editingFinished, this, &TimeField::handOver);
+}
+
+void TimeField::showTime(const QString &label, const QString &time)
+{
+    m_label = label;
+    m_time = time;
+    if (isBeingTyped())
+        return;
+    clearRefusal();
+    setText(label + time);
+    setModified(false);
+}
+
+void TimeField::refuse(const QString &reason)
+{
+    m_refusal = reason;
+    setStyleSheet(QStringLiteral("TimeField { border: 2px solid #c62828; border-radius: 3px; }"));
+    setToolTip(reason);
+    setAccessibleDescription(reason);
+}
+
+void TimeField::clearRefusal()
+{
+    if (m_refusal.isEmpty())
+        return;
+    m_refusal.clear();
+    setStyleSheet(QString());
+    setToolTip(QString());
+    setAccessibleDescription(QString());
+}
+
+void TimeField::handOver()
+{
+    if (!isModified())
+        return;
+    setModified(false);
+    QString typed = text();
+    if (typed.startsWith(m_label.trimmed()))
+        typed.remove(0, m_label.trimmed().size());
+    emit timeTyped(typed.trimmed());
+}
+
+void TimeField::restore()
+{
+    clearRefusal();
+    setText(m_label + m_time);
+    setModified(false);
+    setSelection(static_cast<int>(m_label.size()), static_cast<int>(m_time.size()));
+}
+
+void TimeField::focusInEvent(QFocusEvent *event)
+{
+    QLineEdit::focusInEvent(event);
+    // After the line edit's own handling of the click or the Tab, which sets the cursor.
+    if (text().startsWith(m_label) && !isModified()) {
+        QTimer::singleShot(0, this, [this] {
+            if (!isModified())
+                setSelection(static_cast<int>(m_label.size()), static_cast<int>(text().size() - m_label.size()));
+        });
+    }
+}
+
+void TimeField::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape && (isModified() || isRefused())) {
+        restore();
+        event->accept();
+        return;
+    }
+    QLineEdit::keyPressEvent(event);
+}
