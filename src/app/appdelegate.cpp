@@ -79,7 +79,9 @@ AppDelegate::AppDelegate(const QString &resourceFolder, const QString &temporary
     m_alerts = new AlertSheets(m_window.get(), this);
     m_opening = new OpenFlow(m_tools, m_alerts, this);
     m_trimFlow = new TrimFlow(m_tools, m_temporaryDirectory, *m_selection, m_alerts,
-                              {m_window.get(), progressWindow, forceEncodeCBX, m_ui->exactCutCBX}, this);
+                              {m_window.get(), progressWindow, forceEncodeCBX, m_ui->exactCutCBX, m_ui->trackList,
+                               m_ui->keepAudioCBX},
+                              this);
     // The poster folder is made with the temporary one, once a file is opened.
     m_posters = new PosterExtraction(m_tools, QString(), this);
     m_keyframes = new KeyframeGuide(m_tools, m_selection, &m_opening->cache(),

@@ -25,6 +25,7 @@
 #include "selection.h"
 #include "temporarydirectory.h"
 #include "timetext.h"
+#include "trackchooser.h"
 #include "trimcommand.h"
 #include "trimparameters.h"
 
@@ -35,6 +36,19 @@ QString withAllowedSuffix(const QString &path, const QString &type)
     if (type.isEmpty() || QFileInfo(path).suffix().compare(type, Qt::CaseInsensitive) == 0)
         return path;
     return path + QLatin1Char('.') + type;
+}
+
+// What the written file holds besides its video, so that a dropped track cannot pass unseen.
+QString tracksText(const QList<MediaTrack> &tracks)
+{
+    const auto count = [&tracks](MediaTrack::Kind kind) {
+        return static_cast<int>(std::count_if(tracks.cbegin(), tracks.cend(),
+                                              [kind](const MediaTrack &track) { return track.kind == kind; }));
+    };
+    const int audio = count(MediaTrack::Kind::Audio);
+    const int subtitles = count(MediaTrack::Kind::Subtitle);
+    const QString sound = audio == 0 ? QObject::tr("No audio") : QObject::tr("Audio tracks: %1").arg(audio);
+    return subtitles == 0 ? sound : QObject::tr("%1, subtitle tracks: %2").arg(sound).arg(subtitles);
 }
 
 } // namespace
@@ -49,8 +63,10 @@ TrimFlow::TrimFlow(const ToolLocator &tools, const TemporaryDirectory &workFolde
     , m_controls(controls)
 {
     connect(m_controls.sheet, &ProgressSheet::cancelRequested, this, &TrimFlow::cancel);
+    m_tracks = new TrackChooser(m_controls.trackList, m_controls.keepAudio, this);
     connect(m_controls.forceEncode, &QCheckBox::toggled, this, [this] {
         offerExactCut();
+        showTrackOutput();
         emit optionsChanged();
     });
     connect(m_controls.exactCut, &QCheckBox::toggled, this, &TrimFlow::optionsChanged);
@@ -72,6 +88,29 @@ void TrimFlow::setInput(std::shared_ptr<const FileProbe> input)
     m_controls.forceEncode->setChecked(false);
     m_controls.exactCut->setChecked(false);
     offerExactCut();
+    m_tracks->setTracks(m_input ? m_input->mediaTracks() : QList<MediaTrack>());
+    showTrackOutput();
+}
+
+// A copy keeps the input's format, the save panel's type; a re-encode writes MP4.
+QString TrimFlow::outputSuffix() const
+{
+    if (!m_input || isForcingEncode())
+        return QStringLiteral("mp4");
+    const QString suffix = QFileInfo(m_input->fileFullPath().value_or(QString())).suffix();
+    return suffix.isEmpty() ? containerSuffix(m_input->formatName()) : suffix;
+}
+
+void TrimFlow::showTrackOutput()
+{
+    m_tracks->setOutput(outputSuffix(), isForcingEncode() ? TrackMap::Mode::Reencode : TrackMap::Mode::Copy);
+}
+
+void TrimFlow::reportLeftOutTracks() const
+{
+    for (const MediaTrack &track : m_tracks->unlistedTracks())
+        DiagnosticLog::print(QStringLiteral("Track %1 (%2) left out: ").arg(track.index).arg(track.codec)
+                             + TrackMap::unavailableReason(track, outputSuffix(), TrackMap::Mode::Copy));
 }
 
 bool TrimFlow::isTrimming() const
@@ -100,7 +139,7 @@ ExactCutRun::Source TrimFlow::exactCutSource() const
 {
     return {m_input->fileFullPath().value_or(QString()), m_input->formatName(),
             m_input->trackDictionaries(QStringLiteral("Video")).value(0).dictionaryObject().value_or(QJsonObject()),
-            m_input->startTime()};
+            m_input->startTime(), m_tracks->keptTracks()};
 }
 
 // Offered only where it can work, and the tooltip says why it is not.
@@ -191,6 +230,10 @@ QStringList TrimFlow::trimArguments(const FileProbe &probe, const QString &input
     parameters.hasAudioTrackWhichHasMoreThanTwoChannels = probe.hasAudioTrackWhichHasMoreThanTwoChannels();
     parameters.inputPath = inputPath;
     parameters.outputPath = outputPath;
+    parameters.videoStream = probe.firstVideoIndex();
+    parameters.keptTracks = m_tracks->keptTracks();
+    parameters.outputSuffix = QFileInfo(outputPath).suffix();
+    reportLeftOutTracks();
     const QStringList arguments = TrimCommand::trimArguments(parameters);
     DiagnosticLog::print(TrimCommand::diagnosticLine(arguments));
     return arguments;
@@ -207,6 +250,7 @@ void TrimFlow::startTrimming(const QString &outputPath, const QString &partialPa
 void TrimFlow::startExactCut(const QString &outputPath)
 {
     const QString workFolder = m_workFolder.isValid() ? m_workFolder.path() : QDir::tempPath();
+    reportLeftOutTracks();
     auto *run = new ExactCutRun(m_tools, workFolder, this);
     followTrim(run, outputPath);
     run->start(exactCutSource(), m_selection.startSeconds(), m_selection.endSeconds(), outputPath);
@@ -303,10 +347,11 @@ bool TrimFlow::confirmQuit()
 
 void TrimFlow::reportTrimResult(const FileProbe &output)
 {
-    const QString text = tr("Input Duration: %1 (%2)\nOutput Duration: %3 (%4)")
+    const QString text = tr("Input Duration: %1 (%2)\nOutput Duration: %3 (%4)\n%5")
                              .arg(timeTextFromSeconds(m_selection.duration()),
                                   m_input->fileSizeHuman().value_or(QString()),
-                                  timeTextFromSeconds(output.duration()), output.fileSizeHuman().value_or(QString()));
+                                  timeTextFromSeconds(output.duration()), output.fileSizeHuman().value_or(QString()),
+                                  tracksText(output.mediaTracks()));
     QMessageBox *alert = m_alerts->make(QMessageBox::Information, tr("Video Trimmed Successfully!"), text);
     // Without an escape button a message box refuses to close, and so would
     // the app when a logout asks it to quit.

@@ -17,9 +17,11 @@ class AlertSheets;
 class FileProbe;
 class ProgressSheet;
 class QCheckBox;
+class QListWidget;
 class QWidget;
 class Selection;
 class TemporaryDirectory;
+class TrackChooser;
 
 // A trim from the Trim button to the result alert: the save dialog, the
 // refusals (an empty selection, the input itself as the output), the choice
@@ -37,6 +39,8 @@ public:
         ProgressSheet *sheet = nullptr;
         QCheckBox *forceEncode = nullptr;
         QCheckBox *exactCut = nullptr;
+        QListWidget *trackList = nullptr;
+        QCheckBox *keepAudio = nullptr;
     };
 
     TrimFlow(const ToolLocator &tools, const TemporaryDirectory &workFolder, const Selection &selection,
@@ -75,6 +79,9 @@ private:
     bool isCuttingExactly() const;
     ExactCutRun::Source exactCutSource() const;
     void offerExactCut();
+    QString outputSuffix() const;
+    void showTrackOutput();
+    void reportLeftOutTracks() const;
     void startTrimming(const QString &outputPath, const QString &partialPath, const QStringList &arguments,
                        double outputDuration);
     void startExactCut(const QString &outputPath);
@@ -89,6 +96,7 @@ private:
     const Selection &m_selection;
     AlertSheets *const m_alerts;
     const Controls m_controls;
+    TrackChooser *m_tracks = nullptr;
 
     std::shared_ptr<const FileProbe> m_input;
     QPointer<TrimRun> m_run;

@@ -331,6 +331,20 @@ QList<JSON> FileProbe::trackDictionaries(const QString &trackType) const
     return found;
 }
 
+QList<MediaTrack> FileProbe::mediaTracks() const
+{
+    QList<JSON> streams;
+    for (const QVariantMap &track : m_tracksInfo)
+        streams.append(JSON::fromObject(track.value(trackDictionaryKey)));
+    return MediaTrack::fromStreams(streams);
+}
+
+int FileProbe::firstVideoIndex() const
+{
+    const QList<JSON> videos = trackDictionaries(QStringLiteral("Video"));
+    return videos.isEmpty() ? -1 : static_cast<int>(videos.first()[QStringLiteral("index")].intValue());
+}
+
 QString FileProbe::specialInfo(const QString &trackType, const JSON &stream) const
 {
     if (trackType == QLatin1String("Video")) {

@@ -12,6 +12,8 @@
 #include <QUrl>
 #include <QVariantMap>
 
+#include "mediatrack.h"
+
 class JSON;
 class ToolLocator;
 
@@ -82,6 +84,11 @@ public:
     // The prober's own description of each track of `trackType` ("Video",
     // "Audio", ...), in report order.
     QList<JSON> trackDictionaries(const QString &trackType) const;
+    // The audio, subtitle and data tracks, in the file's order.
+    QList<MediaTrack> mediaTracks() const;
+    // The stream index of the first video track, the one shown and cut; -1
+    // without one.
+    int firstVideoIndex() const;
     // A video with a length to cut: readable without errors, unencrypted,
     // with a video track that is not 0 wide, a duration, and more than the one
     // frame of a still image, whatever the file's name says.

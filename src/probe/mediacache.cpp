@@ -7,7 +7,7 @@ MediaCache::Identity MediaCache::Identity::of(const QString &path)
 {
     const QFileInfo info(path);
     if (!info.isFile())
-        return {path};
+        return {path, -1, QDateTime()};
     return {path, info.size(), info.lastModified()};
 }
 

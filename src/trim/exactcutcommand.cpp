@@ -7,6 +7,7 @@
 #include <QRegularExpression>
 
 #include "packetlist.h"
+#include "trackmap.h"
 
 namespace {
 
@@ -88,9 +89,11 @@ bool ExactCutCommand::supports(const QString &formatName, const QString &videoCo
     return container && !encoderFor(videoCodec).isEmpty();
 }
 
-ExactCutCommand::ExactCutCommand(const QString &sourcePath, const QJsonObject &videoTrack)
+ExactCutCommand::ExactCutCommand(const QString &sourcePath, const QJsonObject &videoTrack,
+                                 const QList<MediaTrack> &keptTracks)
     : m_sourcePath(sourcePath)
     , m_track(videoTrack)
+    , m_keptTracks(keptTracks)
     , m_encoder(encoderFor(videoTrack.value(u"codec_name").toString()))
     , m_frameDuration(frameDurationOf(videoTrack))
 {
@@ -187,10 +190,11 @@ QStringList ExactCutCommand::joinArguments(const ExactCutPlan &plan, const QStri
                           QStringLiteral("-ss"), seconds(plan.firstKept())};
     if (const auto end = plan.firstExcluded())
         arguments << QStringLiteral("-t") << seconds(*end - plan.firstKept());
+    const TrackMap tracks(m_keptTracks, QFileInfo(outputPath).suffix(), TrackMap::Mode::Copy);
     return arguments
-        + QStringList{QStringLiteral("-i"), m_sourcePath, QStringLiteral("-map"), QStringLiteral("0:v:0"),
-                      QStringLiteral("-map"), QStringLiteral("1:a?"), QStringLiteral("-c"), QStringLiteral("copy"),
-                      QStringLiteral("-copypriorss:a"), QStringLiteral("0"),
+        + QStringList{QStringLiteral("-i"), m_sourcePath, QStringLiteral("-map"), QStringLiteral("0:v:0")}
+        + tracks.mapArguments(1) + QStringList{QStringLiteral("-c"), QStringLiteral("copy")} + tracks.streamSettings(1)
+        + QStringList{QStringLiteral("-copypriorss:a"), QStringLiteral("0"),
                       QStringLiteral("-map_metadata"), QStringLiteral("1"),
                       QStringLiteral("-map_chapters"), QStringLiteral("-1")}
         + containerSettings(outputPath) + QStringList{QStringLiteral("-y"), outputPath};

@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include "exactcutplan.h"
+#include "mediatrack.h"
 
 // The tool command lines of an exact cut of one source, derived from the
 // source's first video track as the prober describes it (codec_name,
@@ -27,7 +28,10 @@ public:
     // Matroska, as the prober names them (format_name, codec_name).
     static bool supports(const QString &formatName, const QString &videoCodec);
 
-    ExactCutCommand(const QString &sourcePath, const QJsonObject &videoTrack);
+    // `keptTracks`: the source's audio and subtitle tracks the join keeps, in
+    // the file's order.
+    ExactCutCommand(const QString &sourcePath, const QJsonObject &videoTrack,
+                    const QList<MediaTrack> &keptTracks = {});
 
     // The encoder of the source's codec ("libx264", "libx265"); empty for a
     // codec the cut does not handle.
@@ -46,8 +50,8 @@ public:
     QString copyList(const ExactCutPlan::Section &section) const;
     QStringList copyArguments(const ExactCutPlan::Section &section, const QString &listPath,
                               const QString &outputPath) const;
-    // Joins the plan's parts, listed by `joinList`, with all audio of the
-    // source's selection, copied once.
+    // Joins the plan's parts, listed by `joinList`, with the kept tracks of
+    // the source's selection, copied once.
     static QString joinList(const ExactCutPlan &plan);
     QStringList joinArguments(const ExactCutPlan &plan, const QString &listPath, const QString &outputPath) const;
 
@@ -66,6 +70,7 @@ private:
 
     const QString m_sourcePath;
     const QJsonObject m_track;
+    const QList<MediaTrack> m_keptTracks;
     const QString m_encoder;
     const double m_frameDuration;
 };

@@ -75,7 +75,7 @@ void ExactCutRun::start(const Source &source, double start, double end, const QS
     m_end = source.startTime + end;
     m_outputPath = outputPath;
     m_partialPath = EncoderRun::partialPathFor(outputPath, containerSuffix(source.formatName));
-    m_command.emplace(source.path, source.videoTrack);
+    m_command.emplace(source.path, source.videoTrack, source.keptTracks);
     m_plan = {};
     for (Lane &lane : m_lanes)
         lane.steps.clear();

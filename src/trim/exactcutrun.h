@@ -42,6 +42,7 @@ public:
         QString formatName;
         QJsonObject videoTrack;
         double startTime = 0.0;
+        QList<MediaTrack> keptTracks = {}; // audio and subtitles, in the file's order
     };
 
     static bool supports(const Source &source);

@@ -3,6 +3,7 @@
 
 #include "decimaltext.h"
 #include "timetext.h"
+#include "trackmap.h"
 
 namespace {
 
@@ -18,15 +19,30 @@ QStringList streamCopyArguments()
     return {QStringLiteral("-c"), QStringLiteral("copy")};
 }
 
+bool mapsTracks(const TrimParameters &parameters)
+{
+    return parameters.videoStream >= 0;
+}
+
 QStringList reencodeArguments(const TrimParameters &parameters)
 {
     QStringList arguments{QStringLiteral("-sn"), QStringLiteral("-dn"),
                           QStringLiteral("-map_chapters"), QStringLiteral("-1"),
                           QStringLiteral("-map_metadata"), QStringLiteral("-1"),
                           QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p")};
-    if (parameters.hasAudioTrack && parameters.hasAudioTrackWhichHasMoreThanTwoChannels)
+    // With maps each track is down-mixed by itself: "-ac 2" would make a mono track stereo.
+    if (!mapsTracks(parameters) && parameters.hasAudioTrack && parameters.hasAudioTrackWhichHasMoreThanTwoChannels)
         arguments << QStringLiteral("-ac") << QStringLiteral("2");
     return arguments;
+}
+
+// The video, then the tracks kept; nothing when the encoder is to choose.
+QStringList mapArguments(const TrimParameters &parameters, const TrackMap &tracks)
+{
+    if (!mapsTracks(parameters))
+        return {};
+    return QStringList{QStringLiteral("-map"), QStringLiteral("0:%1").arg(parameters.videoStream)}
+        + tracks.mapArguments();
 }
 
 QStringList outputArguments(const TrimParameters &parameters)
@@ -68,9 +84,11 @@ QString quoted(const QString &argument)
 
 QStringList TrimCommand::trimArguments(const TrimParameters &parameters)
 {
-    return segmentArguments(parameters)
+    const TrackMap tracks(parameters.keptTracks, parameters.outputSuffix,
+                          parameters.forceEncode ? TrackMap::Mode::Reencode : TrackMap::Mode::Copy);
+    return segmentArguments(parameters) + mapArguments(parameters, tracks)
         + (parameters.forceEncode ? reencodeArguments(parameters) : streamCopyArguments())
-        + outputArguments(parameters);
+        + (mapsTracks(parameters) ? tracks.streamSettings() : QStringList()) + outputArguments(parameters);
 }
 
 QString TrimCommand::diagnosticLine(const QStringList &arguments)

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QList>
 #include <QString>
+
+#include "mediatrack.h"
 
 // Everything one trim's command line is made from.
 struct TrimParameters {
@@ -13,6 +16,11 @@ struct TrimParameters {
     bool hasAudioTrackWhichHasMoreThanTwoChannels = false;
     QString inputPath;
     QString outputPath;                 // the path the encoder writes
+    // The stream index of the video kept, and the other tracks kept, in the
+    // file's order. Without a video index the encoder chooses the streams.
+    int videoStream = -1;
+    QList<MediaTrack> keptTracks;
+    QString outputSuffix;               // the output's format, as its extension
 
     // S = D × (min + (max − min) × start), E likewise with the end, T = E − S.
     double startSeconds() const;

@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QLabel>
+#include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRandomGenerator>
@@ -47,13 +48,15 @@ struct TrimRow
     bool viaDialog = false;
     QString typed = {};    // into the save dialog; its proposal is taken when empty
     QString proposed = {}; // by the save dialog, empty when none opens
+    int unchecked = -1;    // a row of the track list, or "Keep audio" (0) where there is no list
+    QString tracks = {};   // those written, as AppTest::Media has them; empty: the input's
 };
 
 // A keyframe every second, so a stream copy starts near the chosen start.
 QStringList clipArguments(int seconds, int channels, const QString &moreInputs = {})
 {
     return (u"-f lavfi -i testsrc2=size=64x48:rate=5:duration=%1 -f lavfi -i sine=sample_rate=8000:duration=%1 %3"
-            "-c:v libx264 -preset ultrafast -g 5 -pix_fmt yuv420p -ac %2 -c:a aac"_s)
+            "-c:v libx264 -preset ultrafast -g 5 -pix_fmt yuv420p -ac:a:0 %2 -c:a aac"_s)
         .arg(seconds).arg(channels).arg(moreInputs).split(u' ');
 }
 
@@ -81,7 +84,10 @@ private slots:
         factory.writeFile(u"subs.srt"_s, "1\n00:00:00,000 --> 00:00:10,000\nHi\n\n");
         QVERIFY(!factory.generate(u"stereo.mp4"_s, clipArguments(12, 2)).isEmpty());
         QVERIFY(!factory.generate(u"short.mp4"_s, clipArguments(3, 2)).isEmpty());
-        const QString subtitles = u"-i %1 -map 0:v -map 1:a -map 2:s -c:s srt "_s.arg(factory.path(u"subs.srt"_s));
+        // Two languages, as a film has them: surround and a mono commentary.
+        const QString subtitles = u"-i %1 -f lavfi -i sine=sample_rate=8000:duration=12 -map 0:v -map 1:a -map 3:a "
+                                  "-map 2:s -c:s srt -metadata:s:a:0 language=eng -metadata:s:a:1 "
+                                  "language=fra -metadata:s:s:0 language=eng "_s.arg(factory.path(u"subs.srt"_s));
         QVERIFY(!factory.generate(u"surround.mkv"_s, clipArguments(12, 6, subtitles)).isEmpty());
         QVERIFY(!factory.videoClip(u"dense.mp4"_s, 8, 2, 64, 48, u"25"_s).isEmpty());
     }
@@ -90,16 +96,17 @@ private slots:
     {
         QTest::addColumn<TrimRow>("row");
         const auto add = [](const char *name, const TrimRow &row) { QTest::newRow(name) << row; };
-        add("stream copy through the dialog keeps the type and the channels",
+        add("stream copy through the dialog keeps the type and every track",
             {.clip = u"surround.mkv"_s, .inputName = u"in.mkv"_s, .outputName = u"Trimmed.mkv"_s, .viaDialog = true,
-             .proposed = u"Trimmed.mkv"_s});
-        add("re-encode down-mixes and drops subtitles, and gives mp4 whatever the name",
+             .proposed = u"Trimmed.mkv"_s, .tracks = u"a6:eng a1:fra s:eng"_s});
+        add("re-encode down-mixes each track by itself, keeps languages, drops subtitles, gives mp4",
             {.clip = u"surround.mkv"_s, .inputName = u"in.mkv"_s, .outputName = u"mine.mov.mp4"_s, .forceEncode = true,
-             .viaDialog = true, .typed = u"mine.mov"_s, .proposed = u"Trimmed.mp4"_s});
+             .viaDialog = true, .typed = u"mine.mov"_s, .proposed = u"Trimmed.mp4"_s, .tracks = u"a2:eng a1:fra"_s});
         // Between keyframes at both ends: a head and a tail re-encoded, the second between copied.
-        add("exact cut through the dialog keeps the type and the length",
-            {.clip = u"short.mp4"_s, .outputName = u"Trimmed.mp4"_s, .exactCut = true, .viaDialog = true,
-             .proposed = u"Trimmed.mp4"_s});
+        add("exact cut through the dialog keeps the type, the length and the checked tracks",
+            {.clip = u"surround.mkv"_s, .inputName = u"in.mkv"_s, .outputName = u"Trimmed.mkv"_s, .exactCut = true,
+             .viaDialog = true, .proposed = u"Trimmed.mkv"_s, .unchecked = 0, .tracks = u"a1:fra s:eng"_s});
+        add("without its only audio track: silent", {.detail = u"No audio"_s, .unchecked = 0, .tracks = u""_s});
         add("no extension: the dialog adds none, the encoder still knows the format",
             {.inputName = u"in"_s, .outputName = u"Trimmed"_s, .viaDialog = true, .proposed = u"Trimmed"_s});
         add("empty selection: no dialog",
@@ -154,7 +161,7 @@ private slots:
         harness.find<QCheckBox>(u"forceEncodeCBX"_s)->setChecked(row.forceEncode);
         harness.find<QCheckBox>(u"exactCutCBX"_s)->setChecked(row.exactCut);
         const auto inputMedia = harness.app().globalFP();
-        const int inputChannels = AppTest::describe(input).audioChannels;
+        uncheckTrack(harness, row.unchecked);
         const bool removesInput = row.action == Action::RemoveInput || row.action == Action::RemoveInputWhileRunning;
         if (removesInput)
             listing.removeOne(row.inputName);
@@ -199,10 +206,9 @@ private slots:
                 // A stream copy starts at a keyframe, and Matroska plays the frames before the start.
                 const double selected = inputMedia->duration() * row.length;
                 QVERIFY(qAbs(media.duration - selected) < (row.exactCut ? 0.2 : 1.5));
-                QCOMPARE(media.audioChannels, row.forceEncode ? std::min(inputChannels, 2) : inputChannels);
-                QCOMPARE(media.hasSubtitles, !row.forceEncode && inputMedia->hasSubtitleTrack());
+                QCOMPARE(media.tracks, row.tracks.isNull() ? AppTest::describe(input).tracks : row.tracks);
             }
-            const QRegularExpression informative(u"^Input Duration: %1 \\([^)]+\\)\nOutput Duration: %2 \\([^)]+\\)$"_s
+            const QRegularExpression informative(u"^Input Duration: %1 \\([^)]+\\)\nOutput Duration: %2 \\([^)]+\\)\n"_s
                                                      .arg(timeTextFromSeconds(inputMedia->duration()),
                                                           timeTextFromSeconds(media.duration)));
             QVERIFY2(informative.match(result->informativeText()).hasMatch(), qPrintable(result->informativeText()));
@@ -273,7 +279,48 @@ private slots:
         QCOMPARE(harness.app().window()->findChild<QFileDialog *>()->directory().path(), folder.path());
     }
 
+    // All checked at first; subtitles unavailable, and saying why, while re-encoding, then back as chosen.
+    // A lone audio track is "Keep audio" instead.
+    void trackList()
+    {
+        AppHarness harness;
+        QVERIFY(harness.open(m_media.filePath(u"surround.mkv"_s)));
+        const auto *list = harness.find<QListWidget>(u"trackList"_s);
+        const auto *keepAudio = harness.find<QCheckBox>(u"keepAudioCBX"_s);
+        QVERIFY(list->isVisibleTo(harness.app().window()) && keepAudio->isHidden());
+        QCOMPARE(list->item(1)->text(), u"Audio: fra · aac · mono"_s);
+        const auto states = [list] {
+            QString text;
+            for (int i = 0; i < list->count(); ++i)
+                text += list->item(i)->flags().testFlag(Qt::ItemIsEnabled) ? (list->item(i)->checkState() ? u'x' : u'o')
+                                                                            : u'-';
+            return text + list->item(2)->toolTip();
+        };
+        QCOMPARE(states(), u"xxx"_s);
+        list->item(2)->setCheckState(Qt::Unchecked);
+        harness.find<QCheckBox>(u"forceEncodeCBX"_s)->setChecked(true);
+        QCOMPARE(states(), u"xx-A re-encode keeps no subtitles."_s);
+        harness.find<QCheckBox>(u"forceEncodeCBX"_s)->setChecked(false);
+        QCOMPARE(states(), u"xxo"_s);
+        QVERIFY(harness.open(m_media.filePath(u"stereo.mp4"_s)));
+        QVERIFY(list->isHidden() && keepAudio->isVisibleTo(harness.app().window()) && keepAudio->isChecked());
+    }
+
 private:
+    // As a person clicks its check box; a lone audio track has "Keep audio" instead of a list.
+    static void uncheckTrack(AppHarness &harness, int row)
+    {
+        if (row < 0)
+            return;
+        auto *list = harness.find<QListWidget>(u"trackList"_s);
+        if (list->isHidden()) {
+            harness.find<QCheckBox>(u"keepAudioCBX"_s)->click();
+            return;
+        }
+        QVERIFY(list->item(row)->flags().testFlag(Qt::ItemIsEnabled));
+        list->item(row)->setCheckState(Qt::Unchecked);
+    }
+
     void actWhileRunning(AppHarness &harness, const TrimRow &row, const QString &input) const
     {
         QMainWindow *window = harness.app().window();

@@ -131,9 +131,13 @@ QString AppTest::leftBehind(const QString &folder)
 AppTest::Media AppTest::describe(const QString &path)
 {
     const auto probe = FileProbe::create(path, ToolLocator(MediaFactory::toolsFolder()));
-    Media media{probe->isValidMediaFile() && probe->hasVideoTrack() && probe->duration() > 0, probe->duration(), 0,
-                probe->hasSubtitleTrack()};
-    for (const JSON &stream : probe->trackDictionaries(QStringLiteral("Audio")))
-        media.audioChannels = static_cast<int>(stream[QStringLiteral("channels")].intValue());
-    return media;
+    QStringList tracks;
+    for (const MediaTrack &track : probe->mediaTracks()) {
+        if (track.kind != MediaTrack::Kind::Data) {
+            const bool audio = track.kind == MediaTrack::Kind::Audio;
+            tracks << (audio ? QStringLiteral("a%1:").arg(track.channels) : QStringLiteral("s:")) + track.language;
+        }
+    }
+    return {probe->isValidMediaFile() && probe->hasVideoTrack() && probe->duration() > 0, probe->duration(),
+            tracks.join(QLatin1Char(' '))};
 }

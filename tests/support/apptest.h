@@ -106,8 +106,7 @@ struct Media
 {
     bool isVideo = false; // a video track and a length
     double duration = 0;
-    int audioChannels = 0;
-    bool hasSubtitles = false;
+    QString tracks; // "a<channels>:<language>" for audio, "s:<language>" for subtitles, in order; no data
 };
 Media describe(const QString &path);
 } // namespace AppTest

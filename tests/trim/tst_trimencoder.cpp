@@ -12,6 +12,7 @@
 #include "mediafactory.h"
 #include "posterextraction.h"
 #include "testfiles.h"
+#include "trackmap.h"
 #include "trimcommand.h"
 
 using namespace Qt::StringLiterals;
@@ -24,7 +25,30 @@ TrimParameters cut(bool encode, bool audio, bool manyChannels, double duration =
 {
     return {.duration = duration, .minValue = 0.25, .maxValue = 0.75, .selectionStart = 0.25, .selectionEnd = 0.75,
             .forceEncode = encode, .hasAudioTrack = audio, .hasAudioTrackWhichHasMoreThanTwoChannels = manyChannels,
-            .inputPath = u"/my videos/holiday \"best\" cut.mp4"_s, .outputPath = u"/my videos/.Trimmed copy.mp4"_s};
+            .inputPath = u"/my videos/holiday \"best\" cut.mp4"_s, .outputPath = u"/my videos/.Trimmed copy.mp4"_s,
+            .videoStream = -1, .keptTracks = {}, .outputSuffix = u"mp4"_s};
+}
+
+MediaTrack track(int index, MediaTrack::Kind kind, const QString &codec, int channels = 0, const QString &title = {})
+{
+    MediaTrack track;
+    track.index = index;
+    track.kind = kind;
+    track.codec = codec;
+    track.channels = channels;
+    track.title = title;
+    return track;
+}
+
+// The same with the video at index 0 and these tracks kept: a surround track, a titled mono one, subtitles.
+TrimParameters mapped(bool encode)
+{
+    TrimParameters parameters = cut(encode, true, true);
+    parameters.videoStream = 0;
+    parameters.keptTracks = {track(1, MediaTrack::Kind::Audio, u"aac"_s, 6),
+                             track(3, MediaTrack::Kind::Audio, u"aac"_s, 1, u"Director"_s),
+                             track(4, MediaTrack::Kind::Subtitle, u"subrip"_s)};
+    return parameters;
 }
 
 // What a test does to a run once it has reported progress.
@@ -153,6 +177,14 @@ private slots:
         QTest::newRow("six channels copied") << cut(false, true, true) << u"-c copy"_s;
         QTest::newRow("six channels re-encoded") << cut(true, true, true) << reencode + u" -ac 2"_s;
         QTest::newRow("stereo re-encoded") << cut(true, true, false) << reencode;
+        // Every kept track mapped, in order; text subtitles become MP4's own.
+        QTest::newRow("tracks copied") << mapped(false)
+                                       << u"-map 0:0 -map 0:1 -map 0:3 -map 0:4 -c copy -c:s:0 mov_text"_s;
+        // Each audio track down-mixed by itself and given its own language and title back; no subtitles.
+        QTest::newRow("tracks re-encoded")
+            << mapped(true)
+            << u"-map 0:0 -map 0:1 -map 0:3 %1 -map_metadata:s:a:0 0:s:1 -ac:a:0 2 -map_metadata:s:a:1 0:s:3 "
+               "-metadata:s:a:1 handler_name=Director"_s.arg(reencode);
     }
 
     void arguments()
@@ -171,11 +203,19 @@ private slots:
                  u"[\"-ss\", \"a \\\"b\\\"\\\\c\\nd\\te\\rf\\u{1B}g Vidéo 東京\"]"_s);
     }
 
-    void containerSuffixes()
+    void containers()
     {
         const char *const namesAndSuffixes[][2] = {{"matroska,webm", "mkv"}, {"nut", "nut"}, {"", ""}, {"../x", ""}};
         for (const auto &[names, suffix] : namesAndSuffixes)
             QCOMPARE(containerSuffix(QLatin1String(names)), QLatin1String(suffix));
+        // Subtitles drawn as pictures: Matroska holds them, MP4 does not.
+        const MediaTrack pictures = track(2, MediaTrack::Kind::Subtitle, u"hdmv_pgs_subtitle"_s);
+        QCOMPARE(TrackMap::unavailableReason(pictures, u"mp4"_s, TrackMap::Mode::Copy),
+                 u"MP4 files cannot hold subtitles drawn as pictures (hdmv_pgs_subtitle)."_s);
+        QCOMPARE(TrackMap::unavailableReason(pictures, u"mkv"_s, TrackMap::Mode::Copy), QString());
+        // A camera's timecode or GPS: never kept, never a failure.
+        const MediaTrack data = track(3, MediaTrack::Kind::Data, u"tmcd"_s);
+        QCOMPARE(TrackMap(QList{data}, u"mov"_s, TrackMap::Mode::Copy).mapArguments(), QStringList());
     }
 
     void exactCutPlan_data()
@@ -418,7 +458,7 @@ private slots:
         QDir::setCurrent(folderOwner.path());
         const ExactCutRun::Source source{QFileInfo(clip).fileName(), probe->formatName(),
                                          *probe->trackDictionaries(u"Video"_s).value(0).dictionaryObject(),
-                                         probe->startTime()};
+                                         probe->startTime(), probe->mediaTracks()};
         QVERIFY(ExactCutRun::supports(source));
         const DiagnosticLog::Capture log;
         auto cut = std::make_unique<ExactCutRun>(tools, work.path());

@@ -1,0 +1,73 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "mediatrack.h"
+
+#include <QStringList>
+
+#include "json.h"
+
+namespace {
+
+std::optional<MediaTrack::Kind> kindOf(const QString &codecType)
+{
+    if (codecType == QLatin1String("audio"))
+        return MediaTrack::Kind::Audio;
+    if (codecType == QLatin1String("subtitle"))
+        return MediaTrack::Kind::Subtitle;
+    if (codecType == QLatin1String("data"))
+        return MediaTrack::Kind::Data;
+    return std::nullopt;
+}
+
+QString channelsText(const MediaTrack &track)
+{
+    if (!track.channelLayout.isEmpty())
+        return track.channelLayout;
+    return track.channels > 0 ? QObject::tr("%n channel(s)", nullptr, track.channels) : QString();
+}
+
+} // namespace
+
+bool MediaTrack::isPictureSubtitle() const
+{
+    static const QStringList pictures{QStringLiteral("hdmv_pgs_subtitle"), QStringLiteral("dvd_subtitle"),
+                                      QStringLiteral("dvb_subtitle"), QStringLiteral("xsub")};
+    return kind == Kind::Subtitle && pictures.contains(codec);
+}
+
+QString MediaTrack::description() const
+{
+    QStringList parts{language.isEmpty() ? QObject::tr("Unknown language") : language};
+    if (!title.isEmpty())
+        parts << title;
+    parts << codec;
+    if (kind == Kind::Audio)
+        parts << channelsText(*this);
+    parts.removeAll(QString());
+    return parts.join(QStringLiteral(" · "));
+}
+
+QList<MediaTrack> MediaTrack::fromStreams(const QList<JSON> &streams)
+{
+    QList<MediaTrack> tracks;
+    for (const JSON &stream : streams) {
+        const std::optional<Kind> kind = kindOf(stream[QStringLiteral("codec_type")].stringValue());
+        if (!kind)
+            continue;
+        const JSON tags = stream[QStringLiteral("tags")];
+        MediaTrack track;
+        track.index = static_cast<int>(stream[QStringLiteral("index")].intValue());
+        track.kind = *kind;
+        track.codec = stream[QStringLiteral("codec_name")].stringValue();
+        // A data track's format is often known by its tag alone ("tmcd", "gpmd").
+        if (track.codec.isEmpty() || track.codec == QLatin1String("unknown"))
+            track.codec = stream[QStringLiteral("codec_tag_string")].stringValue();
+        track.language = tags[QStringLiteral("language")].stringValue();
+        if (track.language == QLatin1String("und"))
+            track.language.clear();
+        track.title = tags[QStringLiteral("title")].stringValue();
+        track.channelLayout = stream[QStringLiteral("channel_layout")].stringValue();
+        track.channels = static_cast<int>(stream[QStringLiteral("channels")].intValue());
+        tracks.append(track);
+    }
+    return tracks;
+}
