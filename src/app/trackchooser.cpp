@@ -89,7 +89,8 @@ void TrackChooser::showTracks()
         const QString reason = TrackMap::unavailableReason(track, m_suffix, m_mode);
         item->setFlags(reason.isEmpty() ? Qt::ItemIsUserCheckable | Qt::ItemIsEnabled : Qt::ItemIsUserCheckable);
         item->setCheckState(m_wanted.value(i) && reason.isEmpty() ? Qt::Checked : Qt::Unchecked);
-        item->setToolTip(reason);
+        // The whole description where the column is too narrow for it, or why the track cannot be kept.
+        item->setToolTip(reason.isEmpty() ? item->text() : reason);
         item->setData(Qt::AccessibleDescriptionRole, reason);
     }
 }

@@ -294,7 +294,7 @@ private slots:
             for (int i = 0; i < list->count(); ++i)
                 text += list->item(i)->flags().testFlag(Qt::ItemIsEnabled) ? (list->item(i)->checkState() ? u'x' : u'o')
                                                                             : u'-';
-            return text + list->item(2)->toolTip();
+            return text + list->item(2)->data(Qt::AccessibleDescriptionRole).toString();
         };
         QCOMPARE(states(), u"xxx"_s);
         list->item(2)->setCheckState(Qt::Unchecked);
