@@ -22,6 +22,11 @@ deb=$scratch/kestrel_${version}_$(dpkg --print-architecture).deb
 root=$scratch/root
 dpkg-deb -x "$deb" "$root"
 
+# What it runs or loads without linking it.
+for needed in ffmpeg qt6-qpa-plugins libqt6svg6; do
+    dpkg-deb -f "$deb" Depends | grep -qw "$needed" || fail "the package does not depend on $needed"
+done
+
 [ -x "$root/usr/bin/kestrel" ] || fail "no executable usr/bin/kestrel"
 
 # A relative link is read from where it will be installed.
