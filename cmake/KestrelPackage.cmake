@@ -73,9 +73,10 @@ ffprobe and ffmpeg, and plays through libmpv.")
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The two tools are run, not linked, and Qt loads its window system and SVG
-# icon plugins at run time: dpkg-shlibdeps sees none of them.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "ffmpeg, qt6-qpa-plugins, libqt6svg6")
+# The two tools are run, not linked; libmpv is loaded at the first Play, and
+# Qt loads its window system and SVG icon plugins at run time:
+# dpkg-shlibdeps sees none of them.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "ffmpeg, libmpv2, qt6-qpa-plugins, libqt6svg6")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

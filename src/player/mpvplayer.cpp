@@ -7,14 +7,18 @@
 #include <QByteArray>
 #include <QMetaObject>
 
-#include <mpv/client.h>
-#include <mpv/render.h>
 #include <mpv/render_gl.h>
 
 #include "decimaltext.h"
 #include "diagnosticlog.h"
+#include "mpvlibrary.h"
 
 namespace {
+
+const MpvLibrary &mpv()
+{
+    return MpvLibrary::instance();
+}
 
 enum Observed : quint64 { TimePosition = 1, Pause };
 
@@ -42,23 +46,25 @@ MpvPlayer::MpvPlayer(const QString &audioOutput, QObject *parent)
 {
     // mpv reads numbers with the C library, which must not expect commas.
     std::setlocale(LC_NUMERIC, "C");
-    m_handle = mpv_create();
+    if (!mpv().isLoaded())
+        return;
+    m_handle = mpv().create();
     if (!m_handle)
         return;
     for (const auto &[name, value] : options)
-        mpv_set_option_string(m_handle, name, value);
+        mpv().set_option_string(m_handle, name, value);
     if (!audioOutput.isEmpty())
-        mpv_set_option_string(m_handle, "ao", audioOutput.toUtf8().constData());
-    if (mpv_initialize(m_handle) < 0) {
-        mpv_terminate_destroy(std::exchange(m_handle, nullptr));
+        mpv().set_option_string(m_handle, "ao", audioOutput.toUtf8().constData());
+    if (mpv().initialize(m_handle) < 0) {
+        mpv().terminate_destroy(std::exchange(m_handle, nullptr));
         return;
     }
     // Warnings only for the one that says the video plays without sound.
-    mpv_request_log_messages(m_handle, "warn");
-    mpv_observe_property(m_handle, TimePosition, "time-pos", MPV_FORMAT_DOUBLE);
-    mpv_observe_property(m_handle, Pause, "pause", MPV_FORMAT_FLAG);
+    mpv().request_log_messages(m_handle, "warn");
+    mpv().observe_property(m_handle, TimePosition, "time-pos", MPV_FORMAT_DOUBLE);
+    mpv().observe_property(m_handle, Pause, "pause", MPV_FORMAT_FLAG);
     // Called on one of mpv's threads: only hand the work to ours.
-    mpv_set_wakeup_callback(
+    mpv().set_wakeup_callback(
         m_handle,
         [](void *player) {
             QMetaObject::invokeMethod(static_cast<MpvPlayer *>(player), &MpvPlayer::drainEvents,
@@ -71,8 +77,8 @@ MpvPlayer::~MpvPlayer()
 {
     releaseRenderer();
     if (m_handle) {
-        mpv_set_wakeup_callback(m_handle, nullptr, nullptr);
-        mpv_terminate_destroy(m_handle);
+        mpv().set_wakeup_callback(m_handle, nullptr, nullptr);
+        mpv().terminate_destroy(m_handle);
     }
 }
 
@@ -82,7 +88,7 @@ void MpvPlayer::command(std::initializer_list<const char *> arguments)
         return;
     QList<const char *> list(arguments);
     list.append(nullptr);
-    mpv_command_async(m_handle, 0, list.data());
+    mpv().command_async(m_handle, 0, list.data());
 }
 
 void MpvPlayer::setFlag(const char *name, bool value)
@@ -90,7 +96,7 @@ void MpvPlayer::setFlag(const char *name, bool value)
     if (!m_handle)
         return;
     int flag = value ? 1 : 0;
-    mpv_set_property_async(m_handle, 0, name, MPV_FORMAT_FLAG, &flag);
+    mpv().set_property_async(m_handle, 0, name, MPV_FORMAT_FLAG, &flag);
 }
 
 void MpvPlayer::load(const QString &path, double seconds)
@@ -99,7 +105,7 @@ void MpvPlayer::load(const QString &path, double seconds)
     m_loaded = false;
     m_pendingSeek = seconds;
     if (m_handle)
-        mpv_set_property_string(m_handle, "end", "none");
+        mpv().set_property_string(m_handle, "end", "none");
     const QByteArray file = path.toUtf8();
     command({"loadfile", file.constData(), "replace"});
 }
@@ -109,7 +115,7 @@ void MpvPlayer::play()
     // A plain Play runs on past the end of a range played before.
     if (m_playingRange && m_handle) {
         m_playingRange = false;
-        mpv_set_property_string(m_handle, "end", "none");
+        mpv().set_property_string(m_handle, "end", "none");
     }
     setFlag("pause", false);
 }
@@ -136,7 +142,7 @@ void MpvPlayer::playRange(double from, double to)
     if (!m_handle)
         return;
     m_playingRange = true;
-    mpv_set_property_string(m_handle, "end", decimalText(to).toUtf8().constData());
+    mpv().set_property_string(m_handle, "end", decimalText(to).toUtf8().constData());
     seekExact(from);
     setFlag("pause", false);
 }
@@ -146,7 +152,7 @@ qint64 MpvPlayer::droppedFrames() const
     qint64 total = 0;
     for (const char *name : {"frame-drop-count", "decoder-frame-drop-count"}) {
         int64_t count = 0;
-        if (m_handle && mpv_get_property(m_handle, name, MPV_FORMAT_INT64, &count) >= 0)
+        if (m_handle && mpv().get_property(m_handle, name, MPV_FORMAT_INT64, &count) >= 0)
             total += count;
     }
     return total;
@@ -155,7 +161,7 @@ qint64 MpvPlayer::droppedFrames() const
 void MpvPlayer::drainEvents()
 {
     while (m_handle) {
-        const mpv_event *event = mpv_wait_event(m_handle, 0);
+        const mpv_event *event = mpv().wait_event(m_handle, 0);
         switch (event->event_id) {
         case MPV_EVENT_NONE:
             return;
@@ -183,7 +189,7 @@ void MpvPlayer::drainEvents()
         case MPV_EVENT_END_FILE: {
             const auto *end = static_cast<const mpv_event_end_file *>(event->data);
             if (end->reason == MPV_END_FILE_REASON_ERROR)
-                emit failed(QString::fromUtf8(mpv_error_string(end->error)));
+                emit failed(QString::fromUtf8(mpv().error_string(end->error)));
             break;
         }
         case MPV_EVENT_LOG_MESSAGE: {
@@ -212,7 +218,7 @@ bool MpvPlayer::initializeSoftware()
         return false;
     char api[] = MPV_RENDER_API_TYPE_SW;
     mpv_render_param parameters[] = {{MPV_RENDER_PARAM_API_TYPE, api}, {MPV_RENDER_PARAM_INVALID, nullptr}};
-    if (mpv_render_context_create(&m_renderer, m_handle, parameters) < 0) {
+    if (mpv().render_context_create(&m_renderer, m_handle, parameters) < 0) {
         m_renderer = nullptr;
         return false;
     }
@@ -223,7 +229,7 @@ bool MpvPlayer::initializeSoftware()
 // Called on one of mpv's threads, like the wakeup.
 void MpvPlayer::announceFrames()
 {
-    mpv_render_context_set_update_callback(
+    mpv().render_context_set_update_callback(
         m_renderer,
         [](void *player) {
             QMetaObject::invokeMethod(static_cast<MpvPlayer *>(player), &MpvPlayer::frameReady, Qt::QueuedConnection);
@@ -235,7 +241,7 @@ bool MpvPlayer::renderInto(QImage &image)
 {
     if (image.isNull() || !initializeSoftware())
         return false;
-    mpv_render_context_update(m_renderer);
+    mpv().render_context_update(m_renderer);
     int size[2] = {image.width(), image.height()};
     char format[] = "rgb0";
     size_t stride = static_cast<size_t>(image.bytesPerLine());
@@ -244,7 +250,7 @@ bool MpvPlayer::renderInto(QImage &image)
                                      {MPV_RENDER_PARAM_SW_STRIDE, &stride},
                                      {MPV_RENDER_PARAM_SW_POINTER, image.bits()},
                                      {MPV_RENDER_PARAM_INVALID, nullptr}};
-    return mpv_render_context_render(m_renderer, parameters) >= 0;
+    return mpv().render_context_render(m_renderer, parameters) >= 0;
 }
 
 bool MpvPlayer::initializeOpenGl(const ProcAddress &procAddress)
@@ -262,7 +268,7 @@ bool MpvPlayer::initializeOpenGl(const ProcAddress &procAddress)
     mpv_render_param parameters[] = {{MPV_RENDER_PARAM_API_TYPE, api},
                                      {MPV_RENDER_PARAM_OPENGL_INIT_PARAMS, &init},
                                      {MPV_RENDER_PARAM_INVALID, nullptr}};
-    if (mpv_render_context_create(&m_renderer, m_handle, parameters) < 0) {
+    if (mpv().render_context_create(&m_renderer, m_handle, parameters) < 0) {
         m_renderer = nullptr;
         return false;
     }
@@ -274,17 +280,17 @@ void MpvPlayer::renderOpenGl(int fbo, QSize size)
 {
     if (!m_renderer)
         return;
-    mpv_render_context_update(m_renderer);
+    mpv().render_context_update(m_renderer);
     mpv_opengl_fbo target{fbo, size.width(), size.height(), 0};
     int flipY = 1;
     mpv_render_param parameters[] = {{MPV_RENDER_PARAM_OPENGL_FBO, &target},
                                      {MPV_RENDER_PARAM_FLIP_Y, &flipY},
                                      {MPV_RENDER_PARAM_INVALID, nullptr}};
-    mpv_render_context_render(m_renderer, parameters);
+    mpv().render_context_render(m_renderer, parameters);
 }
 
 void MpvPlayer::releaseRenderer()
 {
     if (m_renderer)
-        mpv_render_context_free(std::exchange(m_renderer, nullptr));
+        mpv().render_context_free(std::exchange(m_renderer, nullptr));
 }

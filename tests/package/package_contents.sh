@@ -23,7 +23,7 @@ root=$scratch/root
 dpkg-deb -x "$deb" "$root"
 
 # What it runs or loads without linking it.
-for needed in ffmpeg qt6-qpa-plugins libqt6svg6; do
+for needed in ffmpeg libmpv2 qt6-qpa-plugins libqt6svg6; do
     dpkg-deb -f "$deb" Depends | grep -qw "$needed" || fail "the package does not depend on $needed"
 done
 
