@@ -372,8 +372,10 @@ void AppDelegate::videoOpened(std::shared_ptr<const FileProbe> probe, bool accep
 {
     posterView->setBusyText(QString());
     m_globalFP = std::move(probe);
-    if (!accepted)
+    if (!accepted) {
+        showNoVideo();
         return;
+    }
     const QString path = m_globalFP->fileFullPath().value_or(QString());
     m_selection->setInput(m_globalFP->duration(), m_globalFP->videoFrameRate());
     enableEditingControls();
@@ -394,6 +396,22 @@ void AppDelegate::videoOpened(std::shared_ptr<const FileProbe> probe, bool accep
     m_keyframes->start(path);
     m_playback->setVideo(path, &m_keyframes->scan().packets(), m_globalFP->startTime());
     m_playback->followKnob(posterSeconds());
+}
+
+// A refused file leaves nothing on screen of the one it replaced: the window is as at launch.
+void AppDelegate::showNoVideo()
+{
+    presetDurationPOPUP->clear();
+    m_showsKnobFrames = false;
+    m_selection->setInput(0.0, std::nullopt);
+    m_selection->selectCentred();
+    m_showsKnobFrames = true;
+    inputDurationTF->setText(tr("Input Duration: "));
+    startTimeTF->showTime(tr("Start Time: "), QString());
+    endTimeTF->showTime(tr("End Time: "), QString());
+    outputDurationTF->showTime(tr("Output Duration: "), QString());
+    inputDurationTF->setAccessibleName(tr("Input duration"));
+    myRangeSlider->setAccessibleDescription(QString());
 }
 
 void AppDelegate::fillPresetDurationPopup()

@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QStackedWidget>
 #include <QTest>
 #include <QToolButton>
@@ -123,6 +124,9 @@ private slots:
         QVERIFY(!factory.videoClip(u"five.mp4"_s, 12, 0).isEmpty());
         QVERIFY(QFile::copy(clip("ten.mp4"), clip("disc.Vob")));
         QVERIFY(!factory.writeFile(u"notes.txt"_s, "just some words\n").isEmpty());
+        QByteArray noise(4096, '\0');
+        QRandomGenerator(26).fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
+        QVERIFY(!factory.writeFile(u"noise.mp4"_s, noise).isEmpty());
         QVERIFY(!factory.generate(u"tone.m4a"_s, u"-f lavfi -i sine=duration=1 -c:a aac"_s.split(u' ')).isEmpty());
         QVERIFY(QDir(m_media.path()).mkdir(u"folder.mp4"_s));
         const QStringList still = u"-f lavfi -i color=size=80x60 -frames:v 1 -c:v png -f image2"_s.split(u' ');
@@ -507,6 +511,7 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::newRow("valid clip named .Vob") << "disc.Vob" << AppTexts::vob;
         QTest::newRow("text file") << "notes.txt" << AppTexts::unsupported;
+        QTest::newRow("random bytes") << "noise.mp4" << AppTexts::unsupported;
         QTest::newRow("audio only") << "tone.m4a" << AppTexts::unsupported;
         QTest::newRow("folder") << "folder.mp4" << AppTexts::unsupported;
         QTest::newRow("still image named .mp4") << "still.mp4" << AppTexts::unsupported;
@@ -519,8 +524,10 @@ private slots:
         const QStringList listing = TestFiles::listing(m_media.path());
         const QByteArray bytes = TestFiles::contents(path);
         AppHarness harness;
-        // A file refused after a video puts the window back to no video.
-        QVERIFY(harness.open(clip("ten.mp4")));
+        // A file refused after a video puts the window back as at launch.
+        QVERIFY(harness.open(clip("long.mp4")));
+        auto *slider = harness.find<RangeSlider>(u"myRangeSlider"_s);
+        QTRY_VERIFY(!slider->tickValues().isEmpty() && slider->markedValue());
         harness.find<QCheckBox>(u"forceEncodeCBX"_s)->setChecked(true);
 
         QVERIFY(!harness.open(path));
@@ -533,6 +540,13 @@ private slots:
         QCOMPARE(editingEnabled(harness), std::optional<bool>(false));
         QCOMPARE(harness.app().window()->windowFilePath(), QString());
         QCOMPARE(harness.app().globalFP()->fileFullPath(), std::optional<QString>(path));
+        QStringList fields;
+        for (const QString &name : {u"inputDurationTF"_s, u"startTimeTF"_s, u"endTimeTF"_s, u"outputDurationTF"_s})
+            fields << harness.text(name);
+        QCOMPARE(fields.join(u'|'), u"Input Duration: |Start Time: |End Time: |Output Duration: "_s);
+        QVERIFY(slider->start() == 0 && slider->end() == 1 && slider->tickValues().isEmpty() && !slider->markedValue());
+        QVERIFY(harness.find<QLabel>(u"copyStartLabel"_s)->isHidden());
+        QCOMPARE(harness.find<QComboBox>(u"presetDurationPOPUP"_s)->count(), 0);
         // Save stays in the menu, but offers nothing for a refused file.
         harness.find<QAction>(u"saveMenuBTN"_s)->trigger();
         QVERIFY(!harness.app().window()->findChild<QFileDialog *>());
