@@ -21,7 +21,7 @@
 #include "filerevealer.h"
 #include "json.h"
 #include "progresssheet.h"
-#include "samefile.h"
+#include "outputconfirmation.h"
 #include "selection.h"
 #include "temporarydirectory.h"
 #include "timetext.h"
@@ -47,6 +47,7 @@ TrimFlow::TrimFlow(const ToolLocator &tools, const TemporaryDirectory &workFolde
     , m_selection(selection)
     , m_alerts(alerts)
     , m_controls(controls)
+    , m_outputCheck(new OutputConfirmation(alerts, this))
 {
     connect(m_controls.sheet, &ProgressSheet::cancelRequested, this, &TrimFlow::cancel);
     connect(m_controls.forceEncode, &QCheckBox::toggled, this, [this] {
@@ -149,9 +150,12 @@ void TrimFlow::showSavePanel()
         panel->setDefaultSuffix(type);
     }
     panel->selectFile(type.isEmpty() ? tr("Trimmed") : tr("Trimmed") + QLatin1Char('.') + type);
-    connect(panel, &QFileDialog::fileSelected, this, [this, type](const QString &path) {
-        if (!path.isEmpty())
-            savePanelFinished(withAllowedSuffix(path, type));
+    panel->setOption(QFileDialog::DontConfirmOverwrite);
+    connect(panel, &QFileDialog::fileSelected, this, [this, type, inputPath](const QString &path) {
+        if (path.isEmpty())
+            return;
+        const QString output = withAllowedSuffix(path, type);
+        m_outputCheck->confirm(inputPath, output, [this, output] { savePanelFinished(output); });
     });
     panel->open();
 }
@@ -160,11 +164,8 @@ void TrimFlow::savePanelFinished(const QString &outputPath)
 {
     if (!m_input || !m_input->fileFullPath() || isTrimming())
         return;
-    if (isSameFile(*m_input->fileFullPath(), outputPath)) {
-        m_alerts->show(QMessageBox::Information, tr("Input file name is same as the output file name!"),
-                       tr("Please specify a different file to save."));
+    if (!m_outputCheck->accepts(*m_input->fileFullPath(), outputPath))
         return;
-    }
     if (!m_selection.isTrimmable())
         return;
     m_lastSaveFolder = QFileInfo(outputPath).absolutePath();

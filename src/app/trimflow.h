@@ -15,6 +15,7 @@
 
 class AlertSheets;
 class FileProbe;
+class OutputConfirmation;
 class ProgressSheet;
 class QCheckBox;
 class QWidget;
@@ -22,7 +23,8 @@ class Selection;
 class TemporaryDirectory;
 
 // A trim from the Trim button to the result alert: the save dialog, the
-// refusals (an empty selection, the input itself as the output), the choice
+// refusals (an empty selection, the input itself as the output, a folder
+// where no file can be made), the choice
 // of a stream copy, a re-encode to MP4 or an exact cut, the run behind the
 // progress sheet, and the alert that tells how it ended. One trim runs at a
 // time, on the video last accepted.
@@ -89,6 +91,7 @@ private:
     const Selection &m_selection;
     AlertSheets *const m_alerts;
     const Controls m_controls;
+    OutputConfirmation *const m_outputCheck;
 
     std::shared_ptr<const FileProbe> m_input;
     QPointer<TrimRun> m_run;

@@ -326,7 +326,8 @@ void ExactCutRun::complete(TrimRun::Outcome outcome, const QString &details)
         lane.steps.clear();
     m_join.reset();
     m_parts.reset();
-    emit finished(outcome, outcome == Outcome::Cancelled ? QString() : details);
+    // The output as the person chose it, not the hidden name the join writes.
+    emit finished(outcome, outcome == Outcome::Cancelled ? QString() : QString(details).replace(m_partialPath, m_outputPath));
 }
 
 void ExactCutRun::stopTool()

@@ -244,11 +244,11 @@ private slots:
 
     void errorTail()
     {
-        // The last lines, trimmed and without blank ones, the unfinished one too.
+        // The last lines, trimmed and without blank ones or status lines, the unfinished one too.
         EncoderProgress progress(10.0);
-        progress.feed("Duration: 00:00:10.00\r\nframe=2 time=00:00:02.00\r \n[mp4 @ 0x1] Could not write hea");
+        progress.feed("in.mp4: damaged\r\nframe=2 time=00:00:02.00 speed=1x\r \n[mp4 @ 0x1] Could not write hea");
         progress.feed("der\nlast words ");
-        QCOMPARE(progress.errorTail(3), u"frame=2 time=00:00:02.00\n[mp4 @ 0x1] Could not write header\nlast words"_s);
+        QCOMPARE(progress.errorTail(3), u"in.mp4: damaged\n[mp4 @ 0x1] Could not write header\nlast words"_s);
     }
 
     void partialPath_data()
@@ -281,7 +281,7 @@ private slots:
         QTest::newRow("real encoder trims") << RunCase{"", Act::None, O::Succeeded};
         QTest::newRow("rename fails") << RunCase{"", Act::None, O::Failed, "gone/Trimmed.mp4", "gone/Trimmed.mp4"};
         QTest::newRow("non-zero exit") << RunCase{"encoder-failing", Act::None, O::Failed, "error\nConversion failed!"};
-        QTest::newRow("crash") << RunCase{"encoder-polite", Act::Kill, O::Failed, "time="};
+        QTest::newRow("crash") << RunCase{"encoder-polite", Act::Kill, O::Failed, "The encoder crashed."};
         QTest::newRow("not a program") << RunCase{"encoder-unlaunchable", Act::None, O::Failed, "not be started"};
         // Asked to stop, the polite encoder ends with status 0: the cancel still wins.
         QTest::newRow("polite encoder cancelled") << RunCase{"encoder-polite", Act::Cancel, O::Cancelled};
