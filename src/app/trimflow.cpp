@@ -285,13 +285,24 @@ bool TrimFlow::confirmQuit()
 {
     if (!isTrimming())
         return true;
+    if (m_quitQuestion)
+        return false;
     QMessageBox *question = m_alerts->make(QMessageBox::Question, tr("A video is being trimmed."),
                                            tr("Quitting stops the trim and deletes the unfinished file."));
     QPushButton *quit = question->addButton(tr("Stop and Quit"), QMessageBox::DestructiveRole);
-    question->addButton(tr("Keep Trimming"), QMessageBox::RejectRole);
+    // Enter and Escape keep the work; only a deliberate choice throws it away.
+    QPushButton *keep = question->addButton(tr("Keep Trimming"), QMessageBox::RejectRole);
+    question->setDefaultButton(keep);
+    question->setEscapeButton(keep);
+    m_quitQuestion = question;
+    // The question takes the sheet's place, so that no Cancel button shows beside its own two.
+    m_controls.sheet->hide();
     connect(question, &QMessageBox::buttonClicked, this, [this, quit](QAbstractButton *button) {
-        if (button != quit)
+        if (button != quit) {
+            if (isTrimming())
+                m_controls.sheet->show();
             return;
+        }
         m_quitWhenTrimEnds = true;
         if (isTrimming())
             cancel();

@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 
+#include <QMessageBox>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -95,6 +96,7 @@ private:
 
     std::shared_ptr<const FileProbe> m_input;
     QPointer<TrimRun> m_run;
+    QPointer<QMessageBox> m_quitQuestion;
     std::optional<bool> m_isProcessCancelledByUser;
     QString m_lastSaveFolder;
     bool m_quitWhenTrimEnds = false;

@@ -313,10 +313,15 @@ private:
             QVERIFY(window->isVisible() && harness.app().isTrimming());
             QMessageBox *question = harness.lastAlert();
             QVERIFY(question && question->icon() == QMessageBox::Question && question->buttons().size() == 2);
+            // Enter and Escape keep the work; the question stands in the sheet's place.
+            QAbstractButton *keep = buttonTitled(question, AppTexts::keepTrimming);
+            QVERIFY(keep && question->defaultButton() == keep && question->escapeButton() == keep);
+            QVERIFY(!sheet->isVisible());
             const bool stop = row.action == Action::QuitAndStop;
-            QAbstractButton *answer = buttonTitled(question, stop ? AppTexts::stopAndQuit : AppTexts::keepTrimming);
+            QAbstractButton *answer = stop ? buttonTitled(question, AppTexts::stopAndQuit) : keep;
             QVERIFY(answer);
             answer->click();
+            QCOMPARE(sheet->isVisible(), !stop && harness.app().isTrimming());
             QVERIFY(harness.waitForEnd());
             QTRY_COMPARE(window->isVisible(), !stop);
         }
