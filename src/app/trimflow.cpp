@@ -218,10 +218,8 @@ void TrimFlow::followTrim(TrimRun *run, const QString &outputPath)
 {
     m_isProcessCancelledByUser = false;
     m_run = run;
-    QProgressBar *const bar = m_controls.sheet->bar();
-    connect(run, &TrimRun::progressChanged, bar, [bar](double percent) {
-        bar->setValue(static_cast<int>(std::lround(std::clamp(percent, 0.0, 100.0))));
-    });
+    connect(run, &TrimRun::progressChanged, m_controls.sheet, &ProgressSheet::setProgress);
+    connect(run, &TrimRun::stepChanged, m_controls.sheet, &ProgressSheet::setStep);
     connect(run, &TrimRun::finished, this, [this, run, outputPath](TrimRun::Outcome outcome, const QString &details) {
         run->deleteLater();
         trimEnded(outcome, details, outputPath);
@@ -232,7 +230,7 @@ void TrimFlow::followTrim(TrimRun *run, const QString &outputPath)
 void TrimFlow::showProgressSheet()
 {
     ProgressSheet *const sheet = m_controls.sheet;
-    sheet->bar()->setValue(0);
+    sheet->begin();
     sheet->title()->setText(tr("Trimming Video..."));
     sheet->cancelButton()->show();
     emit sheetShown(true);

@@ -19,6 +19,7 @@
 
 #include "apptest.h"
 #include "fileprobe.h"
+#include "progresssheet.h"
 #include "timetext.h"
 
 using namespace Qt::StringLiterals;
@@ -277,6 +278,10 @@ private slots:
             QTRY_COMPARE(AppTest::leftBehind(folder.path()), QString());
         }
         QVERIFY2(cancelled > 0, "no round cancelled a running encoder");
+        // The time left, by the pace so far, once it can be told.
+        QCOMPARE(ProgressSheet::timeLeftText(4.0, 10.0), QString());
+        QCOMPARE(ProgressSheet::timeLeftText(25.0, 10.0), u"About 30 seconds left"_s);
+        QCOMPARE(ProgressSheet::timeLeftText(10.0, 60.0), u"About 9 minutes left"_s);
         // The save dialog starts where the last trim went, not beside the input.
         harness.find<QAction>(u"trimVideoBTN"_s)->trigger();
         QCOMPARE(harness.app().window()->findChild<QFileDialog *>()->directory().path(), folder.path());

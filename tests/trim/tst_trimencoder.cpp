@@ -423,6 +423,7 @@ private slots:
         const DiagnosticLog::Capture log;
         auto cut = std::make_unique<ExactCutRun>(tools, work.path());
         QSignalSpy progress(cut.get(), &ExactCutRun::progressChanged), finished(cut.get(), &ExactCutRun::finished);
+        QSignalSpy steps(cut.get(), &ExactCutRun::stepChanged);
         cut->start(source, row.start, row.end, output);
         if (row.cancel) {
             QVERIFY(progress.wait(60000));
@@ -442,6 +443,21 @@ private slots:
 
         const ExactCutPlan &plan = cut->plan();
         QCOMPARE(progress.last().at(0).toDouble(), 100.0);
+        // The bar never goes back, and the sheet names every step while it runs.
+        for (qsizetype i = 1; i < progress.size(); ++i)
+            QVERIFY(progress.at(i).at(0).toDouble() >= progress.at(i - 1).at(0).toDouble());
+        QStringList named;
+        for (const QList<QVariant> &step : steps)
+            named += step.at(0).toString().split(u'\n');
+        const auto section = [](const char *text, const ExactCutPlan::Section &part) {
+            return part.isEmpty() ? QString() : QString::fromLatin1(text).arg(part.frames);
+        };
+        QStringList expected{section("Re-encoding the first %1 frames", plan.head()),
+                             section("Copying %1 frames", plan.middle()),
+                             section("Re-encoding the last %1 frames", plan.tail()), u"Joining the parts"_s};
+        expected.removeAll(QString());
+        for (const QString &name : expected)
+            QVERIFY2(named.contains(name), qPrintable(name));
         // For a user to repeat.
         QCOMPARE(log.lines().filter(QRegularExpression(u"^creator \\[\"-"_s)).size(), row.commands);
         QByteArray errors;
