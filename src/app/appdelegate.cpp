@@ -19,6 +19,7 @@
 #include "alertsheets.h"
 #include "decimaltext.h"
 #include "diagnosticlog.h"
+#include "exactcutnote.h"
 #include "fileprobe.h"
 #include "imagedropview.h"
 #include "json.h"
@@ -195,8 +196,12 @@ void AppDelegate::connectActions()
 
     connect(m_alerts, &AlertSheets::shown, this, &AppDelegate::alertShown);
     connect(m_opening, &OpenFlow::opened, this, &AppDelegate::videoOpened);
-    connect(m_trimFlow, &TrimFlow::optionsChanged, this,
-            [this] { m_keyframes->setStreamCopy(m_trimFlow->isCopyingStream()); });
+    connect(m_trimFlow, &TrimFlow::optionsChanged, this, [this] {
+        m_keyframes->setStreamCopy(m_trimFlow->isCopyingStream());
+        const bool exact = m_globalFP && m_ui->exactCutCBX->isChecked();
+        m_ui->exactCutNoteLabel->setText(exact ? ExactCutNote::of(*m_globalFP) : QString());
+        m_ui->exactCutNoteLabel->setVisible(!m_ui->exactCutNoteLabel->text().isEmpty());
+    });
     connect(m_trimFlow, &TrimFlow::sheetShown, this, &AppDelegate::setWindowHeldBySheet);
     // A trim that starts pauses the playback.
     connect(m_trimFlow, &TrimFlow::sheetShown, m_playback, &Playback::pause);

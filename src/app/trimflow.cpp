@@ -17,6 +17,7 @@
 #include "containersuffix.h"
 #include "diagnosticlog.h"
 #include "encoderrun.h"
+#include "exactcutnote.h"
 #include "fileprobe.h"
 #include "filerevealer.h"
 #include "json.h"
@@ -120,6 +121,8 @@ void TrimFlow::offerExactCut()
         box->setToolTip(tr("An exact cut needs H.264 or HEVC video in MP4, MOV, M4V or Matroska."));
     else if (!offered)
         box->setToolTip(tr("A re-encode to MP4 is exact already."));
+    else if (const QString note = ExactCutNote::of(*m_input); !note.isEmpty())
+        box->setToolTip(note);
     else
         box->setToolTip(tr("Only the frames before the first keyframe and after the last are re-encoded; "
                            "the rest is copied untouched."));
@@ -149,12 +152,17 @@ void TrimFlow::showSavePanel()
         panel->setNameFilter(tr("%1 video (*.%2)").arg(type.toUpper(), type));
         panel->setDefaultSuffix(type);
     }
+    // What Apple's players refuse, Matroska holds as it is.
+    const QString matroska = tr("Matroska video (*.mkv)");
+    if (isCuttingExactly() && ExactCutNote::isHevcInQuickTime(*m_input))
+        panel->setNameFilters({panel->nameFilters().value(0), matroska});
     panel->selectFile(type.isEmpty() ? tr("Trimmed") : tr("Trimmed") + QLatin1Char('.') + type);
     panel->setOption(QFileDialog::DontConfirmOverwrite);
-    connect(panel, &QFileDialog::fileSelected, this, [this, type, inputPath](const QString &path) {
+    connect(panel, &QFileDialog::fileSelected, this, [this, panel, type, inputPath, matroska](const QString &path) {
         if (path.isEmpty())
             return;
-        const QString output = withAllowedSuffix(path, type);
+        const bool toMatroska = panel->selectedNameFilter() == matroska;
+        const QString output = withAllowedSuffix(path, toMatroska ? QStringLiteral("mkv") : type);
         m_outputCheck->confirm(inputPath, output, [this, output] { savePanelFinished(output); });
     });
     panel->open();

@@ -503,6 +503,15 @@ private slots:
         QVERIFY(harness.open(clip("sixty.mp4")) && exact->isEnabled() && !exact->isChecked());
         QVERIFY(harness.open(m_media.filePath(u"mpeg4.mp4"_s)) && !exact->isEnabled());
         QVERIFY(exact->toolTip().contains(u"H.264 or HEVC"_s));
+        // HEVC cut into MP4 is tagged hev1, which Apple's players refuse: said before the cut, with Matroska.
+        const QString hevc = u"-f lavfi -i testsrc2=size=128x72:rate=5:duration=3 -c:v libx265 -x265-params "
+                             "log-level=error -tag:v hvc1"_s;
+        QVERIFY(!MediaFactory(m_media.path()).generate(u"phone.mp4"_s, hevc.split(u' ')).isEmpty());
+        QVERIFY(harness.open(m_media.filePath(u"phone.mp4"_s)) && exact->isEnabled());
+        const auto *note = harness.find<QLabel>(u"exactCutNoteLabel"_s);
+        QVERIFY(exact->toolTip().contains(u"hev1"_s) && note->isHidden());
+        exact->setChecked(true);
+        QVERIFY(!note->isHidden() && note->text() == exact->toolTip() && note->text().contains(u"Matroska"_s));
     }
 
     void refusedInputs_data()
