@@ -23,6 +23,7 @@
 #include "fileprobe.h"
 #include "imagedropview.h"
 #include "json.h"
+#include "keyboardshortcuts.h"
 #include "keyframeguide.h"
 #include "openflow.h"
 #include "playback.h"
@@ -171,6 +172,9 @@ void AppDelegate::connectActions()
     connect(m_ui->saveMenuBTN, &QAction::triggered, this, &AppDelegate::saveMenuBTNClicked);
     connect(trimVideoBTN, &QAction::triggered, this, &AppDelegate::trimVideoBTNClicked);
     connect(m_ui->helpBTN, &QAction::triggered, this, &AppDelegate::helpBTNClickedWithSender);
+    QAction *shortcuts = m_ui->helpMenu->addAction(tr("Keyboard Shortcuts"));
+    shortcuts->setObjectName(QStringLiteral("keyboardShortcutsAction"));
+    connect(shortcuts, &QAction::triggered, this, [this] { KeyboardShortcuts::show(m_alerts); });
     connect(m_ui->quitMenuBTN, &QAction::triggered, m_window.get(), &QWidget::close);
     // The sheet blocks the window's own shortcuts while a trim runs; quitting must still ask.
     progressWindow->addAction(m_ui->quitMenuBTN);
@@ -352,6 +356,10 @@ void AppDelegate::showOpenPanel()
     auto *panel = new QFileDialog(m_window.get(), tr("Open Video"));
     panel->setAttribute(Qt::WA_DeleteOnClose);
     panel->setFileMode(QFileDialog::ExistingFile);
+    // The containers the app knows; .vob is refused, so not offered.
+    panel->setNameFilters({tr("Videos (*.mp4 *.m4v *.mov *.mkv *.webm *.avi *.ts *.mts *.m2ts *.mpg *.mpeg *.flv "
+                              "*.asf *.wmv *.3gp)"),
+                           tr("All files (*)")});
     panel->setWindowModality(Qt::WindowModal);
     connect(panel, &QFileDialog::fileSelected, this, [this](const QString &path) {
         if (!path.isEmpty())

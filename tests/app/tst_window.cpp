@@ -146,6 +146,16 @@ private slots:
         for (const QString &name : {u"openToolBarBTN"_s, u"trimVideoBTN"_s, u"helpBTN"_s})
             QVERIFY(!harness.find<QAction>(name)->icon().pixmap(24).isNull());
 
+        // The Open dialog offers the videos first, then everything; the README's keyboard table beside the help.
+        harness.find<QAction>(u"openToolBarBTN"_s)->trigger();
+        auto *open = harness.app().window()->findChild<QFileDialog *>();
+        QVERIFY(open && open->nameFilters().size() == 2 && open->nameFilters().at(0).startsWith(u"Videos ("_s));
+        QVERIFY(open->nameFilters().at(0).contains(u"*.mkv"_s) && open->nameFilters().at(1) == u"All files (*)"_s);
+        open->reject();
+        harness.find<QAction>(u"keyboardShortcutsAction"_s)->trigger();
+        QCOMPARE(harness.lastAlert()->textFormat(), Qt::MarkdownText);
+        QVERIFY(harness.lastAlert()->text().startsWith(u"| keys | action |\n|---|---|\n| Ctrl+O | open a video |"_s));
+        QVERIFY(harness.lastAlert()->text().endsWith(u"| quit (asks first while a trim runs, also from the progress sheet) |\n"_s));
         harness.find<QAction>(u"helpBTN"_s)->trigger();
         QCOMPARE(harness.lastAlert()->text(), u"Questions?"_s);
         QVERIFY(harness.lastAlert()->informativeText().contains(QLatin1Char('@')));
