@@ -19,9 +19,11 @@
 #include "alertsheets.h"
 #include "decimaltext.h"
 #include "diagnosticlog.h"
+#include "exactcutnote.h"
 #include "fileprobe.h"
 #include "imagedropview.h"
 #include "json.h"
+#include "keyboardshortcuts.h"
 #include "keyframeguide.h"
 #include "openflow.h"
 #include "playback.h"
@@ -172,6 +174,9 @@ void AppDelegate::connectActions()
     connect(m_ui->saveMenuBTN, &QAction::triggered, this, &AppDelegate::saveMenuBTNClicked);
     connect(trimVideoBTN, &QAction::triggered, this, &AppDelegate::trimVideoBTNClicked);
     connect(m_ui->helpBTN, &QAction::triggered, this, &AppDelegate::helpBTNClickedWithSender);
+    QAction *shortcuts = m_ui->helpMenu->addAction(tr("Keyboard Shortcuts"));
+    shortcuts->setObjectName(QStringLiteral("keyboardShortcutsAction"));
+    connect(shortcuts, &QAction::triggered, this, [this] { KeyboardShortcuts::show(m_alerts); });
     connect(m_ui->quitMenuBTN, &QAction::triggered, m_window.get(), &QWidget::close);
     // The sheet blocks the window's own shortcuts while a trim runs; quitting must still ask.
     progressWindow->addAction(m_ui->quitMenuBTN);
@@ -197,8 +202,12 @@ void AppDelegate::connectActions()
 
     connect(m_alerts, &AlertSheets::shown, this, &AppDelegate::alertShown);
     connect(m_opening, &OpenFlow::opened, this, &AppDelegate::videoOpened);
-    connect(m_trimFlow, &TrimFlow::optionsChanged, this,
-            [this] { m_keyframes->setStreamCopy(m_trimFlow->isCopyingStream()); });
+    connect(m_trimFlow, &TrimFlow::optionsChanged, this, [this] {
+        m_keyframes->setStreamCopy(m_trimFlow->isCopyingStream());
+        const bool exact = m_globalFP && m_ui->exactCutCBX->isChecked();
+        m_ui->exactCutNoteLabel->setText(exact ? ExactCutNote::of(*m_globalFP) : QString());
+        m_ui->exactCutNoteLabel->setVisible(!m_ui->exactCutNoteLabel->text().isEmpty());
+    });
     connect(m_trimFlow, &TrimFlow::sheetShown, this, &AppDelegate::setWindowHeldBySheet);
     // A trim that starts pauses the playback.
     connect(m_trimFlow, &TrimFlow::sheetShown, m_playback, &Playback::pause);
@@ -349,6 +358,10 @@ void AppDelegate::showOpenPanel()
     auto *panel = new QFileDialog(m_window.get(), tr("Open Video"));
     panel->setAttribute(Qt::WA_DeleteOnClose);
     panel->setFileMode(QFileDialog::ExistingFile);
+    // The containers the app knows; .vob is refused, so not offered.
+    panel->setNameFilters({tr("Videos (*.mp4 *.m4v *.mov *.mkv *.webm *.avi *.ts *.mts *.m2ts *.mpg *.mpeg *.flv "
+                              "*.asf *.wmv *.3gp)"),
+                           tr("All files (*)")});
     panel->setWindowModality(Qt::WindowModal);
     connect(panel, &QFileDialog::fileSelected, this, [this](const QString &path) {
         if (!path.isEmpty())
@@ -374,8 +387,10 @@ void AppDelegate::videoOpened(std::shared_ptr<const FileProbe> probe, bool accep
 {
     posterView->setBusyText(QString());
     m_globalFP = std::move(probe);
-    if (!accepted)
+    if (!accepted) {
+        showNoVideo();
         return;
+    }
     const QString path = m_globalFP->fileFullPath().value_or(QString());
     m_selection->setInput(m_globalFP->duration(), m_globalFP->videoFrameRate());
     enableEditingControls();
@@ -396,6 +411,22 @@ void AppDelegate::videoOpened(std::shared_ptr<const FileProbe> probe, bool accep
     m_keyframes->start(path);
     m_playback->setVideo(path, &m_keyframes->scan().packets(), m_globalFP->startTime());
     m_playback->followKnob(posterSeconds());
+}
+
+// A refused file leaves nothing on screen of the one it replaced: the window is as at launch.
+void AppDelegate::showNoVideo()
+{
+    presetDurationPOPUP->clear();
+    m_showsKnobFrames = false;
+    m_selection->setInput(0.0, std::nullopt);
+    m_selection->selectCentred();
+    m_showsKnobFrames = true;
+    inputDurationTF->setText(tr("Input Duration: "));
+    startTimeTF->showTime(tr("Start Time: "), QString());
+    endTimeTF->showTime(tr("End Time: "), QString());
+    outputDurationTF->showTime(tr("Output Duration: "), QString());
+    inputDurationTF->setAccessibleName(tr("Input duration"));
+    myRangeSlider->setAccessibleDescription(QString());
 }
 
 void AppDelegate::fillPresetDurationPopup()

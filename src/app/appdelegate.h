@@ -133,6 +133,7 @@ private:
     void fillPresetDurationPopup();
 
     void videoOpened(std::shared_ptr<const FileProbe> probe, bool accepted);
+    void showNoVideo();
     void showKnob(Selection::Knob knob);
     void refreshForSelection();
     void updateTimeFields();

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include <QDialog>
+#include <QElapsedTimer>
 
 class QLabel;
 class QProgressBar;
@@ -28,6 +29,15 @@ public:
     QProgressBar *bar() const;
     QPushButton *cancelButton() const;
 
+    // A new trim: the bar at 0, no step named, the clock started.
+    void begin();
+    // 0 to 100, never backwards; the time left shows once it can be estimated.
+    void setProgress(double percent);
+    void setStep(const QString &step);
+    // "About 40 seconds left" once a twentieth is done and two seconds have passed, by the pace so far;
+    // empty before.
+    static QString timeLeftText(double percent, double elapsedSeconds);
+
 public slots:
     void reject() override;
 
@@ -36,4 +46,5 @@ signals:
 
 private:
     const std::unique_ptr<Ui::ProgressSheet> m_ui;
+    QElapsedTimer m_clock;
 };

@@ -17,11 +17,12 @@
 #include "containersuffix.h"
 #include "diagnosticlog.h"
 #include "encoderrun.h"
+#include "exactcutnote.h"
 #include "fileprobe.h"
 #include "filerevealer.h"
 #include "json.h"
 #include "progresssheet.h"
-#include "samefile.h"
+#include "outputconfirmation.h"
 #include "selection.h"
 #include "temporarydirectory.h"
 #include "timetext.h"
@@ -61,6 +62,7 @@ TrimFlow::TrimFlow(const ToolLocator &tools, const TemporaryDirectory &workFolde
     , m_selection(selection)
     , m_alerts(alerts)
     , m_controls(controls)
+    , m_outputCheck(new OutputConfirmation(alerts, this))
 {
     connect(m_controls.sheet, &ProgressSheet::cancelRequested, this, &TrimFlow::cancel);
     m_tracks = new TrackChooser(m_controls.trackList, m_controls.keepAudio, this);
@@ -158,6 +160,8 @@ void TrimFlow::offerExactCut()
         box->setToolTip(tr("An exact cut needs H.264 or HEVC video in MP4, MOV, M4V or Matroska."));
     else if (!offered)
         box->setToolTip(tr("A re-encode to MP4 is exact already."));
+    else if (const QString note = ExactCutNote::of(*m_input); !note.isEmpty())
+        box->setToolTip(note);
     else
         box->setToolTip(tr("Only the frames before the first keyframe and after the last are re-encoded; "
                            "the rest is copied untouched."));
@@ -187,10 +191,18 @@ void TrimFlow::showSavePanel()
         panel->setNameFilter(tr("%1 video (*.%2)").arg(type.toUpper(), type));
         panel->setDefaultSuffix(type);
     }
+    // What Apple's players refuse, Matroska holds as it is.
+    const QString matroska = tr("Matroska video (*.mkv)");
+    if (isCuttingExactly() && ExactCutNote::isHevcInQuickTime(*m_input))
+        panel->setNameFilters({panel->nameFilters().value(0), matroska});
     panel->selectFile(type.isEmpty() ? tr("Trimmed") : tr("Trimmed") + QLatin1Char('.') + type);
-    connect(panel, &QFileDialog::fileSelected, this, [this, type](const QString &path) {
-        if (!path.isEmpty())
-            savePanelFinished(withAllowedSuffix(path, type));
+    panel->setOption(QFileDialog::DontConfirmOverwrite);
+    connect(panel, &QFileDialog::fileSelected, this, [this, panel, type, inputPath, matroska](const QString &path) {
+        if (path.isEmpty())
+            return;
+        const bool toMatroska = panel->selectedNameFilter() == matroska;
+        const QString output = withAllowedSuffix(path, toMatroska ? QStringLiteral("mkv") : type);
+        m_outputCheck->confirm(inputPath, output, [this, output] { savePanelFinished(output); });
     });
     panel->open();
 }
@@ -199,11 +211,8 @@ void TrimFlow::savePanelFinished(const QString &outputPath)
 {
     if (!m_input || !m_input->fileFullPath() || isTrimming())
         return;
-    if (isSameFile(*m_input->fileFullPath(), outputPath)) {
-        m_alerts->show(QMessageBox::Information, tr("Input file name is same as the output file name!"),
-                       tr("Please specify a different file to save."));
+    if (!m_outputCheck->accepts(*m_input->fileFullPath(), outputPath))
         return;
-    }
     if (!m_selection.isTrimmable())
         return;
     m_lastSaveFolder = QFileInfo(outputPath).absolutePath();
@@ -261,10 +270,8 @@ void TrimFlow::followTrim(TrimRun *run, const QString &outputPath)
 {
     m_isProcessCancelledByUser = false;
     m_run = run;
-    QProgressBar *const bar = m_controls.sheet->bar();
-    connect(run, &TrimRun::progressChanged, bar, [bar](double percent) {
-        bar->setValue(static_cast<int>(std::lround(std::clamp(percent, 0.0, 100.0))));
-    });
+    connect(run, &TrimRun::progressChanged, m_controls.sheet, &ProgressSheet::setProgress);
+    connect(run, &TrimRun::stepChanged, m_controls.sheet, &ProgressSheet::setStep);
     connect(run, &TrimRun::finished, this, [this, run, outputPath](TrimRun::Outcome outcome, const QString &details) {
         run->deleteLater();
         trimEnded(outcome, details, outputPath);
@@ -275,7 +282,7 @@ void TrimFlow::followTrim(TrimRun *run, const QString &outputPath)
 void TrimFlow::showProgressSheet()
 {
     ProgressSheet *const sheet = m_controls.sheet;
-    sheet->bar()->setValue(0);
+    sheet->begin();
     sheet->title()->setText(tr("Trimming Video..."));
     sheet->cancelButton()->show();
     emit sheetShown(true);
@@ -328,13 +335,24 @@ bool TrimFlow::confirmQuit()
 {
     if (!isTrimming())
         return true;
+    if (m_quitQuestion)
+        return false;
     QMessageBox *question = m_alerts->make(QMessageBox::Question, tr("A video is being trimmed."),
                                            tr("Quitting stops the trim and deletes the unfinished file."));
     QPushButton *quit = question->addButton(tr("Stop and Quit"), QMessageBox::DestructiveRole);
-    question->addButton(tr("Keep Trimming"), QMessageBox::RejectRole);
+    // Enter and Escape keep the work; only a deliberate choice throws it away.
+    QPushButton *keep = question->addButton(tr("Keep Trimming"), QMessageBox::RejectRole);
+    question->setDefaultButton(keep);
+    question->setEscapeButton(keep);
+    m_quitQuestion = question;
+    // The question takes the sheet's place, so that no Cancel button shows beside its own two.
+    m_controls.sheet->hide();
     connect(question, &QMessageBox::buttonClicked, this, [this, quit](QAbstractButton *button) {
-        if (button != quit)
+        if (button != quit) {
+            if (isTrimming())
+                m_controls.sheet->show();
             return;
+        }
         m_quitWhenTrimEnds = true;
         if (isTrimming())
             cancel();

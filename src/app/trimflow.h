@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 
+#include <QMessageBox>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -15,6 +16,7 @@
 
 class AlertSheets;
 class FileProbe;
+class OutputConfirmation;
 class ProgressSheet;
 class QCheckBox;
 class QListWidget;
@@ -24,7 +26,8 @@ class TemporaryDirectory;
 class TrackChooser;
 
 // A trim from the Trim button to the result alert: the save dialog, the
-// refusals (an empty selection, the input itself as the output), the choice
+// refusals (an empty selection, the input itself as the output, a folder
+// where no file can be made), the choice
 // of a stream copy, a re-encode to MP4 or an exact cut, the run behind the
 // progress sheet, and the alert that tells how it ended. One trim runs at a
 // time, on the video last accepted.
@@ -96,10 +99,12 @@ private:
     const Selection &m_selection;
     AlertSheets *const m_alerts;
     const Controls m_controls;
+    OutputConfirmation *const m_outputCheck;
     TrackChooser *m_tracks = nullptr;
 
     std::shared_ptr<const FileProbe> m_input;
     QPointer<TrimRun> m_run;
+    QPointer<QMessageBox> m_quitQuestion;
     std::optional<bool> m_isProcessCancelledByUser;
     QString m_lastSaveFolder;
     bool m_quitWhenTrimEnds = false;

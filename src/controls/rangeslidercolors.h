@@ -6,7 +6,8 @@
 #include "rangeslidertypes.h"
 
 // The colours of the filled stretch of a range slider for one colour style.
-// A disabled slider shows them desaturated, and its fill translucent.
+// A disabled slider shows them grey, as every disabled control is drawn,
+// and its fill translucent: no selection seems to be there to take.
 struct RangeSliderColors
 {
     QColor fillTop;
@@ -15,6 +16,6 @@ struct RangeSliderColors
 
     static RangeSliderColors forStyle(RangeSliderColorStyle style, bool enabled);
 
-    static constexpr double disabledSaturationFactor = 0.65;
+    static constexpr double disabledSaturationFactor = 0.0;
     static constexpr double disabledFillAlpha = 0.65;
 };

@@ -33,6 +33,12 @@ qsizetype lastLineBreak(const QByteArray &bytes)
     return std::max(bytes.lastIndexOf('\n'), bytes.lastIndexOf('\r'));
 }
 
+// "frame=  25 fps=0.0 ... time=00:00:01.00 bitrate=... speed=...": progress, which says nothing of a failure.
+bool isStatusLine(const QString &line)
+{
+    return line.contains(timeMarker) && line.contains(QLatin1String("speed="));
+}
+
 bool hasLineBreakAfter(const QString &text, qsizetype position)
 {
     return text.indexOf(QLatin1Char('\n'), position) >= 0
@@ -88,7 +94,7 @@ void EncoderProgress::keepLines(QByteArray pending)
         const QStringList lines = complete.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         for (const QString &line : lines) {
             const QString trimmed = line.trimmed();
-            if (!trimmed.isEmpty())
+            if (!trimmed.isEmpty() && !isStatusLine(trimmed))
                 m_lines.append(trimmed);
         }
         if (m_lines.size() > keptLineCount)
@@ -104,7 +110,7 @@ QString EncoderProgress::errorTail(int lineCount) const
 {
     QStringList lines = m_lines;
     const QString incomplete = QString::fromUtf8(m_incompleteLine).trimmed();
-    if (!incomplete.isEmpty())
+    if (!incomplete.isEmpty() && !isStatusLine(incomplete))
         lines.append(incomplete);
     const qsizetype first = std::max<qsizetype>(0, lines.size() - std::max(lineCount, 0));
     return lines.mid(first).join(QLatin1Char('\n'));

@@ -22,7 +22,7 @@ public:
     std::optional<double> feed(const QByteArray &chunk);
 
     // The last non-empty lines the encoder wrote, oldest first, joined by
-    // line breaks, for a failure message.
+    // line breaks, for a failure message; status lines are left out.
     QString errorTail(int lineCount = 6) const;
 
 private:

@@ -101,7 +101,10 @@ void EncoderRun::start(const QStringList &arguments, const QString &partialPath,
     }
     m_process = new QProcess(this);
     m_process->setProgram(program);
-    m_process->setArguments(arguments);
+    // Of its own chatter only the errors and the status lines: a failure is told by the errors alone, never by
+    // the banner, the build's configuration or the stream listing.
+    m_process->setArguments(QStringList{QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-stats")}
+                            + arguments);
     // The encoder reads nothing, and with a file output writes nothing on
     // standard output: only its error stream, with the progress, is piped.
     m_process->setStandardInputFile(QProcess::nullDevice());
@@ -201,7 +204,8 @@ EncoderRun::Outcome EncoderRun::settle(int exitCode, QProcess::ExitStatus exitSt
     }
     if (exitStatus != QProcess::NormalExit || exitCode != 0) {
         removePartial();
-        *details = m_progress->errorTail();
+        // The output as the person chose it, not the hidden name written meanwhile.
+        *details = m_progress->errorTail().replace(m_partialPath, m_outputPath);
         if (details->isEmpty()) {
             *details = exitStatus == QProcess::NormalExit
                 ? tr("The encoder stopped with exit code %1.").arg(exitCode)

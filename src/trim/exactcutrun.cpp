@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include "containersuffix.h"
+#include "exactcutcost.h"
 #include "diagnosticlog.h"
 #include "packetlist.h"
 #include "trimcommand.h"
@@ -81,13 +82,14 @@ void ExactCutRun::start(const Source &source, double start, double end, const QS
         lane.steps.clear();
     m_join.reset();
     m_failure.clear();
-    m_framesDone = m_framesInAllSteps = 0;
+    m_costDone = m_costOfAllSteps = 0.0;
     m_lastPercent = -1.0;
     m_parts = std::make_unique<QTemporaryDir>(QDir(m_workFolder).filePath(QStringLiteral("exact-cut-XXXXXX")));
     if (!m_parts->isValid())
         return failLater(tr("The exact cut could not make a folder for its parts: %1").arg(m_parts->errorString()));
     if (m_command->encoder().isEmpty())
         return failLater(tr("The exact cut handles H.264 and HEVC video only."));
+    emit stepChanged(tr("Listing the frames"));
     runTool(ToolLocator::sniffer, m_command->scanArguments(m_start, m_end), &ExactCutRun::planFromPackets);
 }
 
@@ -164,9 +166,9 @@ void ExactCutRun::startSteps()
         return complete(Outcome::Failed, details);
     for (const Lane &lane : m_lanes) {
         for (const Step &step : lane.steps)
-            m_framesInAllSteps += step.frames;
+            m_costOfAllSteps += step.cost;
     }
-    m_framesInAllSteps += m_join->frames;
+    m_costOfAllSteps += m_join->cost;
     bool started = false;
     for (Lane &lane : m_lanes)
         started = startNextStep(lane) || started;
@@ -177,12 +179,21 @@ void ExactCutRun::startSteps()
 bool ExactCutRun::prepareSteps(QString *details)
 {
     using Segment = ExactCutCommand::Segment;
+    using Work = ExactCutCost::Work;
     const ExactCutCommand &command = *m_command;
+    const bool hevc = command.encoder() == u"libx265";
+    const auto costed = [hevc](const QString &activity, const QStringList &arguments, const QString &path,
+                               qsizetype frames, Work work) {
+        return Step{activity, arguments, path, frames, ExactCutCost::of(work, frames, hevc),
+                    ExactCutCost::name(work, frames)};
+    };
     const auto encode = [&](Segment segment, const ExactCutPlan::Section &section, const QString &activity) {
         const QString path = workFilePath(ExactCutCommand::segmentFileName(segment));
         if (section.isEmpty())
             return std::optional<Step>();
-        return std::optional<Step>(Step{activity, command.encodeArguments(section, path), path, section.frames});
+        const Work work = segment == Segment::Head ? Work::EncodeHead : Work::EncodeTail;
+        return std::optional<Step>(
+            costed(activity, command.encodeArguments(section, path), path, section.frames, work));
     };
     QList<Step> &headLane = m_lanes[0].steps;
     QList<Step> &copyLane = m_lanes[1].steps;
@@ -194,15 +205,15 @@ bool ExactCutRun::prepareSteps(QString *details)
         const QString path = workFilePath(ExactCutCommand::segmentFileName(Segment::Middle));
         const QString list = workFilePath(ExactCutCommand::copyListFileName());
         const QStringList arguments = command.copyArguments(middle, list, path);
-        copyLane.append({tr("copying the frames between"), arguments, path, middle.frames});
+        copyLane.append(costed(tr("copying the frames between"), arguments, path, middle.frames, Work::Copy));
     }
     if (const auto tail = encode(Segment::Tail, m_plan.tail(), tr("re-encoding the last frames")))
         copyLane.append(*tail);
     if (!writeList(ExactCutCommand::joinListFileName(), ExactCutCommand::joinList(m_plan), details))
         return false;
     const QString joinList = workFilePath(ExactCutCommand::joinListFileName());
-    m_join = Step{tr("joining the parts"), command.joinArguments(m_plan, joinList, m_partialPath), m_partialPath,
-                  m_plan.frameCount()};
+    m_join = costed(tr("joining the parts"), command.joinArguments(m_plan, joinList, m_partialPath), m_partialPath,
+                    m_plan.frameCount(), Work::Join);
     return true;
 }
 
@@ -226,17 +237,30 @@ bool ExactCutRun::startNextStep(Lane &lane)
     printCommand(ToolLocator::creator, lane.step.arguments);
     lane.encoder->start(lane.step.arguments, lane.step.path, lane.step.path,
                         lane.step.frames * m_command->frameDuration());
+    reportSteps();
     return true;
+}
+
+// Side by side, both lanes' steps are named.
+void ExactCutRun::reportSteps()
+{
+    QStringList running;
+    for (const Lane &lane : m_lanes) {
+        if (!lane.step.name.isEmpty())
+            running << lane.step.name;
+    }
+    if (!running.isEmpty())
+        emit stepChanged(running.join(QLatin1Char('\n')));
 }
 
 void ExactCutRun::reportProgress()
 {
-    if (m_framesInAllSteps <= 0)
+    if (m_costOfAllSteps <= 0)
         return;
-    double done = m_framesDone;
+    double done = m_costDone;
     for (const Lane &lane : m_lanes)
-        done += lane.step.frames * lane.percent / 100.0;
-    const double overall = 100.0 * done / m_framesInAllSteps;
+        done += lane.step.cost * lane.percent / 100.0;
+    const double overall = 100.0 * done / m_costOfAllSteps;
     if (overall <= m_lastPercent)
         return;
     m_lastPercent = overall;
@@ -246,10 +270,11 @@ void ExactCutRun::reportProgress()
 void ExactCutRun::onStepFinished(Lane &lane, TrimRun::Outcome outcome, const QString &details)
 {
     if (outcome == Outcome::Succeeded) {
-        m_framesDone += lane.step.frames;
+        m_costDone += lane.step.cost;
         lane.step = {};
         lane.percent = 0.0;
         reportProgress();
+        reportSteps();
         // A receiver of the progress may have cancelled between two steps.
         if (!m_cancelled && m_failure.isEmpty() && startNextStep(lane))
             return;
@@ -326,7 +351,8 @@ void ExactCutRun::complete(TrimRun::Outcome outcome, const QString &details)
         lane.steps.clear();
     m_join.reset();
     m_parts.reset();
-    emit finished(outcome, outcome == Outcome::Cancelled ? QString() : details);
+    // The output as the person chose it, not the hidden name the join writes.
+    emit finished(outcome, outcome == Outcome::Cancelled ? QString() : QString(details).replace(m_partialPath, m_outputPath));
 }
 
 void ExactCutRun::stopTool()

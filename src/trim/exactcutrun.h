@@ -61,7 +61,8 @@ public:
     bool isRunning() const override { return m_active; }
     // Known once the packets have been listed.
     const ExactCutPlan &plan() const { return m_plan; }
-    // Progress is over all steps, each weighted by its frames, and never decreases.
+    // Progress is over all steps, each weighted by what it costs (ExactCutCost), and never decreases;
+    // stepChanged() names the steps running, one a line.
 
 private:
     struct Step
@@ -70,6 +71,8 @@ private:
         QStringList arguments;
         QString path;
         qsizetype frames = 0;
+        double cost = 0.0;
+        QString name; // for the progress sheet
     };
     // The head is encoded on one lane while the other copies the middle and
     // encodes the tail: an encode waits on the processor and a copy on the
@@ -93,6 +96,7 @@ private:
     bool writeList(const QString &fileName, const QString &list, QString *details) const;
     bool startNextStep(Lane &lane);
     void reportProgress();
+    void reportSteps();
     void onStepFinished(Lane &lane, TrimRun::Outcome outcome, const QString &details);
     void settleLanes();
     bool isAnyLaneRunning() const;
@@ -118,8 +122,8 @@ private:
     QString m_partialPath;
     double m_start = 0.0;
     double m_end = 0.0;
-    qsizetype m_framesDone = 0;
-    qsizetype m_framesInAllSteps = 0;
+    double m_costDone = 0.0;
+    double m_costOfAllSteps = 0.0;
     double m_lastPercent = -1.0;
     quint64 m_generation = 0;
     bool m_active = false;

@@ -24,6 +24,8 @@ public:
 signals:
     // 0 to 100.
     void progressChanged(double percent);
+    // What runs now, for a person, one step a line; a run of one step may name none.
+    void stepChanged(const QString &step);
     // `details` says why a run failed. Receivers must not delete the run
     // directly from this signal (deleteLater is fine).
     void finished(TrimRun::Outcome outcome, const QString &details);

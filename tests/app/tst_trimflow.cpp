@@ -20,6 +20,7 @@
 
 #include "apptest.h"
 #include "fileprobe.h"
+#include "progresssheet.h"
 #include "timetext.h"
 
 using namespace Qt::StringLiterals;
@@ -116,14 +117,18 @@ private slots:
         // The hidden partial file beside a 255-byte output must give way.
         add("names of 255 bytes", {.inputName = QString(251, u'a') + u".mp4"_s,
                                    .outputName = QString(251, u'b') + u".mp4"_s});
+        add("the input chosen in the dialog: refused before any replace question",
+            {.end = End::Refused, .detail = AppTexts::sameFile, .viaDialog = true, .typed = u"in.mp4"_s,
+             .proposed = u"Trimmed.mp4"_s});
         add("output is a link to the input",
             {.output = Output::LinkToInput, .end = End::Refused, .detail = AppTexts::sameFile});
         add("failing encoder keeps the existing file", {.encoder = u"encoder-failing"_s, .output = Output::Existing,
-                                                         .end = End::Failed, .detail = u"Conversion failed!"_s});
+                                                         .end = End::Failed, .detail = u"out.mp4: Input/output error"_s});
         add("missing encoder", {.encoder = u"missing"_s, .end = End::Failed});
         add("cancel keeps the existing file", {.encoder = u"encoder-lingering"_s, .output = Output::Existing,
                                                .action = Action::Cancel, .end = End::Cancelled});
-        add("unwritable place", {.output = Output::Unwritable, .end = End::Failed});
+        add("a folder where no file can be made: refused before the encoder starts",
+            {.output = Output::Unwritable, .end = End::Refused, .detail = u"The trimmed video cannot be saved in /proc."_s});
         add("output names a folder", {.output = Output::Folder, .end = End::Failed});
         add("input removed before", {.action = Action::RemoveInput, .end = End::Failed, .detail = u"No such file"_s});
         add("input removed while encoding", {.clip = u"short.mp4"_s, .encoder = u"paced"_s, .forceEncode = true,
@@ -178,9 +183,10 @@ private slots:
         QVERIFY(!started || harness.waitForEnd());
         const QStringList arguments = harness.encoderArguments();
         if (started && row.encoder != "missing"_L1 && !row.exactCut) {
-            // Seek before the input, which follows "-i" whatever its name; the
+            // After the encoder's log level, seek before the input, which follows "-i" whatever its name; the
             // encoder writes a hidden file beside the output.
-            QCOMPARE(arguments.mid(0, 4), (QStringList{u"-ss"_s, timeTextFromSeconds(inputMedia->duration() * 0.25),
+            QCOMPARE(arguments.mid(0, 3), (QStringList{u"-v"_s, u"error"_s, u"-stats"_s}));
+            QCOMPARE(arguments.mid(3, 4), (QStringList{u"-ss"_s, timeTextFromSeconds(inputMedia->duration() * 0.25),
                                                        u"-i"_s, input}));
             QVERIFY(QFileInfo(arguments.last()).fileName().startsWith(u'.'));
             QCOMPARE(QFileInfo(arguments.last()).absolutePath(), QFileInfo(output).absolutePath());
@@ -189,12 +195,16 @@ private slots:
         QList<QMessageBox *> results = harness.alerts();
         results.removeIf([](const QMessageBox *box) { return box->icon() == QMessageBox::Question; });
         QCOMPARE(results.size(), row.end == End::Cancelled ? 0 : 1);
+        QVERIFY(row.end != End::Refused || harness.alerts().size() == 1);
         const QMessageBox *result = results.value(0);
         const QStringList ends{AppTexts::trimmed, AppTexts::notTrimmed};
         const QString expected = row.end == End::Refused ? row.detail : ends.value(int(row.end));
         if (result && row.end != End::Honest)
             QCOMPARE(result->text(), expected);
         QVERIFY(!result || row.end == End::Refused || result->informativeText().contains(row.detail));
+        // A failure tells the tool's errors and the output as chosen: no banner, configuration or stream listing.
+        static const QRegularExpression chatter(u"kestrel-partial|ffmpeg version|configuration:|Stream #|Duration: 00:"_s);
+        QVERIFY(!result || !result->informativeText().contains(chatter));
         const bool trimmed = result && result->text() == AppTexts::trimmed;
         QCOMPARE(harness.outcome() == EncoderRun::Outcome::Succeeded, trimmed);
         QVERIFY(row.end != End::Cancelled || harness.outcome() == EncoderRun::Outcome::Cancelled);
@@ -274,6 +284,10 @@ private slots:
             QTRY_COMPARE(AppTest::leftBehind(folder.path()), QString());
         }
         QVERIFY2(cancelled > 0, "no round cancelled a running encoder");
+        // The time left, by the pace so far, once it can be told.
+        QCOMPARE(ProgressSheet::timeLeftText(4.0, 10.0), QString());
+        QCOMPARE(ProgressSheet::timeLeftText(25.0, 10.0), u"About 30 seconds left"_s);
+        QCOMPARE(ProgressSheet::timeLeftText(10.0, 60.0), u"About 9 minutes left"_s);
         // The save dialog starts where the last trim went, not beside the input.
         harness.find<QAction>(u"trimVideoBTN"_s)->trigger();
         QCOMPARE(harness.app().window()->findChild<QFileDialog *>()->directory().path(), folder.path());
@@ -351,10 +365,15 @@ private:
             QVERIFY(window->isVisible() && harness.app().isTrimming());
             QMessageBox *question = harness.lastAlert();
             QVERIFY(question && question->icon() == QMessageBox::Question && question->buttons().size() == 2);
+            // Enter and Escape keep the work; the question stands in the sheet's place.
+            QAbstractButton *keep = buttonTitled(question, AppTexts::keepTrimming);
+            QVERIFY(keep && question->defaultButton() == keep && question->escapeButton() == keep);
+            QVERIFY(!sheet->isVisible());
             const bool stop = row.action == Action::QuitAndStop;
-            QAbstractButton *answer = buttonTitled(question, stop ? AppTexts::stopAndQuit : AppTexts::keepTrimming);
+            QAbstractButton *answer = stop ? buttonTitled(question, AppTexts::stopAndQuit) : keep;
             QVERIFY(answer);
             answer->click();
+            QCOMPARE(sheet->isVisible(), !stop && harness.app().isTrimming());
             QVERIFY(harness.waitForEnd());
             QTRY_COMPARE(window->isVisible(), !stop);
         }

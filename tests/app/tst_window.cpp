@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QStackedWidget>
 #include <QTest>
 #include <QToolButton>
@@ -123,6 +124,9 @@ private slots:
         QVERIFY(!factory.videoClip(u"five.mp4"_s, 12, 0).isEmpty());
         QVERIFY(QFile::copy(clip("ten.mp4"), clip("disc.Vob")));
         QVERIFY(!factory.writeFile(u"notes.txt"_s, "just some words\n").isEmpty());
+        QByteArray noise(4096, '\0');
+        QRandomGenerator(26).fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
+        QVERIFY(!factory.writeFile(u"noise.mp4"_s, noise).isEmpty());
         QVERIFY(!factory.generate(u"tone.m4a"_s, u"-f lavfi -i sine=duration=1 -c:a aac"_s.split(u' ')).isEmpty());
         QVERIFY(QDir(m_media.path()).mkdir(u"folder.mp4"_s));
         const QStringList still = u"-f lavfi -i color=size=80x60 -frames:v 1 -c:v png -f image2"_s.split(u' ');
@@ -142,6 +146,16 @@ private slots:
         for (const QString &name : {u"openToolBarBTN"_s, u"trimVideoBTN"_s, u"helpBTN"_s})
             QVERIFY(!harness.find<QAction>(name)->icon().pixmap(24).isNull());
 
+        // The Open dialog offers the videos first, then everything; the README's keyboard table beside the help.
+        harness.find<QAction>(u"openToolBarBTN"_s)->trigger();
+        auto *open = harness.app().window()->findChild<QFileDialog *>();
+        QVERIFY(open && open->nameFilters().size() == 2 && open->nameFilters().at(0).startsWith(u"Videos ("_s));
+        QVERIFY(open->nameFilters().at(0).contains(u"*.mkv"_s) && open->nameFilters().at(1) == u"All files (*)"_s);
+        open->reject();
+        harness.find<QAction>(u"keyboardShortcutsAction"_s)->trigger();
+        QCOMPARE(harness.lastAlert()->textFormat(), Qt::MarkdownText);
+        QVERIFY(harness.lastAlert()->text().startsWith(u"| keys | action |\n|---|---|\n| Ctrl+O | open a video |"_s));
+        QVERIFY(harness.lastAlert()->text().endsWith(u"| quit (asks first while a trim runs, also from the progress sheet) |\n"_s));
         harness.find<QAction>(u"helpBTN"_s)->trigger();
         QCOMPARE(harness.lastAlert()->text(), u"Questions?"_s);
         QVERIFY(harness.lastAlert()->informativeText().contains(QLatin1Char('@')));
@@ -499,6 +513,15 @@ private slots:
         QVERIFY(harness.open(clip("sixty.mp4")) && exact->isEnabled() && !exact->isChecked());
         QVERIFY(harness.open(m_media.filePath(u"mpeg4.mp4"_s)) && !exact->isEnabled());
         QVERIFY(exact->toolTip().contains(u"H.264 or HEVC"_s));
+        // HEVC cut into MP4 is tagged hev1, which Apple's players refuse: said before the cut, with Matroska.
+        const QString hevc = u"-f lavfi -i testsrc2=size=128x72:rate=5:duration=3 -c:v libx265 -x265-params "
+                             "log-level=error -tag:v hvc1"_s;
+        QVERIFY(!MediaFactory(m_media.path()).generate(u"phone.mp4"_s, hevc.split(u' ')).isEmpty());
+        QVERIFY(harness.open(m_media.filePath(u"phone.mp4"_s)) && exact->isEnabled());
+        const auto *note = harness.find<QLabel>(u"exactCutNoteLabel"_s);
+        QVERIFY(exact->toolTip().contains(u"hev1"_s) && note->isHidden());
+        exact->setChecked(true);
+        QVERIFY(!note->isHidden() && note->text() == exact->toolTip() && note->text().contains(u"Matroska"_s));
     }
 
     void refusedInputs_data()
@@ -507,6 +530,7 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::newRow("valid clip named .Vob") << "disc.Vob" << AppTexts::vob;
         QTest::newRow("text file") << "notes.txt" << AppTexts::unsupported;
+        QTest::newRow("random bytes") << "noise.mp4" << AppTexts::unsupported;
         QTest::newRow("audio only") << "tone.m4a" << AppTexts::unsupported;
         QTest::newRow("folder") << "folder.mp4" << AppTexts::unsupported;
         QTest::newRow("still image named .mp4") << "still.mp4" << AppTexts::unsupported;
@@ -519,8 +543,10 @@ private slots:
         const QStringList listing = TestFiles::listing(m_media.path());
         const QByteArray bytes = TestFiles::contents(path);
         AppHarness harness;
-        // A file refused after a video puts the window back to no video.
-        QVERIFY(harness.open(clip("ten.mp4")));
+        // A file refused after a video puts the window back as at launch.
+        QVERIFY(harness.open(clip("long.mp4")));
+        auto *slider = harness.find<RangeSlider>(u"myRangeSlider"_s);
+        QTRY_VERIFY(!slider->tickValues().isEmpty() && slider->markedValue());
         harness.find<QCheckBox>(u"forceEncodeCBX"_s)->setChecked(true);
 
         QVERIFY(!harness.open(path));
@@ -533,6 +559,13 @@ private slots:
         QCOMPARE(editingEnabled(harness), std::optional<bool>(false));
         QCOMPARE(harness.app().window()->windowFilePath(), QString());
         QCOMPARE(harness.app().globalFP()->fileFullPath(), std::optional<QString>(path));
+        QStringList fields;
+        for (const QString &name : {u"inputDurationTF"_s, u"startTimeTF"_s, u"endTimeTF"_s, u"outputDurationTF"_s})
+            fields << harness.text(name);
+        QCOMPARE(fields.join(u'|'), u"Input Duration: |Start Time: |End Time: |Output Duration: "_s);
+        QVERIFY(slider->start() == 0 && slider->end() == 1 && slider->tickValues().isEmpty() && !slider->markedValue());
+        QVERIFY(harness.find<QLabel>(u"copyStartLabel"_s)->isHidden());
+        QCOMPARE(harness.find<QComboBox>(u"presetDurationPOPUP"_s)->count(), 0);
         // Save stays in the menu, but offers nothing for a refused file.
         harness.find<QAction>(u"saveMenuBTN"_s)->trigger();
         QVERIFY(!harness.app().window()->findChild<QFileDialog *>());

@@ -302,9 +302,9 @@ private slots:
 
         slider.setEnabled(false);
         const QImage disabled = slider.grab().toImage();
+        // Grey like every disabled control, not a yellow selection.
         const QColor disabledFill = disabled.pixelColor(200, knobRow);
-        QVERIFY(yellowish(disabledFill));
-        QVERIFY(disabledFill.hsvSaturationF() < enabled.pixelColor(200, knobRow).hsvSaturationF() * 0.8);
+        QVERIFY(!yellowish(disabledFill) && disabledFill.hsvSaturation() < 10);
         QCOMPARE(disabled.pixel(50, knobRow), enabled.pixel(50, knobRow));
         slider.setEnabled(true);
         QCOMPARE(slider.grab().toImage().pixel(200, knobRow), enabled.pixel(200, knobRow));

@@ -284,11 +284,11 @@ private slots:
 
     void errorTail()
     {
-        // The last lines, trimmed and without blank ones, the unfinished one too.
+        // The last lines, trimmed and without blank ones or status lines, the unfinished one too.
         EncoderProgress progress(10.0);
-        progress.feed("Duration: 00:00:10.00\r\nframe=2 time=00:00:02.00\r \n[mp4 @ 0x1] Could not write hea");
+        progress.feed("in.mp4: damaged\r\nframe=2 time=00:00:02.00 speed=1x\r \n[mp4 @ 0x1] Could not write hea");
         progress.feed("der\nlast words ");
-        QCOMPARE(progress.errorTail(3), u"frame=2 time=00:00:02.00\n[mp4 @ 0x1] Could not write header\nlast words"_s);
+        QCOMPARE(progress.errorTail(3), u"in.mp4: damaged\n[mp4 @ 0x1] Could not write header\nlast words"_s);
     }
 
     void partialPath_data()
@@ -321,7 +321,7 @@ private slots:
         QTest::newRow("real encoder trims") << RunCase{"", Act::None, O::Succeeded};
         QTest::newRow("rename fails") << RunCase{"", Act::None, O::Failed, "gone/Trimmed.mp4", "gone/Trimmed.mp4"};
         QTest::newRow("non-zero exit") << RunCase{"encoder-failing", Act::None, O::Failed, "error\nConversion failed!"};
-        QTest::newRow("crash") << RunCase{"encoder-polite", Act::Kill, O::Failed, "time="};
+        QTest::newRow("crash") << RunCase{"encoder-polite", Act::Kill, O::Failed, "The encoder crashed."};
         QTest::newRow("not a program") << RunCase{"encoder-unlaunchable", Act::None, O::Failed, "not be started"};
         // Asked to stop, the polite encoder ends with status 0: the cancel still wins.
         QTest::newRow("polite encoder cancelled") << RunCase{"encoder-polite", Act::Cancel, O::Cancelled};
@@ -463,6 +463,7 @@ private slots:
         const DiagnosticLog::Capture log;
         auto cut = std::make_unique<ExactCutRun>(tools, work.path());
         QSignalSpy progress(cut.get(), &ExactCutRun::progressChanged), finished(cut.get(), &ExactCutRun::finished);
+        QSignalSpy steps(cut.get(), &ExactCutRun::stepChanged);
         cut->start(source, row.start, row.end, output);
         if (row.cancel) {
             QVERIFY(progress.wait(60000));
@@ -482,6 +483,21 @@ private slots:
 
         const ExactCutPlan &plan = cut->plan();
         QCOMPARE(progress.last().at(0).toDouble(), 100.0);
+        // The bar never goes back, and the sheet names every step while it runs.
+        for (qsizetype i = 1; i < progress.size(); ++i)
+            QVERIFY(progress.at(i).at(0).toDouble() >= progress.at(i - 1).at(0).toDouble());
+        QStringList named;
+        for (const QList<QVariant> &step : steps)
+            named += step.at(0).toString().split(u'\n');
+        const auto section = [](const char *text, const ExactCutPlan::Section &part) {
+            return part.isEmpty() ? QString() : QString::fromLatin1(text).arg(part.frames);
+        };
+        QStringList expected{section("Re-encoding the first %1 frames", plan.head()),
+                             section("Copying %1 frames", plan.middle()),
+                             section("Re-encoding the last %1 frames", plan.tail()), u"Joining the parts"_s};
+        expected.removeAll(QString());
+        for (const QString &name : expected)
+            QVERIFY2(named.contains(name), qPrintable(name));
         // For a user to repeat.
         QCOMPARE(log.lines().filter(QRegularExpression(u"^creator \\[\"-"_s)).size(), row.commands);
         QByteArray errors;

@@ -1,0 +1,43 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "exactcutcost.h"
+
+#include <QCoreApplication>
+#include <QLocale>
+
+namespace {
+
+constexpr double toolStart = 0.15;
+constexpr double copiedFrame = 0.00009;
+constexpr double encodedH264Frame = 0.028;
+constexpr double encodedHevcFrame = 0.28;
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("ExactCutCost", text);
+}
+
+} // namespace
+
+double ExactCutCost::of(Work work, qsizetype frames, bool hevc)
+{
+    const bool encodes = work == Work::EncodeHead || work == Work::EncodeTail;
+    const double perFrame = !encodes ? copiedFrame : hevc ? encodedHevcFrame : encodedH264Frame;
+    return toolStart + static_cast<double>(frames) * perFrame;
+}
+
+QString ExactCutCost::name(Work work, qsizetype frames)
+{
+    const QString count = QLocale().toString(static_cast<qlonglong>(frames));
+    const bool one = frames == 1;
+    switch (work) {
+    case Work::EncodeHead:
+        return one ? tr("Re-encoding the first frame") : tr("Re-encoding the first %1 frames").arg(count);
+    case Work::Copy:
+        return one ? tr("Copying 1 frame") : tr("Copying %1 frames").arg(count);
+    case Work::EncodeTail:
+        return one ? tr("Re-encoding the last frame") : tr("Re-encoding the last %1 frames").arg(count);
+    case Work::Join:
+        break;
+    }
+    return tr("Joining the parts");
+}
