@@ -253,6 +253,9 @@ void TrimFlow::startTrimming(const QString &outputPath, const QString &partialPa
 {
     auto *run = new EncoderRun(m_tools, this);
     followTrim(run, outputPath);
+    // One step, named as an exact cut names its own.
+    m_controls.sheet->setStep(isForcingEncode() ? tr("Re-encoding the selection to MP4")
+                                                : tr("Copying the selection"));
     run->start(arguments, partialPath, outputPath, outputDuration);
 }
 

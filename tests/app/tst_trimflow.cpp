@@ -117,6 +117,8 @@ private slots:
         // The hidden partial file beside a 255-byte output must give way.
         add("names of 255 bytes", {.inputName = QString(251, u'a') + u".mp4"_s,
                                    .outputName = QString(251, u'b') + u".mp4"_s});
+        add("an existing file chosen in the dialog: replaced once the app has asked",
+            {.output = Output::Existing, .viaDialog = true, .typed = u"out.mp4"_s, .proposed = u"Trimmed.mp4"_s});
         add("the input chosen in the dialog: refused before any replace question",
             {.end = End::Refused, .detail = AppTexts::sameFile, .viaDialog = true, .typed = u"in.mp4"_s,
              .proposed = u"Trimmed.mp4"_s});
@@ -193,7 +195,14 @@ private slots:
         }
 
         QList<QMessageBox *> results = harness.alerts();
-        results.removeIf([](const QMessageBox *box) { return box->icon() == QMessageBox::Question; });
+        results.removeIf([](const QMessageBox *box) {
+            return box->icon() == QMessageBox::Question || box->text().endsWith(u"replace it?"_s);
+        });
+        const bool replaces = row.viaDialog && row.output == Output::Existing;
+        QCOMPARE(harness.replaceQuestion(), replaces ? u"out.mp4 already exists.\nDo you want to replace it?"_s : QString());
+        if (started && !row.exactCut) // the one step of a copy or a re-encode
+            QCOMPARE(harness.find<QLabel>(u"progressStep"_s)->text(),
+                     row.forceEncode ? u"Re-encoding the selection to MP4"_s : u"Copying the selection"_s);
         QCOMPARE(results.size(), row.end == End::Cancelled ? 0 : 1);
         QVERIFY(row.end != End::Refused || harness.alerts().size() == 1);
         const QMessageBox *result = results.value(0);

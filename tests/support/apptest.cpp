@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QDir>
+#include <QAbstractButton>
 #include <QFileDialog>
 #include <QTest>
 
@@ -63,6 +64,11 @@ bool AppHarness::startTrimThroughDialog(const QString &typed, QString *proposed)
     if (!typed.isEmpty())
         dialog->selectFile(typed);
     static_cast<QDialog *>(dialog)->accept();
+    // Replacing a file is the app's own question, answered as a person who means it.
+    if (QMessageBox *question = lastAlert(); question && question->text().endsWith(QStringLiteral("replace it?"))) {
+        m_replaceQuestion = question->text();
+        question->button(QMessageBox::Yes)->click();
+    }
     return recordNewRun(before);
 }
 

@@ -67,6 +67,8 @@ public:
     // proposes, which goes to `proposed`; false when no trim started.
     bool startTrimThroughDialog(const QString &typed, QString *proposed);
     bool startAndAwaitProgress(const QString &output);
+    // What the app asked before replacing a file chosen in the dialog, if it asked.
+    QString replaceQuestion() const { return m_replaceQuestion; }
     bool waitForEnd() { return !m_ends.isEmpty() || m_ends.wait(120000); }
     QStringList encoderArguments() const { return m_arguments; }
 
@@ -89,6 +91,7 @@ private:
     QSignalSpy m_alerts;
     QSignalSpy m_ends;
     QStringList m_arguments;
+    QString m_replaceQuestion;
 };
 
 namespace AppTest {
