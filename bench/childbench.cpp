@@ -104,15 +104,18 @@ void ChildBench::measureStartupOn(const QString &platform, const QString &action
     // The app first, then two baselines: a window that draws nothing, and one
     // that draws a line of text, which is the least any window with words
     // pays (loading the font system and drawing its first glyphs).
-    const QList<QStringList> kinds{{ChildMode::appWindow, m_workFolder}, {ChildMode::emptyWindow},
-                                   {ChildMode::textWindow}};
+    const QString baseline = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("kestrel_bench_window"));
+    const QList<std::pair<QString, QStringList>> kinds{
+        {QCoreApplication::applicationFilePath(), {ChildMode::flag, ChildMode::appWindow, m_workFolder}},
+        {baseline, {QStringLiteral("empty")}},
+        {baseline, {QStringLiteral("text")}}};
     QList<Samples> times(kinds.size());
     QList<QList<double>> peaks(kinds.size());
     for (int i = 0; i < repetitions; ++i) {
         // Each round starts with another kind, so none always runs first.
         for (qsizetype k = 0; k < kinds.size(); ++k) {
             const qsizetype kind = (i + k) % kinds.size();
-            const Report report = run(kinds.at(kind), platform);
+            const Report report = runProgram(kinds.at(kind).first, kinds.at(kind).second, platform);
             if (!report.succeeded || report.shownMs < 0) {
                 times[kind].addFailure();
                 continue;

@@ -6,7 +6,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
-#include <QLabel>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QTest>
@@ -27,9 +26,6 @@
 
 namespace {
 
-// The size the main window's layout file gives it.
-constexpr int windowWidth = 820;
-constexpr int windowHeight = 640;
 // Two extractions, each of which the app gives up on after 30 s.
 constexpr int posterTimeoutMs = 2 * 60 * 1000;
 
@@ -54,28 +50,12 @@ int ChildMode::run(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("kestrel"));
     QApplication::setApplicationDisplayName(QStringLiteral("Kestrel"));
     const QStringList arguments = QCoreApplication::arguments().mid(2);
-    if (arguments.value(0) == emptyWindow || arguments.value(0) == textWindow)
-        return runBaselineWindow(arguments.value(0) == textWindow);
     if (arguments.value(0) == playWindow && arguments.size() >= 4)
         return runPlayback(arguments.at(1), arguments.at(2), arguments.at(3).toDouble());
     if (arguments.value(0) == appWindow && arguments.size() >= 2)
         return runApp(arguments.at(1), arguments.value(2), arguments.value(3));
     std::fprintf(stderr, "kestrel_bench: unknown child mode\n");
     return 2;
-}
-
-int ChildMode::runBaselineWindow(bool withText)
-{
-    QMainWindow window;
-    window.resize(windowWidth, windowHeight);
-    if (withText)
-        window.setCentralWidget(new QLabel(QStringLiteral("Drop a video here"), &window));
-    const FirstPaintWatcher watcher(&window, [] {
-        printMilestone(QStringLiteral("shown"));
-        QCoreApplication::quit();
-    });
-    window.show();
-    return QApplication::exec();
 }
 
 int ChildMode::runApp(const QString &workFolder, const QString &clip, const QString &output)

@@ -7,10 +7,6 @@
 // memory are those of a fresh process. It writes one line per milestone on
 // standard output: a word, then its figures separated by spaces.
 //
-//   kestrel_bench --child empty
-//       an empty main window of the same size; "shown <peak KiB>"
-//   kestrel_bench --child text
-//       the same window showing one line of text; "shown <peak KiB>"
 //   kestrel_bench --child app <work folder> [<clip> <output>]
 //       the app's controller and window; "shown <peak KiB>", then with a
 //       clip "opened <peak KiB> <largest tool's peak KiB>" and, after a trim
@@ -24,8 +20,6 @@ class ChildMode
 {
 public:
     static inline const QString flag = QStringLiteral("--child");
-    static inline const QString emptyWindow = QStringLiteral("empty");
-    static inline const QString textWindow = QStringLiteral("text");
     static inline const QString appWindow = QStringLiteral("app");
     static inline const QString playWindow = QStringLiteral("play");
 
@@ -33,7 +27,6 @@ public:
     static int run(int argc, char *argv[]);
 
 private:
-    static int runBaselineWindow(bool withText);
     static int runApp(const QString &workFolder, const QString &clip, const QString &output);
     static int runPlayback(const QString &workFolder, const QString &clip, double seconds);
     static void printMilestone(const QString &word, const QString &extra = QString());
