@@ -202,16 +202,22 @@ void TrimFlow::showSavePanel()
             return;
         const bool toMatroska = panel->selectedNameFilter() == matroska;
         const QString output = withAllowedSuffix(path, toMatroska ? QStringLiteral("mkv") : type);
-        m_outputCheck->confirm(inputPath, output, [this, output] { savePanelFinished(output); });
+        m_outputCheck->confirm(inputPath, output, [this, output] { trimTo(output); });
     });
     panel->open();
 }
 
 void TrimFlow::savePanelFinished(const QString &outputPath)
 {
+    if (m_input && m_input->fileFullPath() && !isTrimming()
+        && m_outputCheck->accepts(*m_input->fileFullPath(), outputPath))
+        trimTo(outputPath);
+}
+
+// Once the output has been checked, and its replacement confirmed where the dialog asked.
+void TrimFlow::trimTo(const QString &outputPath)
+{
     if (!m_input || !m_input->fileFullPath() || isTrimming())
-        return;
-    if (!m_outputCheck->accepts(*m_input->fileFullPath(), outputPath))
         return;
     if (!m_selection.isTrimmable())
         return;

@@ -82,6 +82,7 @@ private:
     bool isCuttingExactly() const;
     ExactCutRun::Source exactCutSource() const;
     void offerExactCut();
+    void trimTo(const QString &outputPath);
     QString outputSuffix() const;
     void showTrackOutput();
     void reportLeftOutTracks() const;
