@@ -46,6 +46,13 @@ VideoView::VideoView(MpvPlayer *player, QWidget *parent)
 // OpenGL driver, some 50 MiB, for nothing.
 bool VideoView::hasFastOpenGl()
 {
+    // The machine's answer does not change: asked once, not by every player made.
+    static const bool fast = probeFastOpenGl();
+    return fast;
+}
+
+bool VideoView::probeFastOpenGl()
+{
     if (QGuiApplication::platformName() == QLatin1String("offscreen") || !hasGraphicsDevice())
         return false;
     QOpenGLContext context;

@@ -42,6 +42,7 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    static bool probeFastOpenGl();
     static bool hasGraphicsDevice();
     void drawSoftwareFrame();
 
