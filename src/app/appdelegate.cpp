@@ -22,7 +22,6 @@
 #include "exactcutnote.h"
 #include "fileprobe.h"
 #include "imagedropview.h"
-#include "json.h"
 #include "keyboardshortcuts.h"
 #include "keyframeguide.h"
 #include "openflow.h"
@@ -196,9 +195,13 @@ void AppDelegate::connectActions()
     connect(m_posters, &PosterExtraction::extracted, this,
             [this](double, PosterExtraction::Accuracy accuracy, bool shown) { showPosterFrame(accuracy, shown); });
     connect(myRangeSlider, &RangeSlider::keyboardNudge, this, &AppDelegate::nudgeFromKeyboard);
-    // While a knob is dragged, nearest keyframes stand in; the exact frame comes on release.
-    connect(myRangeSlider, &RangeSlider::dragFinished, this,
-            [this] { requestPosterFrame(PosterExtraction::Accuracy::Exact); });
+    // While a knob is dragged, nearest keyframes stand in; on release the knobs settle on frames, which
+    // shows the exact frame, or it is asked for here.
+    connect(myRangeSlider, &RangeSlider::dragFinished, this, [this] {
+        const bool start = myRangeSlider->currentSliderDragging() == DraggedSlider::start;
+        if (!m_selection->settle(start ? Knob::Start : Knob::End))
+            requestPosterFrame(PosterExtraction::Accuracy::Exact);
+    });
 
     connect(m_alerts, &AlertSheets::shown, this, &AppDelegate::alertShown);
     connect(m_opening, &OpenFlow::opened, this, &AppDelegate::videoOpened);
@@ -392,12 +395,10 @@ void AppDelegate::videoOpened(std::shared_ptr<const FileProbe> probe, bool accep
         return;
     }
     const QString path = m_globalFP->fileFullPath().value_or(QString());
-    m_selection->setInput(m_globalFP->duration(), m_globalFP->videoFrameRate());
+    const Timeline timeline = Timeline::of(*m_globalFP, &m_keyframes->scan().packets());
+    m_selection->setInput(m_globalFP->duration(), timeline);
     enableEditingControls();
-    // HEVC encoders make open GOPs by default; H.264's make them rarely.
-    const JSON codec = m_globalFP->trackDictionaries(QStringLiteral("Video")).value(0)[QStringLiteral("codec_name")];
-    m_posters->setKeyframes(&m_keyframes->scan().packets(), m_globalFP->startTime(),
-                            codec == JSON(QStringLiteral("hevc")));
+    m_posters->setTimeline(timeline);
     m_window->setWindowFilePath(path);
     fillPresetDurationPopup();
     // The start's frame stays in view, so it is extracted first; the end's is
@@ -409,7 +410,7 @@ void AppDelegate::videoOpened(std::shared_ptr<const FileProbe> probe, bool accep
     requestPosterFrame(PosterExtraction::Accuracy::Exact);
     m_posters->prefetch(path, endFrameSeconds());
     m_keyframes->start(path);
-    m_playback->setVideo(path, &m_keyframes->scan().packets(), m_globalFP->startTime());
+    m_playback->setVideo(path, timeline);
     m_playback->followKnob(posterSeconds());
 }
 
@@ -418,7 +419,7 @@ void AppDelegate::showNoVideo()
 {
     presetDurationPOPUP->clear();
     m_showsKnobFrames = false;
-    m_selection->setInput(0.0, std::nullopt);
+    m_selection->setInput(0.0, Timeline());
     m_selection->selectCentred();
     m_showsKnobFrames = true;
     inputDurationTF->setText(tr("Input Duration: "));
@@ -502,8 +503,7 @@ double AppDelegate::posterSeconds() const
 // The end knob shows the last frame the selection holds, which exists even at the video's end.
 double AppDelegate::endFrameSeconds() const
 {
-    return m_selection->endFrameSeconds(m_keyframes->scan().packets(), m_globalFP->startTime(),
-                                        m_globalFP->videoEndTime());
+    return m_selection->endFrameSeconds();
 }
 
 void AppDelegate::showPosterFrame(PosterExtraction::Accuracy accuracy, bool shown)

@@ -27,9 +27,9 @@ KeyframeGuide::KeyframeGuide(const ToolLocator &tools, Selection *selection, Med
     });
     connect(m_selection, &Selection::changed, this, &KeyframeGuide::showCopyStart);
     connect(m_controls.previousKeyframe, &QAction::triggered, this,
-            [this] { m_selection->moveStartToKeyframe(m_scan.packets(), -1); });
+            [this] { m_selection->moveStartToKeyframe(-1); });
     connect(m_controls.nextKeyframe, &QAction::triggered, this,
-            [this] { m_selection->moveStartToKeyframe(m_scan.packets(), 1); });
+            [this] { m_selection->moveStartToKeyframe(1); });
 }
 
 void KeyframeGuide::start(const QString &path)
@@ -39,7 +39,8 @@ void KeyframeGuide::start(const QString &path)
     if (const std::optional<PacketList> known = m_cache->packets(path))
         m_scan.adopt(*known);
     else
-        m_scan.start(path, {m_selection->startSeconds(), m_selection->endSeconds()}, m_duration);
+        m_scan.start(path, {m_selection->startSeconds(), m_selection->endSeconds()}, m_duration,
+                     m_selection->timeline().start());
     showMarks();
     showCopyStart();
 }
@@ -69,7 +70,7 @@ void KeyframeGuide::showMarks()
 {
     QList<double> ticks;
     if (m_duration > 0) {
-        for (const double keyframe : m_scan.packets().keyframes())
+        for (const double keyframe : m_selection->timeline().keyframes())
             ticks.append(keyframe / m_duration);
     }
     m_controls.slider->setTickValues(ticks);
@@ -77,13 +78,11 @@ void KeyframeGuide::showMarks()
 
 void KeyframeGuide::showCopyStart()
 {
-    const PacketList &packets = m_scan.packets();
     const bool scanned = m_duration > 0;
-    const std::optional<double> keyframe = scanned && m_streamCopy ? m_selection->streamCopyStart(packets)
-                                                                   : std::nullopt;
+    const std::optional<double> keyframe = scanned && m_streamCopy ? m_selection->streamCopyStart() : std::nullopt;
     m_controls.slider->setMarkedValue(keyframe ? std::optional<double>(*keyframe / m_duration) : std::nullopt);
     m_controls.copyStartLine->setText(keyframe ? copyStartText(*keyframe, m_selection->startSeconds()) : QString());
     m_controls.copyStartLine->setVisible(keyframe.has_value());
-    m_controls.previousKeyframe->setEnabled(scanned && m_selection->keyframeBeforeStart(packets));
-    m_controls.nextKeyframe->setEnabled(scanned && m_selection->keyframeAfterStart(packets));
+    m_controls.previousKeyframe->setEnabled(scanned && m_selection->keyframeBeforeStart());
+    m_controls.nextKeyframe->setEnabled(scanned && m_selection->keyframeAfterStart());
 }

@@ -9,15 +9,13 @@
 #include <QTimer>
 
 #include "mpvplayer.h"
-#include "packetlist.h"
 #include "rangeslider.h"
 #include "selection.h"
 #include "videoview.h"
 
 namespace {
 
-// A cut keeps the frames more than this before its end.
-constexpr double slack = 0.0005;
+constexpr double slack = Timeline::tolerance;
 // A frame slower than this to come says that it is coming.
 constexpr int busyAfterMs = 300;
 
@@ -38,10 +36,8 @@ Playback::Playback(Selection *selection, const Controls &controls, const QString
     connect(m_controls.setStart, &QAction::triggered, this, &Playback::setStartHere);
     connect(m_controls.setEnd, &QAction::triggered, this, &Playback::setEndHere);
     // The slider runs from 0 to 1 over the whole input; the frame nearest the pointer is the one shown.
-    connect(m_controls.slider, &RangeSlider::playheadDragged, this, [this](double value) {
-        const double rate = m_selection->frameRate();
-        seekTo(std::round(value * m_selection->duration() * rate) / rate);
-    });
+    connect(m_controls.slider, &RangeSlider::playheadDragged, this,
+            [this](double value) { seekTo(m_timeline.nearestFrame(value * m_selection->duration())); });
     setActionsEnabled(false);
 }
 
@@ -51,10 +47,9 @@ Playback::~Playback()
     m_player.reset();
 }
 
-void Playback::setVideo(const QString &path, const PacketList *frames, double timelineStart)
+void Playback::setVideo(const QString &path, const Timeline &timeline)
 {
-    m_frames = frames;
-    m_timelineStart = timelineStart;
+    m_timeline = timeline;
     if (m_view) {
         m_controls.videoArea->setCurrentIndex(0);
         delete m_view.data();
@@ -103,13 +98,13 @@ bool Playback::showPlayer()
     // playhead keeps the frame it was sent to.
     connect(m_player.get(), &MpvPlayer::positionChanged, this, [this](double seconds) {
         if (!m_player->isPaused())
-            movePlayhead(seconds);
+            movePlayhead(m_timeline.fromStream(seconds));
     });
     connect(m_player.get(), &MpvPlayer::pausedChanged, this, &Playback::namePlayPause);
     connect(m_player.get(), &MpvPlayer::seekFinished, m_view, [this] { m_view->setBusy(false); });
     connect(m_player.get(), &MpvPlayer::failed, this,
             [this] { m_view->setMessage(tr("This video cannot be played here.")); });
-    m_player->load(m_path, m_playhead);
+    m_player->load(m_path, playerTime(m_playhead));
     movePlayhead(m_playhead);
     return true;
 }
@@ -126,8 +121,14 @@ void Playback::followKnob(double seconds)
     if (!m_player)
         return;
     m_player->pause();
-    m_player->seekExact(seconds);
+    m_player->seekExact(playerTime(seconds));
     movePlayhead(seconds);
+}
+
+// The player counts in the streams' own time; a seek a tolerance early lands on the frame at `seconds`.
+double Playback::playerTime(double seconds) const
+{
+    return std::max(0.0, m_timeline.toStream(seconds) - slack);
 }
 
 // Drawn on the slider while the player shows.
@@ -139,14 +140,14 @@ void Playback::movePlayhead(double seconds)
     emit playheadChanged(seconds);
 }
 
-// To the frame at `seconds`: a seek there less the slack lands on it.
+// To the frame at `seconds`.
 void Playback::seekTo(double seconds)
 {
     if (!showPlayer())
         return;
     m_player->pause();
     movePlayhead(std::clamp(seconds, 0.0, m_selection->duration()));
-    m_player->seekExact(std::max(0.0, m_playhead - slack));
+    m_player->seekExact(playerTime(m_playhead));
     // A step back decodes from the keyframe before: on long groups that takes a while.
     QTimer::singleShot(busyAfterMs, m_view, [this] {
         if (m_player && m_player->isSeeking())
@@ -165,24 +166,24 @@ void Playback::playOrPause()
         m_player->pause();
 }
 
-// From the first frame to the last, pausing on it.
+// From the first frame to the last, pausing on it. A player made for it opens on the first frame.
 void Playback::playSelection()
 {
+    if (!m_player)
+        m_playhead = m_selection->startSeconds();
     if (showPlayer())
-        m_player->playRange(m_selection->startSeconds(), m_selection->endSeconds() - slack);
+        m_player->playRange(playerTime(m_selection->startSeconds()), playerTime(m_selection->endSeconds()));
 }
 
-// A frame later or earlier: a seek a frame step away, less the slack, lands on that frame. Not mpv's own
-// steps: under load its forward step was seen to be dropped, its step back takes seconds, and a frame rate's
-// step would miss frames of a variable rate, whose listed times a seek follows.
+// A frame later or earlier: a seek to the frame beside, as the timeline lists it. Not mpv's own steps: under
+// load its forward step was seen to be dropped, its step back takes seconds, and a frame rate's step would
+// miss frames of a variable rate.
 void Playback::stepFrames(int direction)
 {
-    const double from = m_playhead;
-    // The frame in view is the first at or after the playhead, less the slack.
-    const double at = from + m_timelineStart - 2 * slack;
-    const std::optional<double> shown = m_frames ? m_frames->frameBeside(at, 1) : std::nullopt;
-    const std::optional<double> frame = shown ? m_frames->frameBeside(*shown, direction) : std::nullopt;
-    seekTo(frame ? *frame - m_timelineStart : from + direction * 1.0 / m_selection->frameRate());
+    if (const std::optional<double> frame = m_timeline.frameBeside(m_playhead, direction))
+        seekTo(*frame);
+    else
+        seekTo(m_playhead);
 }
 
 void Playback::jump(double seconds)
@@ -199,12 +200,12 @@ void Playback::setStartHere()
     m_selection->moveTo(Selection::Knob::Start, frame);
 }
 
-// The playhead's frame becomes the last: the end goes one frame after it.
-// Before the start, the start goes to the input's start.
+// The playhead's frame becomes the last: the end goes to the frame after it, or to the input's end after the
+// last frame. Before the start, the start goes to the input's start.
 void Playback::setEndHere()
 {
     const double frame = m_playhead;
-    const double end = std::min(m_selection->duration(), frame + 1.0 / m_selection->frameRate());
+    const double end = m_timeline.frameBeside(frame, 1).value_or(m_selection->duration());
     if (frame < m_selection->startSeconds())
         m_selection->moveTo(Selection::Knob::Start, 0.0);
     m_selection->moveTo(Selection::Knob::End, end);

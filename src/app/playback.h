@@ -9,8 +9,9 @@
 
 #include "videoview.h"
 
+#include "timeline.h"
+
 class MpvPlayer;
-class PacketList;
 class QAction;
 class QStackedWidget;
 class RangeSlider;
@@ -51,10 +52,9 @@ public:
     ~Playback() override;
 
     // The accepted video, or none: a player made for the one before goes,
-    // and the poster shows again. Steps go from frame to frame of `frames`
-    // where they are listed (on the file's timeline, which begins at
-    // `timelineStart`), else by the frame rate's step.
-    void setVideo(const QString &path, const PacketList *frames = nullptr, double timelineStart = 0.0);
+    // and the poster shows again. Steps go from frame to frame of the
+    // video's `timeline`, on which the playhead counts.
+    void setVideo(const QString &path, const Timeline &timeline = {});
     void pause();
     // A knob moved onto the frame at `seconds`.
     void followKnob(double seconds);
@@ -79,13 +79,13 @@ private:
     void setActionsEnabled(bool enabled);
     void namePlayPause(bool paused);
     void movePlayhead(double seconds);
+    double playerTime(double seconds) const;
 
     Selection *const m_selection;
     const Controls m_controls;
     const QString m_audioOutput;
     QString m_path;
-    const PacketList *m_frames = nullptr;
-    double m_timelineStart = 0.0;
+    Timeline m_timeline;
     std::unique_ptr<MpvPlayer> m_player;
     QPointer<VideoView> m_view; // the video area's, which may go first
     // Moved at once by every key, so that keys pressed in a burst add up.

@@ -248,10 +248,23 @@ QStringList TrimFlow::trimArguments(const FileProbe &probe, const QString &input
     parameters.videoStream = probe.firstVideoIndex();
     parameters.keptTracks = m_tracks->keptTracks();
     parameters.outputSuffix = QFileInfo(outputPath).suffix();
+    parameters.seek = inputSeek();
     reportLeftOutTracks();
     const QStringList arguments = TrimCommand::trimArguments(parameters);
     DiagnosticLog::print(TrimCommand::diagnosticLine(arguments));
     return arguments;
+}
+
+// A re-encode seeks its first frame exactly; a copy enters the input before its keyframe only where the
+// demuxer's own seek would pass that keyframe.
+std::optional<Timeline::Seek> TrimFlow::inputSeek() const
+{
+    const Timeline &timeline = m_selection.timeline();
+    const double start = m_selection.startSeconds();
+    if (isForcingEncode())
+        return timeline.exactSeek(start);
+    const double entry = timeline.copyEntry(start);
+    return entry != start ? std::optional(Timeline::Seek{entry, 0.0}) : std::nullopt;
 }
 
 void TrimFlow::startTrimming(const QString &outputPath, const QString &partialPath, const QStringList &arguments,

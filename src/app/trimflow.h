@@ -11,6 +11,7 @@
 #include <QStringList>
 
 #include "exactcutrun.h"
+#include "timeline.h"
 #include "toollocator.h"
 #include "trimrun.h"
 
@@ -86,6 +87,7 @@ private:
     QString outputSuffix() const;
     void showTrackOutput();
     void reportLeftOutTracks() const;
+    std::optional<Timeline::Seek> inputSeek() const;
     void startTrimming(const QString &outputPath, const QString &partialPath, const QStringList &arguments,
                        double outputDuration);
     void startExactCut(const QString &outputPath);

@@ -37,6 +37,10 @@ const char *const options[][2] = {
     // A frame just before an open-GOP keyframe decodes after it: a seek
     // that starts at that keyframe never shows it.
     {"hr-seek-demuxer-offset", "1"},
+    // Times are the file's own timestamps, which the caller translates: mpv
+    // would otherwise count from where it finds the first packet, which in
+    // Matroska is often the video's, not the file's start.
+    {"rebase-start-time", "no"},
 };
 
 } // namespace
@@ -99,19 +103,23 @@ void MpvPlayer::setFlag(const char *name, bool value)
     mpv().set_property_async(m_handle, 0, name, MPV_FORMAT_FLAG, &flag);
 }
 
+// The file opens on the frame asked for: a seek once it has loaded would show its first frame meanwhile.
 void MpvPlayer::load(const QString &path, double seconds)
 {
     m_playingRange = false;
     m_loaded = false;
-    m_pendingSeek = seconds;
+    m_pendingSeek.reset();
+    m_seeking = true;
     if (m_handle)
         mpv().set_property_string(m_handle, "end", "none");
     const QByteArray file = path.toUtf8();
-    command({"loadfile", file.constData(), "replace"});
+    const QByteArray start = "start=" + decimalText(seconds).toUtf8();
+    command({"loadfile", file.constData(), "replace", start.constData()});
 }
 
 void MpvPlayer::play()
 {
+    m_playAfterSeek = false;
     // A plain Play runs on past the end of a range played before.
     if (m_playingRange && m_handle) {
         m_playingRange = false;
@@ -122,6 +130,7 @@ void MpvPlayer::play()
 
 void MpvPlayer::pause()
 {
+    m_playAfterSeek = false;
     setFlag("pause", true);
 }
 
@@ -137,14 +146,16 @@ void MpvPlayer::seekExact(double seconds)
     command({"seek", time.constData(), "absolute+exact"});
 }
 
+// Playing starts once the seek has come to rest: unpaused at once, mpv may show a frame from where it stood.
 void MpvPlayer::playRange(double from, double to)
 {
     if (!m_handle)
         return;
     m_playingRange = true;
     mpv().set_property_string(m_handle, "end", decimalText(to).toUtf8().constData());
+    pause();
     seekExact(from);
-    setFlag("pause", false);
+    m_playAfterSeek = true;
 }
 
 qint64 MpvPlayer::droppedFrames() const
@@ -184,6 +195,8 @@ void MpvPlayer::drainEvents()
             break;
         case MPV_EVENT_PLAYBACK_RESTART:
             m_seeking = false;
+            if (std::exchange(m_playAfterSeek, false))
+                setFlag("pause", false);
             emit seekFinished();
             break;
         case MPV_EVENT_END_FILE: {

@@ -12,7 +12,8 @@
 struct mpv_handle;
 struct mpv_render_context;
 
-// libmpv behind Qt signals: the one place that holds an mpv handle. mpv
+// libmpv behind Qt signals: the one place that holds an mpv handle. Its
+// times are the file's own timestamps, not rebased to 0. mpv
 // reads none of its own configuration, scripts, key bindings or on-screen
 // controls. Its events come on mpv's threads and are drained on the thread
 // that owns the player, so every signal arrives there. Seeks are
@@ -43,7 +44,8 @@ public:
     void play();
     void pause();
     void seekExact(double seconds);
-    // From `from` until the last frame before `to`, then paused there.
+    // From `from` until the last frame before `to`, then paused there; it
+    // starts playing once the frame at `from` is in view.
     void playRange(double from, double to);
 
     double position() const { return m_position; }
@@ -92,5 +94,6 @@ private:
     bool m_playingRange = false;
     bool m_loaded = false;
     bool m_seeking = false;
+    bool m_playAfterSeek = false;
     std::optional<double> m_pendingSeek;
 };

@@ -29,11 +29,15 @@ KeyframeScan::~KeyframeScan()
     }
 }
 
-void KeyframeScan::start(const QString &path, const QList<double> &times, double duration)
+void KeyframeScan::start(const QString &path, const QList<double> &times, double duration, double streamStart)
 {
     stop();
     m_path = path;
-    run(firstStretches(times, duration));
+    QList<Stretch> stretches = firstStretches(times, duration);
+    // The prober reads and lists in the streams' own time.
+    for (Stretch &stretch : stretches)
+        stretch = {stretch.from + streamStart, stretch.to + streamStart};
+    run(stretches);
 }
 
 // A short file is read whole at once: a second run of the prober would cost

@@ -29,8 +29,9 @@ public:
     ~KeyframeScan() override;
 
     // Stops any scan and forgets its list, then scans `path`, around `times`
-    // first unless they take in the whole `duration`.
-    void start(const QString &path, const QList<double> &times, double duration);
+    // first unless they take in the whole `duration`. These count from the
+    // file's start, which lies at `streamStart` in the streams' time.
+    void start(const QString &path, const QList<double> &times, double duration, double streamStart = 0.0);
     // What the first run reads: empty for the whole file.
     static QList<Stretch> firstStretches(const QList<double> &times, double duration);
     // Stops any scan and forgets its list; nothing is announced after.

@@ -7,10 +7,11 @@
 
 #include <QLocale>
 
+#include "timeline.h"
+
 namespace {
 
-// Half a millisecond: the slack a time given in display precision needs.
-constexpr double tolerance = 0.0005;
+constexpr double tolerance = Timeline::tolerance;
 
 std::optional<Packet> parseLine(QByteArrayView line)
 {

@@ -50,6 +50,10 @@ public:
     // Sorted, without repeats.
     const QList<double> &keyframes() const { return m_keyframes; }
     bool isEmpty() const { return m_packets.isEmpty(); }
+    // Whether the list holds the whole track, and whether it holds the
+    // packets around `seconds`.
+    bool isWhole() const { return m_read.isEmpty() && !isEmpty(); }
+    bool covers(double seconds) const { return !isEmpty() && stretchHolding(seconds).has_value(); }
 
     // The keyframe at or before `seconds`, and the first one after it. Times
     // are compared to the millisecond, so a time rounded for display still

@@ -2,14 +2,11 @@
 #include "selection.h"
 
 #include <algorithm>
-
-#include "packetlist.h"
+#include <cmath>
 
 namespace {
 
-// Half a millisecond: times shown have no finer digits, so a start this close
-// counts as on its keyframe, and a frame this close to the end as past it.
-constexpr double slack = 0.0005;
+constexpr double slack = Timeline::tolerance;
 
 } // namespace
 
@@ -25,16 +22,18 @@ Selection::Selection(QObject *parent)
 {
 }
 
-void Selection::setInput(double duration, std::optional<double> frameRate)
+void Selection::setInput(double duration, const Timeline &timeline)
 {
     m_duration = duration;
-    if (frameRate)
-        m_frameRate = *frameRate;
+    m_timeline = timeline;
 }
 
+// Past the first or the last frame, a frame's nudge goes to the input's edge.
 void Selection::nudge(Knob knob, Step step, int direction)
 {
-    const double moved = seconds(knob) + direction * (step == Step::Frame ? 1.0 / m_frameRate : 1.0);
+    const double from = seconds(knob);
+    const std::optional<double> frame = m_timeline.frameBeside(from, direction);
+    const double moved = step == Step::Second ? from + direction : frame.value_or(direction < 0 ? 0.0 : m_duration);
     moveTo(knob, direction < 0 ? std::max(0.0, moved) : std::min(m_duration, moved));
 }
 
@@ -42,7 +41,13 @@ void Selection::nudge(Knob knob, Step step, int direction)
 void Selection::moveTo(Knob knob, double seconds)
 {
     if (m_duration > 0)
-        setFraction(knob, seconds / m_duration);
+        setFraction(knob, settled(knob, seconds) / m_duration);
+}
+
+double Selection::settled(Knob knob, double seconds) const
+{
+    const double frame = knob == Knob::Start ? m_timeline.settledStart(seconds) : m_timeline.settledEnd(seconds);
+    return std::clamp(frame, 0.0, m_duration);
 }
 
 void Selection::follow(double start, double end, Knob moved)
@@ -52,6 +57,19 @@ void Selection::follow(double start, double end, Knob moved)
     m_start = start;
     m_end = end;
     emit changed(moved);
+}
+
+// Only a knob off its frame is set, the one dragged last, so that it stays the one a view marks.
+bool Selection::settle(Knob dragged)
+{
+    bool moved = false;
+    for (const Knob knob : {dragged == Knob::Start ? Knob::End : Knob::Start, dragged}) {
+        if (m_duration > 0 && std::abs(settled(knob, seconds(knob)) - seconds(knob)) > 1e-9) {
+            moveTo(knob, seconds(knob));
+            moved = true;
+        }
+    }
+    return moved;
 }
 
 qsizetype Selection::fittingPresetCount() const
@@ -78,42 +96,36 @@ void Selection::selectCentred()
         return;
     }
     const double preset = presetSeconds.at(index);
-    setFraction(Knob::End, (preset + (m_duration - preset) * 0.5) / m_duration);
-    setFraction(Knob::Start, ((m_duration - preset) * 0.5) / m_duration);
+    moveTo(Knob::End, preset + (m_duration - preset) * 0.5);
+    moveTo(Knob::Start, (m_duration - preset) * 0.5);
 }
 
-std::optional<double> Selection::keyframeBeforeStart(const PacketList &packets) const
+std::optional<double> Selection::keyframeBeforeStart() const
 {
-    return m_duration > 0 ? packets.keyframeAtOrBefore(startSeconds() - 2 * slack) : std::nullopt;
+    return m_duration > 0 ? m_timeline.keyframeAtOrBefore(startSeconds() - 2 * slack) : std::nullopt;
 }
 
 // Past the end the start would turn the selection inside out.
-std::optional<double> Selection::keyframeAfterStart(const PacketList &packets) const
+std::optional<double> Selection::keyframeAfterStart() const
 {
-    const std::optional<double> keyframe = m_duration > 0 ? packets.keyframeAfter(startSeconds()) : std::nullopt;
+    const std::optional<double> keyframe = m_duration > 0 ? m_timeline.keyframeAfter(startSeconds()) : std::nullopt;
     return keyframe && *keyframe < endSeconds() ? keyframe : std::nullopt;
 }
 
-void Selection::moveStartToKeyframe(const PacketList &packets, int direction)
+void Selection::moveStartToKeyframe(int direction)
 {
-    if (const std::optional<double> keyframe = direction < 0 ? keyframeBeforeStart(packets)
-                                                              : keyframeAfterStart(packets))
+    if (const std::optional<double> keyframe = direction < 0 ? keyframeBeforeStart() : keyframeAfterStart())
         moveTo(Knob::Start, *keyframe);
 }
 
-double Selection::endFrameSeconds(const PacketList &packets, double timelineStart,
-                                  std::optional<double> videoEnd) const
+double Selection::endFrameSeconds() const
 {
-    const double end = endSeconds();
-    if (const std::optional<double> frame = packets.lastFrameBefore(end + timelineStart))
-        return std::max(0.0, *frame - timelineStart - slack);
-    const double held = videoEnd ? std::min(end, *videoEnd) : end;
-    return std::max(0.0, held - slack - 1.0 / m_frameRate);
+    return m_timeline.lastFrameBefore(endSeconds());
 }
 
-std::optional<double> Selection::streamCopyStart(const PacketList &packets) const
+std::optional<double> Selection::streamCopyStart() const
 {
-    const std::optional<double> keyframe = packets.keyframeAtOrBefore(startSeconds());
+    const std::optional<double> keyframe = m_timeline.keyframeAtOrBefore(startSeconds());
     return m_duration > 0 && keyframe && startSeconds() - *keyframe >= slack ? keyframe : std::nullopt;
 }
 

@@ -7,19 +7,25 @@
 #include <QObject>
 #include <QStringList>
 
-class PacketList;
+#include "timeline.h"
 
 // The part of the open video that a trim will write: its start and end as
 // fractions of the input's duration, as the range slider shows them, and
 // every rule that moves them. A time in seconds is its fraction times the
-// duration, so a knob moved to a time reads back as that fraction allows.
+// duration, on the open video's Timeline.
+//
+// Times settle on frames, so that the time shown is the time written: the
+// start on its first frame's time, the end at the end of its last frame
+// (the next frame's time), after every move but a drag, which settles when
+// it ends (settle()).
 //
 // At the edges:
 // - Without a duration (nothing open yet) no move is made.
-// - A nudge by a second or by a frame (1 / frameRate()) stops at 0 going
-//   down and at the duration going up. It does not look at the other knob:
-//   the start may pass the end and the end the start, and the selection is
-//   then inside out. moveTo() neither bounds nor compares.
+// - A nudge by a frame goes to the frame beside, by a second a second away;
+//   either stops at 0 going down and at the duration going up. It does not
+//   look at the other knob: the start may pass the end and the end the
+//   start, and the selection is then inside out. moveTo() neither bounds
+//   nor compares.
 // - Presets: those shorter than the input fit. Choosing one sets the start
 //   to its own time again and the end that far after it, at most at the
 //   input's end. The centred selection is the longest fitting preset in the
@@ -47,15 +53,14 @@ public:
     // In seconds, ascending, and the pop-up's titles for them.
     static const QList<double> presetSeconds;
     static const QStringList presetTitles;
-    static constexpr double defaultFrameRate = 24.0;
 
     explicit Selection(QObject *parent = nullptr);
 
-    // A new input; the selection keeps its fractions until moved. A video
-    // that tells no frame rate keeps the one before.
-    void setInput(double duration, std::optional<double> frameRate);
+    // A new input; the selection keeps its fractions until moved.
+    void setInput(double duration, const Timeline &timeline);
     double duration() const { return m_duration; }
-    double frameRate() const { return m_frameRate; }
+    const Timeline &timeline() const { return m_timeline; }
+    double frameRate() const { return m_timeline.frameRate(); }
 
     double startFraction() const { return m_start; }
     double endFraction() const { return m_end; }
@@ -70,25 +75,23 @@ public:
     void moveTo(Knob knob, double seconds);
     // Fractions a view has taken already, as a drag of `moved` does.
     void follow(double start, double end, Knob moved);
+    // Both ends on frames, once a drag of `dragged` has ended; whether one moved.
+    bool settle(Knob dragged);
 
     qsizetype fittingPresetCount() const;
     void choosePreset(qsizetype index);
     void selectCentred();
 
-    // The keyframes of `packets` the start may move to; none outside what the
-    // list holds or without a duration.
-    std::optional<double> keyframeBeforeStart(const PacketList &packets) const;
-    std::optional<double> keyframeAfterStart(const PacketList &packets) const;
-    void moveStartToKeyframe(const PacketList &packets, int direction);
-    // A time an exact seek lands on the last frame the selection holds, the
-    // last one a trim writes: the frame of `packets` before the end where
-    // they cover it (their times run on the file's timeline, which begins at
-    // `timelineStart`), else one frame step before the end, or before the
-    // video's own end where that comes first. Never past the last frame.
-    double endFrameSeconds(const PacketList &packets, double timelineStart, std::optional<double> videoEnd) const;
+    // The keyframes the start may move to; none outside what the list
+    // holds or without a duration.
+    std::optional<double> keyframeBeforeStart() const;
+    std::optional<double> keyframeAfterStart() const;
+    void moveStartToKeyframe(int direction);
+    // The last frame the selection holds, the last one a trim writes.
+    double endFrameSeconds() const;
     // Where a stream copy of the selection really starts: the keyframe before
     // the start, when it lies a millisecond or more before it.
-    std::optional<double> streamCopyStart(const PacketList &packets) const;
+    std::optional<double> streamCopyStart() const;
 
 signals:
     void knobSet(Selection::Knob knob);
@@ -96,9 +99,10 @@ signals:
 
 private:
     void setFraction(Knob knob, double fraction);
+    double settled(Knob knob, double seconds) const;
 
     double m_duration = 0.0;
-    double m_frameRate = defaultFrameRate;
+    Timeline m_timeline;
     double m_start = 0.0;
     double m_end = 1.0;
 };

@@ -120,14 +120,14 @@ QStringList ExactCutCommand::scanArguments(double start, double end) const
     return PacketList::snifferArguments(m_sourcePath, {{std::max(0.0, start - scanMargin), end + scanMargin}});
 }
 
-// The seek lands half a frame early, so that a time rounded by the prober still keeps the frame; the count
-// ends it. Timestamps restart at zero for the join to place the part, and the encoder keeps the source's. The
+// The seek lands between the frame before and the first, so that a time rounded by the prober still keeps the
+// frame, at any frame rate, variable ones included; the count ends it. Timestamps restart at zero for the join to place the part, and the encoder keeps the source's. The
 // frames stay as stored, like the copied ones, and the part carries the source's rotation on to the join.
 QStringList ExactCutCommand::encodeArguments(const ExactCutPlan::Section &section, const QString &outputPath) const
 {
     return QStringList{QStringLiteral("-autorotate"), QStringLiteral("0"),
                        QStringLiteral("-seek_timestamp"), QStringLiteral("1"),
-                       QStringLiteral("-ss"), seconds(section.from - m_frameDuration / 2),
+                       QStringLiteral("-ss"), seconds(section.entry),
                        QStringLiteral("-i"), m_sourcePath,
                        QStringLiteral("-map"), QStringLiteral("0:v:0"), QStringLiteral("-an"), QStringLiteral("-sn"),
                        QStringLiteral("-dn"), QStringLiteral("-frames:v"), QString::number(section.frames),

@@ -5,10 +5,11 @@
 
 #include <QStringList>
 
+#include "timeline.h"
+
 namespace {
 
-// Half a millisecond: the slack a time given in display precision needs.
-constexpr double tolerance = 0.0005;
+constexpr double tolerance = Timeline::tolerance;
 
 std::optional<double> firstTimeAtOrAfter(const QList<double> &sortedTimes, double seconds)
 {
@@ -64,6 +65,13 @@ double earliestShownFrom(const QList<Packet> &packets, qsizetype index)
                             [](const Packet &a, const Packet &b) { return a.pts < b.pts; })->pts;
 }
 
+// Before the stream's first frame any earlier time will do: half a millisecond is shorter than any frame.
+double entryBefore(const QList<double> &sortedTimes, double first)
+{
+    const auto at = std::lower_bound(sortedTimes.cbegin(), sortedTimes.cend(), first);
+    return at == sortedTimes.cbegin() ? first - tolerance : (*std::prev(at) + first) / 2;
+}
+
 QString timeText(std::optional<double> seconds)
 {
     return seconds ? QString::number(*seconds, 'g', 12) : QStringLiteral("end");
@@ -93,8 +101,9 @@ ExactCutPlan ExactCutPlan::make(const QList<Packet> &packets, double start, doub
         return plan;
     const double s = *firstKept;
     plan.m_firstExcluded = firstExcluded;
+    const double headEntry = entryBefore(times, s);
     const auto wholeSelectionEncoded = [&] {
-        plan.m_head = {s, firstExcluded, framesIn(packets, s, firstExcluded)};
+        plan.m_head = {s, firstExcluded, framesIn(packets, s, firstExcluded), headEntry};
         return plan;
     };
 
@@ -103,7 +112,7 @@ ExactCutPlan ExactCutPlan::make(const QList<Packet> &packets, double start, doub
     if (k1 < 0)
         return wholeSelectionEncoded();
     const double keyframe1 = packets.at(k1).pts;
-    plan.m_head = {s, keyframe1, framesIn(packets, s, keyframe1)};
+    plan.m_head = {s, keyframe1, framesIn(packets, s, keyframe1), headEntry};
     if (!firstExcluded) {
         plan.m_middle = {keyframe1, std::nullopt, copiedFrames(packets, k1, packets.size())};
         return plan;
@@ -114,7 +123,8 @@ ExactCutPlan ExactCutPlan::make(const QList<Packet> &packets, double start, doub
     if (tailStart <= keyframe1)
         return wholeSelectionEncoded();
     plan.m_middle = {keyframe1, tailStart, copiedFrames(packets, k1, k2)};
-    plan.m_tail = {tailStart, firstExcluded, framesIn(packets, tailStart, firstExcluded)};
+    plan.m_tail = {tailStart, firstExcluded, framesIn(packets, tailStart, firstExcluded),
+                   entryBefore(times, tailStart)};
     return plan;
 }
 

@@ -31,6 +31,9 @@ public:
         double from = 0.0;
         std::optional<double> to;
         qsizetype frames = 0;
+        // Halfway from the frame before to the first: a seek there keeps the
+        // first frame and no other, whatever the spacing of frames around it.
+        double entry = 0.0;
 
         bool isEmpty() const { return frames == 0; }
         std::optional<double> duration() const;

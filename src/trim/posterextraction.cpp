@@ -12,7 +12,6 @@
 #include <QSaveFile>
 
 #include "decimaltext.h"
-#include "packetlist.h"
 
 namespace {
 
@@ -60,45 +59,25 @@ PosterExtraction::~PosterExtraction()
 }
 
 QStringList PosterExtraction::arguments(const QString &inputPath, double seconds, const QString &outputPath,
-                                        Accuracy accuracy, double leadIn)
+                                        Accuracy accuracy, std::optional<Timeline::Seek> seek)
 {
-    const QString time = decimalText(seconds);
     const QStringList scaled{QStringLiteral("-vf"), QStringLiteral("scale=-1:480,setsar=1:1")};
     const QStringList oneFrame{QStringLiteral("-frames:v"), QStringLiteral("1"), QStringLiteral("-y"), outputPath};
-    if (accuracy == Accuracy::Exact && leadIn > 0) {
-        const double entry = std::max(0.0, seconds - leadIn);
-        return QStringList{QStringLiteral("-v"), QStringLiteral("quiet"), QStringLiteral("-ss"), decimalText(entry),
-                           QStringLiteral("-i"), inputPath, QStringLiteral("-ss"), decimalText(seconds - entry)}
-            + scaled + oneFrame;
+    const Timeline::Seek at = seek.value_or(Timeline::Seek{seconds, 0.0});
+    if (accuracy == Accuracy::Exact) {
+        QStringList arguments{QStringLiteral("-v"), QStringLiteral("quiet"), QStringLiteral("-ss"),
+                              decimalText(at.input), QStringLiteral("-i"), inputPath};
+        if (at.output > 0)
+            arguments << QStringLiteral("-ss") << QString::number(at.output, 'f', 6);
+        return arguments + scaled + oneFrame;
     }
-    if (accuracy == Accuracy::Exact)
-        return QStringList{QStringLiteral("-v"), QStringLiteral("quiet"), QStringLiteral("-ss"), time,
-                           QStringLiteral("-i"), inputPath} + scaled + oneFrame;
     // Without "-noaccurate_seek" the keyframe after the time comes back, and
     // without "passthrough" the encoder decodes on to fill in frames.
     return QStringList{QStringLiteral("-v"), QStringLiteral("quiet"), QStringLiteral("-skip_frame"),
-                       QStringLiteral("nokey"), QStringLiteral("-ss"), time, QStringLiteral("-noaccurate_seek"),
-                       QStringLiteral("-i"), inputPath, QStringLiteral("-map"), QStringLiteral("0:v:0")}
+                       QStringLiteral("nokey"), QStringLiteral("-ss"), decimalText(at.input),
+                       QStringLiteral("-noaccurate_seek"), QStringLiteral("-i"), inputPath,
+                       QStringLiteral("-map"), QStringLiteral("0:v:0")}
         + scaled + QStringList{QStringLiteral("-fps_mode"), QStringLiteral("passthrough")} + oneFrame;
-}
-
-double PosterExtraction::leadIn(double seconds, const PacketList &packets, double timelineStart,
-                                bool mayHaveOpenGops)
-{
-    constexpr double second = 1.0;
-    const double at = seconds + timelineStart;
-    // Every stretch listed begins at a keyframe: one at or before means the list reaches here.
-    if (!packets.keyframeAtOrBefore(at))
-        return mayHaveOpenGops ? second : 0.0;
-    const std::optional<double> next = packets.keyframeAfter(at);
-    return next && *next - at < second ? second : 0.0;
-}
-
-void PosterExtraction::setKeyframes(const PacketList *packets, double timelineStart, bool mayHaveOpenGops)
-{
-    m_packets = packets;
-    m_timelineStart = timelineStart;
-    m_mayHaveOpenGops = mayHaveOpenGops;
 }
 
 void PosterExtraction::setFolder(const QString &posterFolder)
@@ -175,8 +154,9 @@ void PosterExtraction::start(const Job &job)
     m_running.file = jobFilePath(job);
     m_process = new QProcess(this);
     m_process->setProgram(program);
-    const double lead = m_packets ? leadIn(job.seconds, *m_packets, m_timelineStart, m_mayHaveOpenGops) : 0.0;
-    m_process->setArguments(arguments(job.inputPath, job.seconds, m_running.file, job.accuracy, lead));
+    const Timeline::Seek seek = job.accuracy == Accuracy::Exact ? m_timeline.exactSeek(job.seconds)
+                                                                : Timeline::Seek{m_timeline.copyEntry(job.seconds), 0.0};
+    m_process->setArguments(arguments(job.inputPath, job.seconds, m_running.file, job.accuracy, seek));
     // The encoder must not wait for keystrokes from us.
     m_process->setStandardInputFile(QProcess::nullDevice());
     m_process->setProcessChannelMode(QProcess::ForwardedChannels);

@@ -11,9 +11,9 @@
 #include <QStringList>
 #include <QTimer>
 
+#include "timeline.h"
 #include "toollocator.h"
 
-class PacketList;
 class QProcess;
 
 // Poster frames extracted by `creator` in the background, one at a time, so
@@ -46,19 +46,13 @@ public:
     // Kills what still runs and waits for it: no child outlives the owner.
     ~PosterExtraction() override;
 
-    // `leadIn` seconds before an exact frame the input is entered, and the
-    // rest decoded: the frame just before an open-GOP keyframe decodes after
-    // it, and a seek that starts at that keyframe shows the one after.
+    // The frame is sought as `seek` says (Timeline::exactSeek() for an
+    // exact one, an input seek alone for a keyframe), or by a plain input
+    // seek to `seconds` without one.
     static QStringList arguments(const QString &inputPath, double seconds, const QString &outputPath,
-                                 Accuracy accuracy, double leadIn = 0.0);
-    // The lead-in an exact frame at `seconds` needs: a second where a keyframe
-    // follows within one, as `packets` list them (on the file's timeline,
-    // which begins at `timelineStart`), and where they do not reach, only
-    // for a codec that may have open GOPs. None elsewhere, which keeps seeks
-    // as short as they were.
-    static double leadIn(double seconds, const PacketList &packets, double timelineStart, bool mayHaveOpenGops);
-    // What is known of the open file's keyframes, read as each extraction starts.
-    void setKeyframes(const PacketList *packets, double timelineStart, bool mayHaveOpenGops);
+                                 Accuracy accuracy, std::optional<Timeline::Seek> seek = std::nullopt);
+    // The open file's timeline, whose keyframes are read as each extraction starts.
+    void setTimeline(const Timeline &timeline) { m_timeline = timeline; }
     QString shownFilePath() const;
 
     void request(const QString &inputPath, double seconds, Accuracy accuracy);
@@ -98,9 +92,7 @@ private:
 
     const ToolLocator m_tools;
     QString m_folder;
-    const PacketList *m_packets = nullptr;
-    double m_timelineStart = 0.0;
-    bool m_mayHaveOpenGops = false;
+    Timeline m_timeline;
     QProcess *m_process = nullptr;
     Job m_running;
     std::optional<Job> m_waiting;

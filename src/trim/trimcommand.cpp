@@ -7,11 +7,24 @@
 
 namespace {
 
+QString seekText(double seconds)
+{
+    return QString::number(seconds, 'f', 6);
+}
+
+// A copy runs from where it enters the input, a re-encode from the output seek on: either ends at the end.
 QStringList segmentArguments(const TrimParameters &parameters)
 {
-    return {QStringLiteral("-ss"), timeTextFromSeconds(parameters.startSeconds()),
-            QStringLiteral("-i"), parameters.inputPath,
-            QStringLiteral("-t"), decimalText(parameters.outputDuration())};
+    if (!parameters.seek)
+        return {QStringLiteral("-ss"), timeTextFromSeconds(parameters.startSeconds()),
+                QStringLiteral("-i"), parameters.inputPath,
+                QStringLiteral("-t"), decimalText(parameters.outputDuration())};
+    const Timeline::Seek &seek = *parameters.seek;
+    QStringList arguments{QStringLiteral("-ss"), seekText(seek.input), QStringLiteral("-i"), parameters.inputPath};
+    if (seek.output > 0)
+        arguments << QStringLiteral("-ss") << seekText(seek.output);
+    const double from = parameters.forceEncode ? seek.input + seek.output : seek.input;
+    return arguments << QStringLiteral("-t") << seekText(parameters.endSeconds() - from);
 }
 
 QStringList streamCopyArguments()
@@ -26,10 +39,13 @@ bool mapsTracks(const TrimParameters &parameters)
 
 QStringList reencodeArguments(const TrimParameters &parameters)
 {
+    // Each frame once, at its own time: MP4 makes the encoder keep a constant rate, which repeats the first
+    // frame where the start lies between two, and drops or repeats frames of a variable rate.
     QStringList arguments{QStringLiteral("-sn"), QStringLiteral("-dn"),
                           QStringLiteral("-map_chapters"), QStringLiteral("-1"),
                           QStringLiteral("-map_metadata"), QStringLiteral("-1"),
-                          QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p")};
+                          QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p"),
+                          QStringLiteral("-fps_mode"), QStringLiteral("passthrough")};
     // With maps each track is down-mixed by itself: "-ac 2" would make a mono track stereo.
     if (!mapsTracks(parameters) && parameters.hasAudioTrack && parameters.hasAudioTrackWhichHasMoreThanTwoChannels)
         arguments << QStringLiteral("-ac") << QStringLiteral("2");

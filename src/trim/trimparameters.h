@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <optional>
+
 #include <QList>
 #include <QString>
 
 #include "mediatrack.h"
+#include "timeline.h"
 
 // Everything one trim's command line is made from.
 struct TrimParameters {
@@ -21,6 +24,10 @@ struct TrimParameters {
     int videoStream = -1;
     QList<MediaTrack> keptTracks;
     QString outputSuffix;               // the output's format, as its extension
+    // Where the input is entered: for a re-encode, the exact seek of its
+    // first frame; for a copy, its entry before the keyframe it starts at
+    // (Timeline). Without, a plain input seek to the start.
+    std::optional<Timeline::Seek> seek;
 
     // S = D × (min + (max − min) × start), E likewise with the end, T = E − S.
     double startSeconds() const;

@@ -176,11 +176,11 @@ private slots:
         QTest::addColumn<QString>("shown"); // presets as "<count>:<current title>", start, end, output duration
 
         QTest::newRow("longest shorter preset, centred")
-            << "open:long.mp4" << "6:2 min 0:00:02.500 0:02:02.500 0:02:00.000";
+            << "open:long.mp4" << "6:2 min 0:00:03.000 0:02:03.000 0:02:00.000";
         QTest::newRow("by the Open dialog: no preset as long as the input")
-            << "dialog:sixty.mp4" << "4:45 sec 0:00:07.500 0:00:52.500 0:00:45.000";
+            << "dialog:sixty.mp4" << "4:45 sec 0:00:08.000 0:00:53.000 0:00:45.000";
         QTest::newRow("a file from the command line")
-            << "launch:sixty.mp4" << "4:45 sec 0:00:07.500 0:00:52.500 0:00:45.000";
+            << "launch:sixty.mp4" << "4:45 sec 0:00:08.000 0:00:53.000 0:00:45.000";
         QTest::newRow("a file dropped: all of it, no preset shorter")
             << "drop:ten.mp4" << "0: 0:00:00.000 0:00:10.000 0:00:10.000";
         // 12 s at 5 frames a second: "10 sec" from 1 s to 11 s, a frame is 0.2 s. Each button a different
@@ -262,13 +262,13 @@ private slots:
         QSignalSpy extracted(harness.app().findChild<PosterExtraction *>(), &PosterExtraction::extracted);
         QVERIFY(harness.open(clip("long.mp4")));
         // The end is set first, then the start; the start's frame, which stays in view, is extracted first.
-        QCOMPARE(printed.lines(), (QStringList{u"Big slider start:0.0 end:0.98"_s, u"right"_s,
-                                               u"Big slider start:0.02 end:0.98"_s, u"left"_s}));
+        QCOMPARE(printed.lines(), (QStringList{u"Big slider start:0.0 end:0.984"_s, u"right"_s,
+                                               u"Big slider start:0.024 end:0.984"_s, u"left"_s}));
         const auto *poster = harness.find<ImageDropView>(u"posterView"_s);
         QVERIFY(harness.waitForPosters() && QImage(harness.app().posterFrameFilePath()).height() == 480);
         QCOMPARE(poster->image().size(), QSize(640, 480));
         QCOMPARE(extracted.size(), 1);
-        QCOMPARE(extracted.first().first().toDouble(), 2.5);
+        QCOMPARE(extracted.first().first().toDouble(), 3.0);
 
         // The same length gives the same fractions, which call nothing back; the
         // new video must show all the same, and never the old one's frame.
@@ -384,7 +384,8 @@ private slots:
         QTest::addColumn<QString>("refusal"); // its tooltip
         QTest::addColumn<QString>("selection");
         // 12 s at 5 frames a second, "10 sec" from 1 s to 11 s.
-        QTest::newRow("a start with a comma") << "startTimeTF" << "0:02,5" << "0:00:02.500" << "" << "2.5 11";
+        QTest::newRow("a start with a comma, on the frame after") << "startTimeTF" << "0:02,5" << "0:00:02.600" << ""
+                                                                  << "2.6 11";
         QTest::newRow("an output duration moves the end") << "outputDurationTF" << "3" << "0:00:03.000" << ""
                                                           << "1 4";
         QTest::newRow("not a time") << "startTimeTF" << "1:2x" << "1:2x"

@@ -132,50 +132,62 @@ private slots:
     // The selection the slider shows, on the model alone: each rule at its edges, and what it tells.
     void selectionMoves_data()
     {
-        QTest::addColumn<QList<double>>("from"); // duration, frame rate (0: none told, after 50/1), start, end
+        QTest::addColumn<QList<double>>("from"); // duration, frame rate (0: none told), start, end
+        QTest::addColumn<QByteArray>("frames"); // listed as the prober does; none: the rate's grid
         QTest::addColumn<Move>("move");
         QTest::addColumn<QList<double>>("to"); // start, end
         QTest::addColumn<QString>("told"); // the knobs set, "|", the knobs that changed
         using S = Selection;
         const auto nudge = [](Knob knob, S::Step step, int by) { return Move([=](S &s) { s.nudge(knob, step, by); }); };
-        const auto snap = [](int by, const QByteArray &keyframes = "0,K\n2,K\n4,K\n6,K\n8,K") {
-            return Move([=](S &s) { s.moveStartToKeyframe(PacketList::parse(keyframes), by); });
-        };
+        const auto snap = [](int by) { return Move([=](S &s) { s.moveStartToKeyframe(by); }); };
         const auto preset = [](int index) { return Move([=](S &s) { s.choosePreset(index); }); };
         const Move centred = &S::selectCentred;
-        const auto row = [](const char *name, QList<double> from, Move move, QList<double> to, const char *told) {
-            QTest::newRow(name) << from << move << to << QString::fromLatin1(told);
+        // Five frames a second for ten seconds, a keyframe every two, then ten at 0.05 s apart.
+        QByteArray listed;
+        for (int i = 0; i < 50; ++i)
+            listed += QByteArray::number(i * 0.2, 'f', 6) + (i % 10 ? ",__\n" : ",K_\n");
+        const QByteArray variable = listed + "10,__\n10.05,__\n10.1,__\n";
+        const auto row = [](const char *name, QList<double> from, const QByteArray &frames, Move move,
+                            QList<double> to, const char *told) {
+            QTest::newRow(name) << from << frames << move << to << QString::fromLatin1(told);
         };
         const Knob start = Knob::Start, end = Knob::End;
         const S::Step second = S::Step::Second, frame = S::Step::Frame;
-        row("start a second earlier stops at 0", {12, 5, 0.4, 11}, nudge(start, second, -1), {0, 11}, "s|s");
-        row("start at 0, earlier: set, unchanged", {12, 5, 0, 11}, nudge(start, frame, -1), {0, 11}, "s|");
-        row("a frame at 25/s", {12, 25, 1, 11}, nudge(start, frame, 1), {1.04, 11}, "s|s");
-        row("no rate told: the one before stays", {12, 0, 1, 11}, nudge(start, frame, 1), {1.02, 11}, "s|s");
-        row("later stops at the input's end", {12, 5, 11.5, 12}, nudge(start, second, 1), {12, 12}, "s|s");
-        row("start pushed past the end", {12, 5, 10.5, 11}, nudge(start, second, 1), {11.5, 11}, "s|s");
-        row("end pulled before the start", {12, 5, 5, 5.5}, nudge(end, second, -1), {5, 4.5}, "e|e");
-        row("end a frame earlier", {12, 5, 1, 11}, nudge(end, frame, -1), {1, 10.8}, "e|e");
-        row("no duration: nothing moves", {0, 5, 0, 0}, nudge(start, second, 1), {0, 0}, "|");
-        row("preset from the start", {125, 5, 50, 60}, preset(2), {50, 80}, "se|e");
-        row("preset stops at the input's end", {110, 5, 100, 105}, preset(2), {100, 110}, "se|e");
-        row("centred: the longest preset shorter", {125, 5, 0, 125}, centred, {2.5, 122.5}, "es|es");
-        row("centred: a preset as long is not shorter", {60, 5, 0, 60}, centred, {7.5, 52.5}, "es|es");
-        row("centred: no preset shorter, all of it", {10, 5, 2, 3}, centred, {0, 10}, "es|es");
-        row("a drag", {10, 5, 2, 3}, [](S &s) { s.follow(0.1, 0.5, Knob::End); }, {1, 5}, "|e");
-        row("keyframe before the start", {10, 5, 3, 9}, snap(-1), {2, 9}, "s|s");
-        row("one within a millisecond before is passed", {10, 5, 2.0004, 9}, snap(-1), {0, 9}, "s|s");
-        row("keyframe after the start", {10, 5, 3, 9}, snap(1), {4, 9}, "s|s");
-        row("keyframe after, never onto the end", {10, 5, 3, 4}, snap(1), {3, 4}, "|");
-        row("no keyframes known: nothing moves", {10, 5, 3, 9}, snap(-1, {}), {3, 9}, "|");
+        row("start a second earlier stops at 0", {12, 5, 0.4, 11}, {}, nudge(start, second, -1), {0, 11}, "s|s");
+        row("start at 0, earlier: set, unchanged", {12, 5, 0, 11}, {}, nudge(start, frame, -1), {0, 11}, "s|");
+        row("a frame at 25/s", {12, 25, 1, 11}, {}, nudge(start, frame, 1), {1.04, 11}, "s|s");
+        row("no rate told: 24/s", {12, 0, 1, 11}, {}, nudge(start, frame, 1), {1 + 1 / 24.0, 11}, "s|s");
+        row("a frame of a variable rate: the listed one", {11, 5, 10, 10.1}, variable, nudge(start, frame, 1),
+            {10.05, 10.1}, "s|s");
+        row("later stops at the input's end", {12, 5, 11.4, 12}, {}, nudge(start, second, 1), {12, 12}, "s|s");
+        row("start pushed past the end", {12, 5, 10.4, 11}, {}, nudge(start, second, 1), {11.4, 11}, "s|s");
+        row("end pulled before the start", {12, 5, 5, 5.4}, {}, nudge(end, second, -1), {5, 4.4}, "e|e");
+        row("end a frame earlier", {12, 5, 1, 11}, {}, nudge(end, frame, -1), {1, 10.8}, "e|e");
+        row("end past the last frame, a frame earlier", {11, 5, 1, 11}, variable, nudge(end, frame, -1),
+            {1, 10.1}, "e|e");
+        row("no duration: nothing moves", {0, 5, 0, 0}, {}, nudge(start, second, 1), {0, 0}, "|");
+        row("preset from the start", {125, 5, 50, 60}, {}, preset(2), {50, 80}, "se|e");
+        row("preset stops at the input's end", {110, 5, 100, 105}, {}, preset(2), {100, 110}, "se|e");
+        row("centred: the longest preset shorter, on frames", {125, 5, 0, 125}, {}, centred, {2.6, 122.6}, "es|es");
+        row("centred: a preset as long is not shorter", {60, 5, 0, 60}, {}, centred, {7.6, 52.6}, "es|es");
+        row("centred: no preset shorter, all of it", {10, 5, 2, 3}, {}, centred, {0, 10}, "es|es");
+        row("a drag", {10, 5, 2, 3}, {}, [](S &s) { s.follow(0.11, 0.5, Knob::End); }, {1.1, 5}, "|e");
+        row("a drag ended: the dragged knob set last", {10, 5, 2, 3}, {},
+            [](S &s) { s.follow(0.11, 0.53, Knob::Start); s.settle(Knob::Start); }, {1.2, 5.4}, "es|ses");
+        row("keyframe before the start", {10, 5, 3, 9}, listed, snap(-1), {2, 9}, "s|s");
+        row("a keyframe at the start is passed", {10, 5, 2.0004, 9}, listed, snap(-1), {0, 9}, "s|s");
+        row("keyframe after the start", {10, 5, 3, 9}, listed, snap(1), {4, 9}, "s|s");
+        row("keyframe after, never onto the end", {10, 5, 3, 4}, listed, snap(1), {3, 4}, "|");
+        row("no keyframes known: nothing moves", {10, 5, 3, 9}, {}, snap(-1), {3, 9}, "|");
     }
 
     void selectionMoves()
     {
         QFETCH(QList<double>, from);
+        QFETCH(QByteArray, frames);
+        const PacketList packets = PacketList::parse(frames);
         Selection selection;
-        selection.setInput(from.at(0), 50.0);
-        selection.setInput(from.at(0), from.at(1) > 0 ? std::optional(from.at(1)) : std::nullopt);
+        selection.setInput(from.at(0), Timeline(&packets, 0.0, 0.0, from.at(0), from.at(1)));
         selection.moveTo(Knob::Start, from.at(2));
         selection.moveTo(Knob::End, from.at(3));
         QSignalSpy set(&selection, &Selection::knobSet);
@@ -183,37 +195,55 @@ private slots:
         QFETCH(Move, move);
         move(selection);
         QFETCH(QList<double>, to);
-        QVERIFY(qAbs(selection.startSeconds() - to.at(0)) < 1e-9 && qAbs(selection.endSeconds() - to.at(1)) < 1e-9);
+        QVERIFY2(qAbs(selection.startSeconds() - to.at(0)) < 1e-9 && qAbs(selection.endSeconds() - to.at(1)) < 1e-9,
+                 qPrintable(u"%1 %2"_s.arg(selection.startSeconds()).arg(selection.endSeconds())));
         QCOMPARE(selection.isTrimmable(), to.at(1) > to.at(0));
         QTEST(knobs(set) + u'|' + knobs(changed), "told");
     }
 
-    // The end knob's frame is the last one a cut to the end keeps: an exact seek half a millisecond before it.
-    void endFrame_data()
+    // One timeline for the window, the player and the tools, whatever the container counts from.
+    void timeline_data()
     {
-        QTest::addColumn<QByteArray>("packets"); // a track at 5 frames a second, from 0.3 s on
-        QTest::addColumn<double>("end"); // these times on the file's timeline, which begins at 0.3 s
-        QTest::addColumn<double>("videoEnd"); // 0: not told
-        QTest::addColumn<double>("frame");
-        const QByteArray listing = "0.3,K\n0.7,\n0.5,\n0.9,\n1.1,K\n1.3,\n"; // in decoding order
-        QTest::newRow("the frame before the end") << listing << 1.1 << 0.0 << 0.9;
-        QTest::newRow("none listed: a frame step before") << QByteArray() << 1.1 << 0.0 << 0.9;
-        QTest::newRow("at the clip's end: its last frame") << listing << 1.5 << 0.0 << 1.3;
-        QTest::newRow("after the video's own end, none listed") << QByteArray() << 2.0 << 1.5 << 1.3;
+        QTest::addColumn<QByteArray>("frames"); // listed in stream time, decoding order; none: the rate's grid
+        QTest::addColumn<QList<double>>("facts"); // start, video start, video end, rate, blind seeks (1)
+        QTest::addColumn<double>("at"); // file time
+        QTest::addColumn<QList<double>>("expected"); // frame at, before, after, last before, seek in, seek out, copy
+        // A late MPEG-TS: the file begins at 11.4 s, a keyframe each second, B-frames in decoding order.
+        QByteArray ts;
+        for (int i = 0; i < 75; ++i) {
+            const int j = i % 25; // I P B P B ...
+            const int shown = i - j + (j == 0 ? 0 : j % 2 ? j + 1 : j - 1);
+            ts += QByteArray::number(11.4 + shown * 0.04, 'f', 6) + (j ? ",__\n" : ",K_\n");
+        }
+        const QByteArray matroska = "0.021,K\n0.181,\n0.101,\n0.061,\n0.141,\n";
+        const auto row = [](const char *name, const QByteArray &frames, QList<double> facts, double at,
+                            QList<double> expected) { QTest::newRow(name) << frames << facts << at << expected; };
+        row("Matroska, video after the audio: its frames", matroska, {0, 0.021, 0.2, 25, 0}, 0.03,
+            {0.061, 0.021, 0.101, 0.061, 0.0295, 0, 0.03});
+        row("Matroska before its list: the grid from the first frame", {}, {0, 0.021, 0.2, 25, 0}, 0.0,
+            {0.021, -1, 0.061, 0.021, 0, 0, 0});
+        row("the last frame: none after, the end after it", matroska, {0, 0.021, 0.2, 25, 0}, 0.181,
+            {0.181, 0.141, -1, 0.181, 0.1805, 0, 0.181});
+        row("late MPEG-TS: entered before the keyframe, the rest decoded", ts, {11.4, 0, 3, 25, 1}, 1.12,
+            {1.12, 1.08, 1.16, 1.12, 0.5, 0.6195, 0.5});
+        row("late MPEG-TS, its list not known: entered well before", {}, {11.4, 0, 3, 25, 1}, 1.12,
+            {1.12, 1.08, 1.16, 1.12, 0, 1.1195, 1.12});
     }
 
-    void endFrame()
+    void timeline()
     {
-        QFETCH(QByteArray, packets);
-        QFETCH(double, end);
-        QFETCH(double, videoEnd);
-        Selection selection;
-        selection.setInput(2.0, 5.0);
-        selection.moveTo(Knob::End, end - 0.3);
-        const double seek = selection.endFrameSeconds(PacketList::parse(packets), 0.3,
-                                                      videoEnd > 0 ? std::optional(videoEnd - 0.3) : std::nullopt);
-        QFETCH(double, frame);
-        QVERIFY2(qAbs(seek - (frame - 0.3 - 0.0005)) < 1e-9, qPrintable(QString::number(seek)));
+        QFETCH(QByteArray, frames);
+        QFETCH(QList<double>, facts);
+        QFETCH(double, at);
+        const PacketList packets = PacketList::parse(frames);
+        const Timeline timeline(&packets, facts.at(0), facts.at(1), facts.at(2), facts.at(3), facts.at(4) > 0);
+        const Timeline::Seek seek = timeline.exactSeek(at);
+        const QList<double> got{timeline.frameAt(at).value_or(-1), timeline.frameBeside(at, -1).value_or(-1),
+                                timeline.frameBeside(at, 1).value_or(-1), timeline.lastFrameBefore(at + 0.04),
+                                seek.input, seek.output, timeline.copyEntry(at)};
+        QFETCH(QList<double>, expected);
+        for (qsizetype i = 0; i < got.size(); ++i)
+            QVERIFY2(qAbs(got.at(i) - expected.at(i)) < 1e-6, qPrintable(u"%1: %2"_s.arg(i).arg(got.at(i))));
     }
 
     void setters()

@@ -26,7 +26,7 @@ TrimParameters cut(bool encode, bool audio, bool manyChannels, double duration =
     return {.duration = duration, .minValue = 0.25, .maxValue = 0.75, .selectionStart = 0.25, .selectionEnd = 0.75,
             .forceEncode = encode, .hasAudioTrack = audio, .hasAudioTrackWhichHasMoreThanTwoChannels = manyChannels,
             .inputPath = u"/my videos/holiday \"best\" cut.mp4"_s, .outputPath = u"/my videos/.Trimmed copy.mp4"_s,
-            .videoStream = -1, .keptTracks = {}, .outputSuffix = u"mp4"_s};
+            .videoStream = -1, .keptTracks = {}, .outputSuffix = u"mp4"_s, .seek = {}};
 }
 
 MediaTrack track(int index, MediaTrack::Kind kind, const QString &codec, int channels = 0, const QString &title = {})
@@ -173,25 +173,39 @@ private slots:
     {
         QTest::addColumn<TrimParameters>("parameters");
         QTest::addColumn<QString>("codecs");
-        const QString reencode = u"-sn -dn -map_chapters -1 -map_metadata -1 -pix_fmt yuv420p"_s;
-        QTest::newRow("six channels copied") << cut(false, true, true) << u"-c copy"_s;
-        QTest::newRow("six channels re-encoded") << cut(true, true, true) << reencode + u" -ac 2"_s;
-        QTest::newRow("stereo re-encoded") << cut(true, true, false) << reencode;
+        QTest::addColumn<QString>("segment");
+        const QString reencode = u"-sn -dn -map_chapters -1 -map_metadata -1 -pix_fmt yuv420p -fps_mode passthrough"_s;
+        const QString plain = u"-ss 0:00:37.500 -i IN -t 25.0"_s;
+        const auto entered = [](bool encode, Timeline::Seek seek) {
+            TrimParameters parameters = cut(encode, true, false);
+            parameters.seek = seek;
+            return parameters;
+        };
+        QTest::newRow("six channels copied") << cut(false, true, true) << u"-c copy"_s << plain;
+        QTest::newRow("six channels re-encoded") << cut(true, true, true) << reencode + u" -ac 2"_s << plain;
+        QTest::newRow("stereo re-encoded") << cut(true, true, false) << reencode << plain;
         // Every kept track mapped, in order; text subtitles become MP4's own.
         QTest::newRow("tracks copied") << mapped(false)
-                                       << u"-map 0:0 -map 0:1 -map 0:3 -map 0:4 -c copy -c:s:0 mov_text"_s;
+                                       << u"-map 0:0 -map 0:1 -map 0:3 -map 0:4 -c copy -c:s:0 mov_text"_s << plain;
         // Each audio track down-mixed by itself and given its own language and title back; no subtitles.
         QTest::newRow("tracks re-encoded")
             << mapped(true)
             << u"-map 0:0 -map 0:1 -map 0:3 %1 -map_metadata:s:a:0 0:s:1 -ac:a:0 2 -map_metadata:s:a:1 0:s:3 "
-               "-metadata:s:a:1 handler_name=Director"_s.arg(reencode);
+               "-metadata:s:a:1 handler_name=Director"_s.arg(reencode) << plain;
+        // Entered before, the rest decoded: the end stays where it was.
+        QTest::newRow("re-encode sought exactly") << entered(true, {36.5, 0.9995}) << reencode
+                                                  << u"-ss 36.500000 -i IN -ss 0.999500 -t 25.000500"_s;
+        // A copy runs from where it enters, before its keyframe.
+        QTest::newRow("copy entered early") << entered(false, {36.0, 0.0}) << u"-c copy"_s
+                                            << u"-ss 36.000000 -i IN -t 26.500000"_s;
     }
 
     void arguments()
     {
         QFETCH(TrimParameters, parameters);
         QFETCH(QString, codecs);
-        auto expected = u"-ss 0:00:37.500 -i IN -t 25.0 %1 -avoid_negative_ts 1 -y OUT"_s.arg(codecs).split(u' ');
+        QFETCH(QString, segment);
+        auto expected = u"%1 %2 -avoid_negative_ts 1 -y OUT"_s.arg(segment, codecs).split(u' ');
         expected.replace(expected.indexOf(u"IN"_s), parameters.inputPath);
         expected.replace(expected.indexOf(u"OUT"_s), parameters.outputPath);
         QCOMPARE(TrimCommand::trimArguments(parameters), expected);
@@ -563,10 +577,14 @@ private slots:
     void openGopFrames()
     {
         const PacketList keyframes = PacketList::parse("0.0,K\n2.0,K\n");
-        QCOMPARE(PosterExtraction::leadIn(1.96, keyframes, 0.0, false), 1.0);
-        QCOMPARE(PosterExtraction::leadIn(1.0, keyframes, 0.0, true), 0.0);
-        QCOMPARE(PosterExtraction::leadIn(1.7, PacketList(), 0.3, true), 1.0);
-        QCOMPARE(PosterExtraction::leadIn(1.7, PacketList(), 0.3, false), 0.0);
+        const auto lead = [](double seconds, const PacketList &packets, double start, bool openGops) {
+            const Timeline::Seek seek = Timeline(&packets, start, 0, 4, 25, false, openGops).exactSeek(seconds);
+            return std::round(seek.output * 1000) / 1000;
+        };
+        QCOMPARE(lead(1.96, keyframes, 0.0, false), 1.0);
+        QCOMPARE(lead(1.0, keyframes, 0.0, true), 0.0);
+        QCOMPARE(lead(1.7, PacketList(), 0.3, true), 1.0);
+        QCOMPARE(lead(1.7, PacketList(), 0.3, false), 0.0);
         const QString hevc = u"-f lavfi -i testsrc2=size=160x120:rate=25:duration=3 -c:v libx265 -x265-params "
                              "keyint=50:log-level=error -pix_fmt yuv420p10le"_s;
         const QString clip = MediaFactory(m_posters.path()).generate(u"opengop.mp4"_s, hevc.split(u' '));
@@ -574,7 +592,8 @@ private slots:
         const auto creator = [](const QStringList &arguments) {
             return QProcess::execute(QDir(MediaFactory::toolsFolder()).filePath(ToolLocator::creator), arguments);
         };
-        QCOMPARE(creator(PosterExtraction::arguments(clip, 1.96, shown, PosterExtraction::Accuracy::Exact, 1.0)), 0);
+        QCOMPARE(creator(PosterExtraction::arguments(clip, 1.96, shown, PosterExtraction::Accuracy::Exact,
+                                                     Timeline::Seek{0.96, 1.0})), 0);
         // Frame 49 of the file decoded from its start, then made a poster the same way.
         QCOMPARE(creator({u"-v"_s, u"error"_s, u"-i"_s, clip, u"-vf"_s, u"select=eq(n\\,49),scale=-1:480,setsar=1:1"_s,
                           u"-frames:v"_s, u"1"_s, decoded}), 0);
