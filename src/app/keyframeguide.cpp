@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QStringList>
 
 #include "mediacache.h"
 #include "rangeslider.h"
@@ -65,6 +66,13 @@ QString KeyframeGuide::copyStartText(double keyframe, double startSeconds)
         .arg(timeTextFromSeconds(keyframe), QString::number(startSeconds - keyframe, 'f', 3));
 }
 
+QString KeyframeGuide::copyEndText(double copyEnd, double endSeconds)
+{
+    return tr("A stream copy ends at %1, %2 s after the end: it stops in decoding order, where frames shown later "
+              "can come first.")
+        .arg(timeTextFromSeconds(copyEnd), QString::number(copyEnd - endSeconds, 'f', 3));
+}
+
 // The slider runs from 0 to 1 over the whole input.
 void KeyframeGuide::showMarks()
 {
@@ -81,8 +89,14 @@ void KeyframeGuide::showCopyStart()
     const bool scanned = m_duration > 0;
     const std::optional<double> keyframe = scanned && m_streamCopy ? m_selection->streamCopyStart() : std::nullopt;
     m_controls.slider->setMarkedValue(keyframe ? std::optional<double>(*keyframe / m_duration) : std::nullopt);
-    m_controls.copyStartLine->setText(keyframe ? copyStartText(*keyframe, m_selection->startSeconds()) : QString());
-    m_controls.copyStartLine->setVisible(keyframe.has_value());
+    const std::optional<double> end = scanned && m_streamCopy ? m_selection->streamCopyEnd() : std::nullopt;
+    QStringList lines;
+    if (keyframe)
+        lines << copyStartText(*keyframe, m_selection->startSeconds());
+    if (end)
+        lines << copyEndText(*end, m_selection->endSeconds());
+    m_controls.copyStartLine->setText(lines.join(QLatin1Char(' ')));
+    m_controls.copyStartLine->setVisible(!lines.isEmpty());
     m_controls.previousKeyframe->setEnabled(scanned && m_selection->keyframeBeforeStart());
     m_controls.nextKeyframe->setEnabled(scanned && m_selection->keyframeAfterStart());
 }

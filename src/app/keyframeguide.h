@@ -45,6 +45,8 @@ public:
     const KeyframeScan &scan() const { return m_scan; }
     // The line shown for a copy starting at `keyframe` rather than at `startSeconds`.
     static QString copyStartText(double keyframe, double startSeconds);
+    // The line shown for a copy whose last frame ends at `copyEnd`, after `endSeconds`.
+    static QString copyEndText(double copyEnd, double endSeconds);
 
 private:
     void showMarks();

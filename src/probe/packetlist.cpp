@@ -13,16 +13,26 @@ namespace {
 
 constexpr double tolerance = Timeline::tolerance;
 
-std::optional<Packet> parseLine(QByteArrayView line)
+std::optional<double> timeIn(QByteArrayView field)
+{
+    bool ok = false;
+    const double seconds = QLocale::c().toDouble(QLatin1StringView(field.trimmed()), &ok);
+    return ok && std::isfinite(seconds) ? std::optional(seconds) : std::nullopt;
+}
+
+// The flags follow the decoding time where the line has one ("N/A" included), else the presentation time.
+std::optional<Packet> parseLine(QByteArrayView line, double previousDts)
 {
     const qsizetype comma = line.indexOf(',');
-    if (comma <= 0)
+    const std::optional<double> pts = comma > 0 ? timeIn(line.first(comma)) : std::nullopt;
+    if (!pts)
         return std::nullopt;
-    bool ok = false;
-    const double pts = QLocale::c().toDouble(QLatin1StringView(line.first(comma).trimmed()), &ok);
-    if (!ok || !std::isfinite(pts))
-        return std::nullopt;
-    return Packet{pts, line.indexOf('K', comma + 1) >= 0};
+    const qsizetype second = line.indexOf(',', comma + 1);
+    const QByteArrayView field = line.sliced(comma + 1, (second < 0 ? line.size() : second) - comma - 1);
+    const std::optional<double> dts = timeIn(field);
+    const bool hasDts = dts || field.trimmed() == "N/A";
+    const qsizetype flags = hasDts ? second : comma;
+    return Packet{*pts, flags >= 0 && line.indexOf('K', flags + 1) >= 0, dts.value_or(previousDts)};
 }
 
 } // namespace
@@ -42,7 +52,8 @@ void PacketList::append(QByteArrayView listing)
         qsizetype end = listing.indexOf('\n', from);
         if (end < 0)
             end = listing.size();
-        if (const auto packet = parseLine(listing.sliced(from, end - from))) {
+        const double previousDts = m_packets.isEmpty() ? std::numeric_limits<double>::lowest() : m_packets.last().dts;
+        if (const auto packet = parseLine(listing.sliced(from, end - from), previousDts)) {
             m_packets.append(*packet);
             if (packet->keyframe)
                 m_keyframes.append(packet->pts);
@@ -59,7 +70,7 @@ QStringList PacketList::snifferArguments(const QString &path, const QList<Stretc
 {
     QStringList arguments{QStringLiteral("-v"),           QStringLiteral("error"),
                           QStringLiteral("-select_streams"), QStringLiteral("v:0"),
-                          QStringLiteral("-show_entries"), QStringLiteral("packet=pts_time,flags"),
+                          QStringLiteral("-show_entries"), QStringLiteral("packet=pts_time,dts_time,flags"),
                           QStringLiteral("-of"),           QStringLiteral("csv=p=0")};
     QStringList intervals;
     for (const Stretch &stretch : read)
@@ -136,4 +147,17 @@ std::optional<double> PacketList::frameBeside(double seconds, int direction) con
             nearest = packet.pts;
     }
     return nearest;
+}
+
+std::optional<double> PacketList::lastFrameCopied(double keyframe, double end) const
+{
+    const auto first = std::find_if(m_packets.cbegin(), m_packets.cend(), [keyframe](const Packet &packet) {
+        return packet.keyframe && std::abs(packet.pts - keyframe) < tolerance;
+    });
+    if (first == m_packets.cend() || !stretchHolding(end))
+        return std::nullopt;
+    std::optional<double> last;
+    for (auto packet = first; packet != m_packets.cend() && packet->dts < end - tolerance; ++packet)
+        last = std::max(last.value_or(packet->pts), packet->pts);
+    return last;
 }

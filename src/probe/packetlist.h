@@ -12,6 +12,9 @@ struct Packet
 {
     double pts = 0.0; // presentation time in seconds
     bool keyframe = false;
+    // Decoding time in seconds; Matroska leaves some out (N/A), and they
+    // count as the one before.
+    double dts = 0.0;
 };
 
 // A stretch of a file's timeline, in seconds.
@@ -23,9 +26,10 @@ struct Stretch
 
 // The packets of a video track, in decoding order, and the keyframe times
 // derived from them, in presentation order. The prober prints one packet a
-// line as "pts_time,flags" ("2.000000,K_"); a 'K' among the flags marks a
-// keyframe. Lines it cannot read (no time, "N/A", garbage) are skipped, so a
-// damaged listing still gives whatever it held.
+// line as "pts_time,dts_time,flags" ("2.000000,1.920000,K_"; the decoding
+// time may be missing); a 'K' among the flags marks a keyframe. Lines it
+// cannot read (no time, "N/A", garbage) are skipped, so a damaged listing
+// still gives whatever it held.
 class PacketList
 {
 public:
@@ -68,6 +72,11 @@ public:
     // half a millisecond or more away: a step by one frame, whatever the
     // frame rate, variable ones included.
     std::optional<double> frameBeside(double seconds, int direction) const;
+    // The last frame a stream copy from the keyframe at `keyframe` writes
+    // when it stops at the first packet decoded at `end` or later, as the
+    // creator's copy does: with B-frames, frames shown after the end may be
+    // decoded before it.
+    std::optional<double> lastFrameCopied(double keyframe, double end) const;
 
 private:
     std::optional<Stretch> stretchHolding(double seconds) const;

@@ -15,6 +15,9 @@ namespace {
 // Entered this long before a keyframe, a blind seek still finds that keyframe: it covers the reorder delay
 // between a keyframe's decoding and presentation times, and the demuxer's landing beside the time asked.
 constexpr double blindSeekMargin = 0.5;
+// A copy keeps what it reads from where it enters: little more than the reorder delay, so that little sound
+// comes before its first picture.
+constexpr double blindCopyMargin = 0.2;
 // Where the keyframes are not known yet, a blind seek enters this long before the time: it finds the
 // keyframe before the frame for groups of pictures up to some 9 s long.
 constexpr double blindSeekLead = 10.0;
@@ -25,7 +28,7 @@ constexpr double openGopLead = 1.0;
 } // namespace
 
 Timeline::Timeline(const PacketList *frames, double start, double videoStart, double videoEnd, double frameRate,
-                   bool seeksBlindly, bool mayHaveOpenGops)
+                   bool seeksBlindly, bool mayHaveOpenGops, double seekLead)
     : m_frames(frames)
     , m_start(start)
     , m_videoStart(videoStart)
@@ -33,6 +36,7 @@ Timeline::Timeline(const PacketList *frames, double start, double videoStart, do
     , m_frameRate(frameRate > 0 ? frameRate : defaultFrameRate)
     , m_seeksBlindly(seeksBlindly)
     , m_mayHaveOpenGops(mayHaveOpenGops)
+    , m_seekLead(seekLead)
 {
 }
 
@@ -44,7 +48,13 @@ Timeline Timeline::of(const FileProbe &probe, const PacketList *frames)
     // HEVC encoders make open GOPs by default; H.264's make them rarely.
     return Timeline(frames, start, videoStart.exists() ? std::max(0.0, videoStart.doubleValue() - start) : 0.0,
                     probe.videoEndTime().value_or(probe.duration()), probe.videoFrameRate().value_or(0.0),
-                    seeksBlindly(probe.formatName()), video[QStringLiteral("codec_name")] == JSON(QStringLiteral("hevc")));
+                    seeksBlindly(probe.formatName()), video[QStringLiteral("codec_name")] == JSON(QStringLiteral("hevc")),
+                    seekLeadOf(probe.formatName(), static_cast<int>(video[QStringLiteral("has_b_frames")].intValue())));
+}
+
+double Timeline::seekLeadOf(const QString &formatName, int reorderDepth)
+{
+    return reorderDepth > 0 && !formatName.split(QLatin1Char(',')).contains(QLatin1String("mov")) ? 3.0 / 23.0 : 0.0;
 }
 
 bool Timeline::seeksBlindly(const QString &formatName)
@@ -167,13 +177,24 @@ Timeline::Seek Timeline::exactSeek(double seconds) const
 }
 
 // A copy starts at the first keyframe the demuxer meets: where it seeks blindly, it is entered just before
-// the keyframe the copy is to start at, but after the one before that.
+// the keyframe the copy is to start at, but after the one before that. The seek's own lead is made up for.
 double Timeline::copyEntry(double seconds) const
 {
     const std::optional<double> keyframe = keyframeAtOrBefore(seconds);
     if (!m_seeksBlindly || !keyframe)
-        return seconds;
+        return seconds + (m_seekLead > 0 ? m_seekLead + tolerance : 0.0);
     const std::optional<double> before = keyframeAtOrBefore(*keyframe - 2 * tolerance);
-    const double margin = before ? std::min(blindSeekMargin, (*keyframe - *before) / 2) : blindSeekMargin;
-    return std::max(0.0, *keyframe - margin);
+    const double margin = before ? std::min(blindCopyMargin, (*keyframe - *before) / 2) : blindCopyMargin;
+    return std::max(0.0, *keyframe - margin + m_seekLead);
+}
+
+std::optional<double> Timeline::copyEnd(double start, double end) const
+{
+    const std::optional<double> keyframe = keyframeAtOrBefore(start);
+    const std::optional<double> last = keyframe ? m_frames->lastFrameCopied(toStream(*keyframe), toStream(end))
+                                                : std::nullopt;
+    if (!last)
+        return std::nullopt;
+    const double frame = fromStream(*last);
+    return frameBeside(frame, 1).value_or(std::max(frame + gridStep(), m_videoEnd));
 }

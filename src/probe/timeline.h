@@ -49,8 +49,10 @@ public:
     Timeline() = default;
     // A video whose first frame lies at file time `videoStart`, `frameRate`
     // the nominal rate, on a file whose stream time begins at `start`.
+    // `seekLead`: how far before the time asked the creator's input seek
+    // looks for a keyframe (seekLeadOf()).
     Timeline(const PacketList *frames, double start, double videoStart, double videoEnd, double frameRate,
-             bool seeksBlindly = false, bool mayHaveOpenGops = false);
+             bool seeksBlindly = false, bool mayHaveOpenGops = false, double seekLead = 0.0);
     // `frames` is the keyframe scan's list, read at each lookup, so that it
     // may grow while the file is open; it must outlive the timeline.
     static Timeline of(const FileProbe &probe, const PacketList *frames = nullptr);
@@ -85,10 +87,19 @@ public:
     // keyframe before `seconds` must enter it.
     Seek exactSeek(double seconds) const;
     double copyEntry(double seconds) const;
+    // Where a stream copy of [start, end) really ends: the end of the last
+    // frame it writes, which B-frames may place after `end`; none before the
+    // frames there are listed.
+    std::optional<double> copyEnd(double start, double end) const;
     // Containers whose input seek lands where it likes: the creator finds a
     // position by timestamps alone and decodes from the next keyframe, which
     // may lie after the time asked for.
     static bool seeksBlindly(const QString &formatName);
+    // Where timestamps are not the presentation's (every container but the
+    // QuickTime family) and the video has B-frames, the creator's input seek
+    // looks for the keyframe 3/23 s before the time asked, as its decoding
+    // time may lie that much earlier; a keyframe just at the time is missed.
+    static double seekLeadOf(const QString &formatName, int reorderDepth);
 
 private:
     std::optional<double> listedFrameAt(double seconds) const;
@@ -102,4 +113,5 @@ private:
     double m_frameRate = defaultFrameRate;
     bool m_seeksBlindly = false;
     bool m_mayHaveOpenGops = false;
+    double m_seekLead = 0.0;
 };

@@ -129,6 +129,12 @@ std::optional<double> Selection::streamCopyStart() const
     return m_duration > 0 && keyframe && startSeconds() - *keyframe >= slack ? keyframe : std::nullopt;
 }
 
+std::optional<double> Selection::streamCopyEnd() const
+{
+    const std::optional<double> end = m_duration > 0 ? m_timeline.copyEnd(startSeconds(), endSeconds()) : std::nullopt;
+    return end && *end - endSeconds() >= slack ? end : std::nullopt;
+}
+
 void Selection::setFraction(Knob knob, double fraction)
 {
     double &stored = knob == Knob::Start ? m_start : m_end;

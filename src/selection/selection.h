@@ -92,6 +92,9 @@ public:
     // Where a stream copy of the selection really starts: the keyframe before
     // the start, when it lies a millisecond or more before it.
     std::optional<double> streamCopyStart() const;
+    // Where it really ends: the end of the last frame it writes, when that
+    // lies a millisecond or more after the end.
+    std::optional<double> streamCopyEnd() const;
 
 signals:
     void knobSet(Selection::Knob knob);

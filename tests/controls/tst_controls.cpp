@@ -205,29 +205,33 @@ private slots:
     void timeline_data()
     {
         QTest::addColumn<QByteArray>("frames"); // listed in stream time, decoding order; none: the rate's grid
-        QTest::addColumn<QList<double>>("facts"); // start, video start, video end, rate, blind seeks (1)
+        QTest::addColumn<QList<double>>("facts"); // start, video start, video end, rate, blind seeks (1), seek lead
         QTest::addColumn<double>("at"); // file time
-        QTest::addColumn<QList<double>>("expected"); // frame at, before, after, last before, seek in, seek out, copy
-        // A late MPEG-TS: the file begins at 11.4 s, a keyframe each second, B-frames in decoding order.
+        // Frame at, before, after, last before at + 0.04, seek in, seek out, copy entry, copy end for at + 0.08.
+        QTest::addColumn<QList<double>>("expected");
+        // A late MPEG-TS: the file begins at 11.4 s, a keyframe each second, I P B P B ... decoded a frame early.
         QByteArray ts;
         for (int i = 0; i < 75; ++i) {
-            const int j = i % 25; // I P B P B ...
+            const int j = i % 25;
             const int shown = i - j + (j == 0 ? 0 : j % 2 ? j + 1 : j - 1);
-            ts += QByteArray::number(11.4 + shown * 0.04, 'f', 6) + (j ? ",__\n" : ",K_\n");
+            ts += QByteArray::number(11.4 + shown * 0.04, 'f', 6) + ',' + QByteArray::number(11.36 + i * 0.04, 'f', 6)
+                + (j ? ",__\n" : ",K_\n");
         }
-        const QByteArray matroska = "0.021,K\n0.181,\n0.101,\n0.061,\n0.141,\n";
+        const QByteArray matroska = "0.021,N/A,K_\n0.181,N/A,__\n0.101,0.021,__\n0.061,0.061,__\n0.141,0.101,__\n";
         const auto row = [](const char *name, const QByteArray &frames, QList<double> facts, double at,
                             QList<double> expected) { QTest::newRow(name) << frames << facts << at << expected; };
-        row("Matroska, video after the audio: its frames", matroska, {0, 0.021, 0.2, 25, 0}, 0.03,
-            {0.061, 0.021, 0.101, 0.061, 0.0295, 0, 0.03});
-        row("Matroska before its list: the grid from the first frame", {}, {0, 0.021, 0.2, 25, 0}, 0.0,
-            {0.021, -1, 0.061, 0.021, 0, 0, 0});
-        row("the last frame: none after, the end after it", matroska, {0, 0.021, 0.2, 25, 0}, 0.181,
-            {0.181, 0.141, -1, 0.181, 0.1805, 0, 0.181});
-        row("late MPEG-TS: entered before the keyframe, the rest decoded", ts, {11.4, 0, 3, 25, 1}, 1.12,
-            {1.12, 1.08, 1.16, 1.12, 0.5, 0.6195, 0.5});
-        row("late MPEG-TS, its list not known: entered well before", {}, {11.4, 0, 3, 25, 1}, 1.12,
-            {1.12, 1.08, 1.16, 1.12, 0, 1.1195, 1.12});
+        // The copy enters after the keyframe: the creator looks for one 3/23 s before the time asked.
+        row("Matroska, video after the audio: its frames", matroska, {0, 0.021, 0.2, 25, 0, 0.13}, 0.03,
+            {0.061, 0.021, 0.101, 0.061, 0.0295, 0, 0.1605, 0.221});
+        row("Matroska before its list: the grid from the first frame", {}, {0, 0.021, 0.2, 25, 0, 0}, 0.0,
+            {0.021, -1, 0.061, 0.021, 0, 0, 0, -1});
+        row("the last frame: none after, the end after it", matroska, {0, 0.021, 0.2, 25, 0, 0}, 0.181,
+            {0.181, 0.141, -1, 0.181, 0.1805, 0, 0.181, 0.221});
+        // Frame 31 is decoded before the end, 30 after it: the copy runs on past a frame it leaves out.
+        row("late MPEG-TS: entered before the keyframe, the rest decoded", ts, {11.4, 0, 3, 25, 1, 0}, 1.12,
+            {1.12, 1.08, 1.16, 1.12, 0.5, 0.6195, 0.8, 1.28});
+        row("late MPEG-TS, its list not known: entered well before", {}, {11.4, 0, 3, 25, 1, 0}, 1.12,
+            {1.12, 1.08, 1.16, 1.12, 0, 1.1195, 1.12, -1});
     }
 
     void timeline()
@@ -236,11 +240,13 @@ private slots:
         QFETCH(QList<double>, facts);
         QFETCH(double, at);
         const PacketList packets = PacketList::parse(frames);
-        const Timeline timeline(&packets, facts.at(0), facts.at(1), facts.at(2), facts.at(3), facts.at(4) > 0);
+        const Timeline timeline(&packets, facts.at(0), facts.at(1), facts.at(2), facts.at(3), facts.at(4) > 0, false,
+                                facts.at(5));
         const Timeline::Seek seek = timeline.exactSeek(at);
         const QList<double> got{timeline.frameAt(at).value_or(-1), timeline.frameBeside(at, -1).value_or(-1),
                                 timeline.frameBeside(at, 1).value_or(-1), timeline.lastFrameBefore(at + 0.04),
-                                seek.input, seek.output, timeline.copyEntry(at)};
+                                seek.input, seek.output, timeline.copyEntry(at),
+                                timeline.copyEnd(at, at + 0.08).value_or(-1)};
         QFETCH(QList<double>, expected);
         for (qsizetype i = 0; i < got.size(); ++i)
             QVERIFY2(qAbs(got.at(i) - expected.at(i)) < 1e-6, qPrintable(u"%1: %2"_s.arg(i).arg(got.at(i))));
