@@ -12,7 +12,8 @@ QString seekText(double seconds)
     return QString::number(seconds, 'f', 6);
 }
 
-// A copy runs from where it enters the input, a re-encode from the output seek on: either ends at the end.
+// A copy runs from where it enters the input, a re-encode from the output seek on: either ends at the end,
+// a copy a tolerance before it, so that a packet decoded just at the end, after the sum's rounding, stays out.
 QStringList segmentArguments(const TrimParameters &parameters)
 {
     if (!parameters.seek)
@@ -24,7 +25,8 @@ QStringList segmentArguments(const TrimParameters &parameters)
     if (seek.output > 0)
         arguments << QStringLiteral("-ss") << seekText(seek.output);
     const double from = parameters.forceEncode ? seek.input + seek.output : seek.input;
-    return arguments << QStringLiteral("-t") << seekText(parameters.endSeconds() - from);
+    const double to = parameters.forceEncode ? parameters.endSeconds() : parameters.endSeconds() - Timeline::tolerance;
+    return arguments << QStringLiteral("-t") << seekText(to - from);
 }
 
 QStringList streamCopyArguments()

@@ -197,7 +197,7 @@ private slots:
                                                   << u"-ss 36.500000 -i IN -ss 0.999500 -t 25.000500"_s;
         // A copy runs from where it enters, before its keyframe.
         QTest::newRow("copy entered early") << entered(false, {36.0, 0.0}) << u"-c copy"_s
-                                            << u"-ss 36.000000 -i IN -t 26.500000"_s;
+                                            << u"-ss 36.000000 -i IN -t 26.499500"_s;
     }
 
     void arguments()
