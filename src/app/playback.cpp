@@ -104,6 +104,7 @@ bool Playback::showPlayer()
     connect(m_player.get(), &MpvPlayer::seekFinished, m_view, [this] { m_view->setBusy(false); });
     connect(m_player.get(), &MpvPlayer::failed, this,
             [this] { m_view->setMessage(tr("This video cannot be played here.")); });
+    m_player->setSeekLead(seekLead(m_playhead));
     m_player->load(m_path, playerTime(m_playhead));
     movePlayhead(m_playhead);
     return true;
@@ -121,7 +122,7 @@ void Playback::followKnob(double seconds)
     if (!m_player)
         return;
     m_player->pause();
-    m_player->seekExact(playerTime(seconds));
+    seekPlayer(seconds);
     movePlayhead(seconds);
 }
 
@@ -129,6 +130,20 @@ void Playback::followKnob(double seconds)
 double Playback::playerTime(double seconds) const
 {
     return std::max(0.0, m_timeline.toStream(seconds) - slack);
+}
+
+// Decoded from as far before as the creator's exact seek would decode, and the creator's own lead besides,
+// which mpv does not take: its demuxer seeks as the creator's does, and a late MPEG-TS file's first keyframe
+// is decoded before its time.
+double Playback::seekLead(double seconds) const
+{
+    return m_timeline.exactSeek(seconds).output + m_timeline.seekLead();
+}
+
+void Playback::seekPlayer(double seconds)
+{
+    m_player->setSeekLead(seekLead(seconds));
+    m_player->seekExact(playerTime(seconds));
 }
 
 // Drawn on the slider while the player shows.
@@ -147,7 +162,7 @@ void Playback::seekTo(double seconds)
         return;
     m_player->pause();
     movePlayhead(std::clamp(seconds, 0.0, m_selection->duration()));
-    m_player->seekExact(playerTime(m_playhead));
+    seekPlayer(m_playhead);
     // A step back decodes from the keyframe before: on long groups that takes a while.
     QTimer::singleShot(busyAfterMs, m_view, [this] {
         if (m_player && m_player->isSeeking())
@@ -171,8 +186,10 @@ void Playback::playSelection()
 {
     if (!m_player)
         m_playhead = m_selection->startSeconds();
-    if (showPlayer())
-        m_player->playRange(playerTime(m_selection->startSeconds()), playerTime(m_selection->endSeconds()));
+    if (!showPlayer())
+        return;
+    m_player->setSeekLead(seekLead(m_selection->startSeconds()));
+    m_player->playRange(playerTime(m_selection->startSeconds()), playerTime(m_selection->endSeconds()));
 }
 
 // A frame later or earlier: a seek to the frame beside, as the timeline lists it. Not mpv's own steps: under

@@ -80,6 +80,8 @@ private:
     void namePlayPause(bool paused);
     void movePlayhead(double seconds);
     double playerTime(double seconds) const;
+    void seekPlayer(double seconds);
+    double seekLead(double seconds) const;
 
     Selection *const m_selection;
     const Controls m_controls;

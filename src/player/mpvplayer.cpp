@@ -22,6 +22,9 @@ const MpvLibrary &mpv()
 
 enum Observed : quint64 { TimePosition = 1, Pause };
 
+// A frame just before an open-GOP keyframe decodes after it: a seek that starts at that keyframe never shows it.
+constexpr double minimumSeekLead = 1.0;
+
 // What the player needs of mpv, none of what makes it a player of its own.
 const char *const options[][2] = {
     {"config", "no"},
@@ -34,9 +37,7 @@ const char *const options[][2] = {
     {"pause", "yes"},
     {"keep-open", "always"},
     {"hr-seek", "yes"},
-    // A frame just before an open-GOP keyframe decodes after it: a seek
-    // that starts at that keyframe never shows it.
-    {"hr-seek-demuxer-offset", "1"},
+    {"hr-seek-demuxer-offset", "1"}, // minimumSeekLead
     // Times are the file's own timestamps, which the caller translates: mpv
     // would otherwise count from where it finds the first packet, which in
     // Matroska is often the video's, not the file's start.
@@ -147,6 +148,14 @@ void MpvPlayer::seekExact(double seconds)
 }
 
 // Playing starts once the seek has come to rest: unpaused at once, mpv may show a frame from where it stood.
+void MpvPlayer::setSeekLead(double seconds)
+{
+    if (!m_handle)
+        return;
+    double lead = std::max(minimumSeekLead, seconds);
+    mpv().set_property_async(m_handle, 0, "hr-seek-demuxer-offset", MPV_FORMAT_DOUBLE, &lead);
+}
+
 void MpvPlayer::playRange(double from, double to)
 {
     if (!m_handle)

@@ -44,6 +44,12 @@ public:
     void play();
     void pause();
     void seekExact(double seconds);
+    // How far before the time asked an exact seek enters the file, to
+    // decode on from the keyframe it finds: at least a second, which the
+    // frame just before an open-GOP keyframe needs, and more where the
+    // demuxer seeks by timestamps alone and would find a later keyframe.
+    // Applies to the seeks and loads asked after it.
+    void setSeekLead(double seconds);
     // From `from` until the last frame before `to`, then paused there; it
     // starts playing once the frame at `from` is in view.
     void playRange(double from, double to);

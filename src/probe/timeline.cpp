@@ -21,6 +21,9 @@ constexpr double blindCopyMargin = 0.2;
 // Where the keyframes are not known yet, a blind seek enters this long before the time: it finds the
 // keyframe before the frame for groups of pictures up to some 9 s long.
 constexpr double blindSeekLead = 10.0;
+// Entered at 0, the creator counts an MPEG-TS file's time from the first timestamp of the streams it keeps,
+// which is the video's when only the video is kept, not from the file's start: it is entered just after.
+constexpr double notAtTheStart = Timeline::tolerance;
 // The frame just before an open-GOP keyframe decodes after it: a seek that starts at that keyframe
 // shows the frame after it.
 constexpr double openGopLead = 1.0;
@@ -170,7 +173,7 @@ Timeline::Seek Timeline::exactSeek(double seconds) const
         return Seek{clamped, target - clamped};
     };
     if (m_seeksBlindly)
-        return enteredAt(keyframe ? *keyframe - blindSeekMargin : target - blindSeekLead);
+        return enteredAt(std::max(keyframe ? *keyframe - blindSeekMargin : target - blindSeekLead, notAtTheStart));
     const std::optional<double> next = keyframeAfter(seconds);
     const bool nearOpenGop = keyframe ? next && *next - seconds < openGopLead : m_mayHaveOpenGops;
     return nearOpenGop ? enteredAt(target - openGopLead) : Seek{target, 0.0};
@@ -185,7 +188,7 @@ double Timeline::copyEntry(double seconds) const
         return seconds + (m_seekLead > 0 ? m_seekLead + tolerance : 0.0);
     const std::optional<double> before = keyframeAtOrBefore(*keyframe - 2 * tolerance);
     const double margin = before ? std::min(blindCopyMargin, (*keyframe - *before) / 2) : blindCopyMargin;
-    return std::max(0.0, *keyframe - margin + m_seekLead);
+    return std::max(notAtTheStart, *keyframe - margin + m_seekLead);
 }
 
 std::optional<double> Timeline::copyEnd(double start, double end) const

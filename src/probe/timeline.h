@@ -100,6 +100,7 @@ public:
     // looks for the keyframe 3/23 s before the time asked, as its decoding
     // time may lie that much earlier; a keyframe just at the time is missed.
     static double seekLeadOf(const QString &formatName, int reorderDepth);
+    double seekLead() const { return m_seekLead; }
 
 private:
     std::optional<double> listedFrameAt(double seconds) const;

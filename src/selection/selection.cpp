@@ -90,9 +90,15 @@ void Selection::choosePreset(qsizetype index)
 void Selection::selectCentred()
 {
     const qsizetype index = fittingPresetCount() - 1;
-    if (index < 0) {
+    // Without a video, the knobs go to the slider's ends.
+    if (m_duration <= 0) {
         setFraction(Knob::End, 1.0);
         setFraction(Knob::Start, 0.0);
+        return;
+    }
+    if (index < 0) {
+        moveTo(Knob::End, m_duration);
+        moveTo(Knob::Start, 0.0);
         return;
     }
     const double preset = presetSeconds.at(index);

@@ -231,7 +231,7 @@ private slots:
         row("late MPEG-TS: entered before the keyframe, the rest decoded", ts, {11.4, 0, 3, 25, 1, 0}, 1.12,
             {1.12, 1.08, 1.16, 1.12, 0.5, 0.6195, 0.8, 1.28});
         row("late MPEG-TS, its list not known: entered well before", {}, {11.4, 0, 3, 25, 1, 0}, 1.12,
-            {1.12, 1.08, 1.16, 1.12, 0, 1.1195, 1.12, -1});
+            {1.12, 1.08, 1.16, 1.12, 0.0005, 1.119, 1.12, -1});
     }
 
     void timeline()
