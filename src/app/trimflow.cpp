@@ -141,7 +141,7 @@ ExactCutRun::Source TrimFlow::exactCutSource() const
 {
     return {m_input->fileFullPath().value_or(QString()), m_input->formatName(),
             m_input->trackDictionaries(QStringLiteral("Video")).value(0).dictionaryObject().value_or(QJsonObject()),
-            m_input->startTime(), m_tracks->keptTracks()};
+            m_tracks->keptTracks()};
 }
 
 // Offered only where it can work, and the tooltip says why it is not.
@@ -284,7 +284,9 @@ void TrimFlow::startExactCut(const QString &outputPath)
     reportLeftOutTracks();
     auto *run = new ExactCutRun(m_tools, workFolder, this);
     followTrim(run, outputPath);
-    run->start(exactCutSource(), m_selection.startSeconds(), m_selection.endSeconds(), outputPath);
+    const Timeline &timeline = m_selection.timeline();
+    run->start(exactCutSource(), timeline.toStream(m_selection.startSeconds()),
+               timeline.toStream(m_selection.endSeconds()), outputPath);
 }
 
 // The progress sheet follows a trim however it is made, and the run goes once it has ended.

@@ -72,8 +72,8 @@ void ExactCutRun::start(const Source &source, double start, double end, const QS
     m_active = true;
     m_cancelled = false;
     ++m_generation;
-    m_start = source.startTime + start;
-    m_end = source.startTime + end;
+    m_start = start;
+    m_end = end;
     m_outputPath = outputPath;
     m_partialPath = EncoderRun::partialPathFor(outputPath, containerSuffix(source.formatName));
     m_command.emplace(source.path, source.videoTrack, source.keptTracks);

@@ -32,16 +32,13 @@ class ExactCutRun : public TrimRun
 {
     Q_OBJECT
 public:
-    // The input: its path, the prober's format names, its first video
-    // track's description (one of FileProbe::trackDictionaries("Video")) and
-    // the prober's start time of the whole file (format start_time), from
-    // which a selection's times count, as a trim's do.
+    // The input: its path, the prober's format names and its first video
+    // track's description (one of FileProbe::trackDictionaries("Video")).
     struct Source
     {
         QString path;
         QString formatName;
         QJsonObject videoTrack;
-        double startTime = 0.0;
         QList<MediaTrack> keptTracks = {}; // audio and subtitles, in the file's order
     };
 
@@ -52,8 +49,8 @@ public:
     ~ExactCutRun() override;
 
     // Cuts [start, end) seconds of `source` into `outputPath` and returns at
-    // once. Ignored while a cut is going. The plan's times are the streams'
-    // own: they include the source's start time.
+    // once. Ignored while a cut is going. The times are the streams' own
+    // (Timeline::toStream()), as the packets are listed.
     void start(const Source &source, double start, double end, const QString &outputPath);
     // Stops the running tool; the cut ends in Cancelled. Harmless when
     // nothing runs.

@@ -472,13 +472,13 @@ private slots:
         QDir::setCurrent(folderOwner.path());
         const ExactCutRun::Source source{QFileInfo(clip).fileName(), probe->formatName(),
                                          *probe->trackDictionaries(u"Video"_s).value(0).dictionaryObject(),
-                                         probe->startTime(), probe->mediaTracks()};
+                                         probe->mediaTracks()};
         QVERIFY(ExactCutRun::supports(source));
         const DiagnosticLog::Capture log;
         auto cut = std::make_unique<ExactCutRun>(tools, work.path());
         QSignalSpy progress(cut.get(), &ExactCutRun::progressChanged), finished(cut.get(), &ExactCutRun::finished);
         QSignalSpy steps(cut.get(), &ExactCutRun::stepChanged);
-        cut->start(source, row.start, row.end, output);
+        cut->start(source, row.start + probe->startTime(), row.end + probe->startTime(), output);
         if (row.cancel) {
             QVERIFY(progress.wait(60000));
             cut->cancel();
