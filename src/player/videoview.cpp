@@ -114,8 +114,11 @@ QImage VideoView::frame() const
 void VideoView::drawSoftwareFrame()
 {
     const QSize size = this->size() * devicePixelRatioF();
-    if (m_frame.size() != size)
+    // Black until mpv has drawn: a new image holds whatever its memory held.
+    if (m_frame.size() != size) {
         m_frame = QImage(size, QImage::Format_RGBX8888);
+        m_frame.fill(Qt::black);
+    }
     if (!size.isEmpty() && m_player->renderInto(m_frame))
         update();
 }

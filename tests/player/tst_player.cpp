@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QTest>
+#include <QTimer>
 
 #include "apptest.h"
 #include "fileprobe.h"
@@ -189,12 +190,35 @@ private slots:
             });
         };
         const auto shown = [&] { return frameOf(pictureOf(playback->view()->frame(), video), source); };
+        // Every picture in view meanwhile, but the black before the first: no other frame may flash up first.
+        QList<int> seen;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, [&] {
+            const QImage image = playback->isShowing() ? playback->view()->frame() : QImage();
+            const bool black = image.isNull() || pictureOf(image, video).count('\0') == compared.width() * compared.height();
+            const int frame = black ? -1 : shown();
+            if (frame >= 0 && seen.value(seen.size() - 1, -1) != frame)
+                seen << frame;
+        });
+        watch.start(5);
         QVERIFY(press(","));
         QTRY_COMPARE_WITH_TIMEOUT(shown(), first - 1, 5000);
+        const bool onlyThose = std::all_of(seen.cbegin(), seen.cend(), [&](int frame) {
+            return frame == first || frame == first - 1;
+        });
+        QVERIFY2(onlyThose, qPrintable(QDebug::toString(seen)));
         QVERIFY(press("..."));
         QTRY_COMPARE_WITH_TIMEOUT(shown(), first + 2, 5000);
         QVERIFY(press("I...O"));
         QTRY_COMPARE_WITH_TIMEOUT(shown(), first + 5, 5000);
+        // The selection played: never a frame outside it; frames late to come may be dropped, or missed here.
+        seen = {first + 5};
+        QTest::keySequence(QApplication::focusWidget(), QKeySequence(u"Shift+Space"_s));
+        QTRY_VERIFY_WITH_TIMEOUT(playback->player()->isPaused() && seen.size() > 2 && shown() == first + 5, 5000);
+        QVERIFY2(std::all_of(seen.cbegin(), seen.cend(), [&](int frame) {
+                     return frame >= first + 2 && frame <= first + 5;
+                 }), qPrintable(QDebug::toString(seen)));
+        watch.stop();
         QCOMPARE(field("startTimeTF") + u' ' + field("endTimeTF"),
                  timeTextFromSeconds(times.at(first + 2)) + u' ' + timeTextFromSeconds(times.at(first + 6)));
 
