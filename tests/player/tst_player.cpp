@@ -104,7 +104,7 @@ private slots:
     {
         const MediaFactory factory(m_media.path());
         const QString numbered = u"testsrc2=size=160x90:rate=%1:duration=3,drawtext=fontfile=/usr/share/fonts/"
-                                 "truetype/dejavu/DejaVuSans.ttf:text=%{n}:fontsize=48:fontcolor=white:box=1"_s;
+                                 "truetype/dejavu/DejaVuSans.ttf:text=%{n}:fontsize=48:fontcolor=white:box=1:boxcolor=black"_s;
         const QString sound = u"-f lavfi -i sine=duration=3:sample_rate=48000 -c:a aac"_s;
         const auto make = [&](const QString &name, const QString &rate, const QString &video) {
             QStringList arguments{u"-f"_s, u"lavfi"_s, u"-i"_s, numbered.arg(rate)};
