@@ -26,14 +26,6 @@ Family familyOf(const QString &suffix)
     return Family::Other;
 }
 
-bool isTextSubtitle(const QString &codec)
-{
-    static const QStringList texts{QStringLiteral("mov_text"), QStringLiteral("subrip"), QStringLiteral("srt"),
-                                   QStringLiteral("ass"),      QStringLiteral("ssa"),    QStringLiteral("webvtt"),
-                                   QStringLiteral("text")};
-    return texts.contains(codec);
-}
-
 QString subtitleReason(const MediaTrack &track, const QString &suffix)
 {
     const QString format = suffix.toUpper();
@@ -46,7 +38,7 @@ QString subtitleReason(const MediaTrack &track, const QString &suffix)
     case Family::QuickTime:
         if (track.isPictureSubtitle())
             return QObject::tr("%1 files cannot hold subtitles drawn as pictures (%2).").arg(format, track.codec);
-        return isTextSubtitle(track.codec)
+        return track.isTextSubtitle()
             ? QString()
             : QObject::tr("%1 files cannot hold %2 subtitles.").arg(format, track.codec);
     case Family::TransportStream:

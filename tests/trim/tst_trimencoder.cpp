@@ -11,6 +11,7 @@
 #include "json.h"
 #include "mediafactory.h"
 #include "posterextraction.h"
+#include "subtitleclip.h"
 #include "testfiles.h"
 #include "trackmap.h"
 #include "trimcommand.h"
@@ -216,6 +217,43 @@ private slots:
         // A camera's timecode or GPS: never kept, never a failure.
         const MediaTrack data = track(3, MediaTrack::Kind::Data, u"tmcd"_s);
         QCOMPARE(TrackMap(QList{data}, u"mov"_s, TrackMap::Mode::Copy).mapArguments(), QStringList());
+    }
+
+    // The selection is 2.5 s to 10 s throughout.
+    void subtitleClip_data()
+    {
+        QTest::addColumn<SubtitleClip::Format>("format");
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QByteArray>("clipped");
+        const auto row = [](const char *name, SubtitleClip::Format format, const char *text, const char *clipped) {
+            QTest::newRow(name) << format << QByteArray(text) << QByteArray(clipped);
+        };
+        const auto srt = SubtitleClip::Format::SubRip;
+        row("up to the start, from the end on, of no length: gone", srt, "1\n00:00:01,000 --> 00:00:02,500\nA\n\n"
+            "2\n00:00:10,000 --> 00:00:11,000\nB\n\n3\n00:00:05,000 --> 00:00:05,000\nC\n", "");
+        row("spans the start: from it", srt, "7\n00:00:02,000 --> 00:00:03,000\nA\n",
+            "1\n00:00:00,000 --> 00:00:00,500\nA\n\n");
+        row("spans the end: to it", srt, "1\n00:00:09,000 --> 01:00:00,000\nA\n",
+            "1\n00:00:06,500 --> 00:00:07,500\nA\n\n");
+        row("inside: moved, renumbered, blank lines and position kept", srt, "5\n00:00:03,000 --> 00:00:04,000 X1:9\n"
+            "One\n\nstill\n\n\n9\n00:00:05,000 --> 00:00:06,000\nB\n",
+            "1\n00:00:00,500 --> 00:00:01,500 X1:9\nOne\n\nstill\n\n2\n00:00:02,500 --> 00:00:03,500\nB\n\n");
+        row("CRLF and a byte order mark", srt, "\xEF\xBB\xBF" "1\r\n00:00:03,000 --> 00:00:04,000\r\nA\r\n",
+            "1\n00:00:00,500 --> 00:00:01,500\nA\n\n");
+        // In the Format line's order; the text's commas kept; an event whose times cannot be read is gone.
+        row("ASS: header kept, events clipped", SubtitleClip::Format::Ass, "[Script Info]\nX: 1\n[Events]\n"
+            "Format: Layer, End, Start, Text\nDialogue: 0,0:00:03.00,0:00:02.00,Hi, you\n"
+            "Comment: 0,0:00:02.50,0:00:01.00,A\nDialogue: 0,0:00:12.00,0:00:09.99,B\nDialogue: 0,0:00:04.00,soon,C\n",
+            "[Script Info]\nX: 1\n[Events]\nFormat: Layer, End, Start, Text\n"
+            "Dialogue: 0,0:00:00.50,0:00:00.00,Hi, you\nDialogue: 0,0:00:07.50,0:00:07.49,B\n");
+    }
+
+    void subtitleClip()
+    {
+        QFETCH(SubtitleClip::Format, format);
+        QFETCH(QByteArray, text);
+        QFETCH(QByteArray, clipped);
+        QCOMPARE(SubtitleClip::clipped(text, format, 2.5, 10.0), clipped);
     }
 
     void exactCutPlan_data()
