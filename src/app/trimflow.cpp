@@ -141,7 +141,7 @@ ExactCutRun::Source TrimFlow::exactCutSource() const
 {
     return {m_input->fileFullPath().value_or(QString()), m_input->formatName(),
             m_input->trackDictionaries(QStringLiteral("Video")).value(0).dictionaryObject().value_or(QJsonObject()),
-            m_input->startTime(), m_tracks->keptTracks()};
+            m_input->startTime(), m_tracks->keptTracks(), m_input->videoEndTime()};
 }
 
 // Offered only where it can work, and the tooltip says why it is not.

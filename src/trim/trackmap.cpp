@@ -6,6 +6,8 @@
 
 #include <QObject>
 
+#include "subtitleclip.h"
+
 namespace {
 
 enum class Family { Matroska, WebM, QuickTime, TransportStream, Other };
@@ -52,6 +54,14 @@ QString subtitleReason(const MediaTrack &track, const QString &suffix)
                             : QObject::tr("%1 files cannot hold subtitles.").arg(format);
 }
 
+QList<MediaTrack> clippedOf(const QList<MediaTrack> &kept, TrackMap::Mode mode, const QString &clipFolder)
+{
+    QList<MediaTrack> clipped;
+    if (mode == TrackMap::Mode::Copy && !clipFolder.isEmpty())
+        std::copy_if(kept.cbegin(), kept.cend(), std::back_inserter(clipped), SubtitleClip::isClippable);
+    return clipped;
+}
+
 } // namespace
 
 QString TrackMap::unavailableReason(const MediaTrack &track, const QString &suffix, Mode mode)
@@ -69,10 +79,12 @@ QString TrackMap::unavailableReason(const MediaTrack &track, const QString &suff
     return subtitleReason(track, suffix);
 }
 
-TrackMap::TrackMap(const QList<MediaTrack> &kept, const QString &suffix, Mode mode)
+TrackMap::TrackMap(const QList<MediaTrack> &kept, const QString &suffix, Mode mode, const QString &clipFolder)
     : m_kept(heldOf(kept, suffix, mode))
     , m_suffix(suffix)
     , m_mode(mode)
+    , m_clipFolder(clipFolder)
+    , m_clipped(clippedOf(m_kept, mode, clipFolder))
 {
 }
 
@@ -85,26 +97,67 @@ QList<MediaTrack> TrackMap::heldOf(const QList<MediaTrack> &tracks, const QStrin
     return held;
 }
 
-QStringList TrackMap::mapArguments(int input) const
+QStringList TrackMap::clipInputArguments() const
 {
     QStringList arguments;
-    for (const MediaTrack &track : m_kept)
-        arguments << QStringLiteral("-map") << QStringLiteral("%1:%2").arg(input).arg(track.index);
+    for (const MediaTrack &track : m_clipped)
+        arguments << SubtitleClip::inputArguments(track, m_clipFolder);
     return arguments;
 }
 
-// The output's own subtitle format where it holds the file's only after a conversion.
+QStringList TrackMap::mapArguments(int input) const
+{
+    QStringList arguments;
+    int clipInput = input;
+    for (const MediaTrack &track : m_kept) {
+        const QString source = m_clipped.contains(track) ? QStringLiteral("%1:0").arg(++clipInput)
+                                                         : QStringLiteral("%1:%2").arg(input).arg(track.index);
+        arguments << QStringLiteral("-map") << source;
+    }
+    return arguments;
+}
+
+// The output's own subtitle format where it holds the file's, or the clipped file's, only after a conversion.
 QString TrackMap::subtitleCodec(const MediaTrack &track) const
 {
+    const bool ass = SubtitleClip::formatOf(track) == SubtitleClip::Format::Ass;
+    const QString codec = !m_clipped.contains(track) ? track.codec
+                          : ass                      ? QStringLiteral("ass")
+                                                     : QStringLiteral("subrip");
     const Family family = familyOf(m_suffix);
-    if (family == Family::QuickTime && track.codec != QLatin1String("mov_text"))
+    if (family == Family::QuickTime && codec != QLatin1String("mov_text"))
         return QStringLiteral("mov_text");
-    if (family == Family::Matroska && track.codec == QLatin1String("mov_text"))
+    if (family == Family::Matroska && codec == QLatin1String("mov_text"))
         return QStringLiteral("srt");
+    if (family == Family::WebM && codec != QLatin1String("webvtt"))
+        return QStringLiteral("webvtt");
     return {};
 }
 
-QStringList TrackMap::streamSettings(int input) const
+// A clipped track's tags are its source track's; naming them stops the encoder copying the others', so those are
+// named too.
+QStringList TrackMap::taggingSettings(int input, const QString &videoMap) const
+{
+    if (m_clipped.isEmpty())
+        return {};
+    QStringList settings;
+    // "0:v:0" names the video's stream; "0:s:v:0" its tags.
+    if (!videoMap.isEmpty()) {
+        const QString file = videoMap.section(u':', 0, 0);
+        settings << QStringLiteral("-map_metadata:s:v:0") << file + QStringLiteral(":s:") + videoMap.section(u':', 1);
+    }
+    int audio = 0;
+    int subtitle = 0;
+    for (const MediaTrack &track : m_kept) {
+        const bool isAudio = track.kind == MediaTrack::Kind::Audio;
+        const QString output = isAudio ? QStringLiteral("a:%1").arg(audio++) : QStringLiteral("s:%1").arg(subtitle++);
+        settings << QStringLiteral("-map_metadata:s:") + output
+                 << QStringLiteral("%1:s:%2").arg(input).arg(track.index);
+    }
+    return settings;
+}
+
+QStringList TrackMap::streamSettings(int input, const QString &videoMap) const
 {
     QStringList settings;
     int audio = 0;
@@ -121,7 +174,7 @@ QStringList TrackMap::streamSettings(int input) const
             ++audio;
         }
     }
-    return settings;
+    return settings + taggingSettings(input, videoMap);
 }
 
 QStringList TrackMap::reencodedAudioSettings(const MediaTrack &track, int output, int input)

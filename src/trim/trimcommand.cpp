@@ -2,16 +2,18 @@
 #include "trimcommand.h"
 
 #include "decimaltext.h"
+#include "diagnosticlog.h"
 #include "timetext.h"
 #include "trackmap.h"
 
 namespace {
 
-QStringList segmentArguments(const TrimParameters &parameters)
+// The clipped subtitles are inputs of their own, with no seek.
+QStringList segmentArguments(const TrimParameters &parameters, const TrackMap &tracks)
 {
-    return {QStringLiteral("-ss"), timeTextFromSeconds(parameters.startSeconds()),
-            QStringLiteral("-i"), parameters.inputPath,
-            QStringLiteral("-t"), decimalText(parameters.outputDuration())};
+    return QStringList{QStringLiteral("-ss"), timeTextFromSeconds(parameters.startSeconds()),
+                       QStringLiteral("-i"), parameters.inputPath}
+        + tracks.clipInputArguments() + QStringList{QStringLiteral("-t"), decimalText(parameters.outputDuration())};
 }
 
 QStringList streamCopyArguments()
@@ -85,10 +87,12 @@ QString quoted(const QString &argument)
 QStringList TrimCommand::trimArguments(const TrimParameters &parameters)
 {
     const TrackMap tracks(parameters.keptTracks, parameters.outputSuffix,
-                          parameters.forceEncode ? TrackMap::Mode::Reencode : TrackMap::Mode::Copy);
-    return segmentArguments(parameters) + mapArguments(parameters, tracks)
+                          parameters.forceEncode ? TrackMap::Mode::Reencode : TrackMap::Mode::Copy,
+                          mapsTracks(parameters) ? parameters.subtitleFolder : QString());
+    const QString videoMap = QStringLiteral("0:%1").arg(parameters.videoStream);
+    return segmentArguments(parameters, tracks) + mapArguments(parameters, tracks)
         + (parameters.forceEncode ? reencodeArguments(parameters) : streamCopyArguments())
-        + (mapsTracks(parameters) ? tracks.streamSettings() : QStringList()) + outputArguments(parameters);
+        + (mapsTracks(parameters) ? tracks.streamSettings(0, videoMap) : QStringList()) + outputArguments(parameters);
 }
 
 QString TrimCommand::diagnosticLine(const QStringList &arguments)
@@ -98,4 +102,9 @@ QString TrimCommand::diagnosticLine(const QStringList &arguments)
     for (const QString &argument : arguments)
         quotedArguments.append(quoted(argument));
     return QLatin1Char('[') + quotedArguments.join(QStringLiteral(", ")) + QLatin1Char(']');
+}
+
+void TrimCommand::print(const QString &tool, const QStringList &arguments)
+{
+    DiagnosticLog::print(tool + QLatin1Char(' ') + diagnosticLine(arguments));
 }

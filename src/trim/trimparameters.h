@@ -21,6 +21,9 @@ struct TrimParameters {
     int videoStream = -1;
     QList<MediaTrack> keptTracks;
     QString outputSuffix;               // the output's format, as its extension
+    // Where a copy reads its text subtitles cut to the selection (SubtitleClip);
+    // without it the encoder cuts them itself.
+    QString subtitleFolder;
 
     // S = D × (min + (max − min) × start), E likewise with the end, T = E − S.
     double startSeconds() const;
