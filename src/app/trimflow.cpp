@@ -24,6 +24,7 @@
 #include "progresssheet.h"
 #include "outputconfirmation.h"
 #include "selection.h"
+#include "streamcopyrun.h"
 #include "temporarydirectory.h"
 #include "timetext.h"
 #include "trackchooser.h"
@@ -113,6 +114,12 @@ void TrimFlow::reportLeftOutTracks() const
     for (const MediaTrack &track : m_tracks->unlistedTracks())
         DiagnosticLog::print(QStringLiteral("Track %1 (%2) left out: ").arg(track.index).arg(track.codec)
                              + TrackMap::unavailableReason(track, outputSuffix(), TrackMap::Mode::Copy));
+    for (const MediaTrack &track : m_tracks->keptTracks()) {
+        const QString reason = TrackMap::unclippedReason(track, outputSuffix(), TrackMap::Mode::Copy);
+        if (!reason.isEmpty())
+            DiagnosticLog::print(QStringLiteral("Track %1 (%2) not clipped: ").arg(track.index).arg(track.codec)
+                                 + reason);
+    }
 }
 
 bool TrimFlow::isTrimming() const
@@ -229,12 +236,26 @@ void TrimFlow::trimTo(const QString &outputPath)
     // A name without an extension says nothing of the format: keep the input's.
     const QString fallbackSuffix = containerSuffix(isForcingEncode() ? QStringLiteral("mp4") : m_input->formatName());
     const QString partialPath = EncoderRun::partialPathFor(outputPath, fallbackSuffix);
+    if (!isForcingEncode()) {
+        reportLeftOutTracks();
+        startCopy(outputPath, trimParameters(*m_input, *m_input->fileFullPath(), partialPath));
+        return;
+    }
     const QStringList arguments = trimArguments(*m_input, *m_input->fileFullPath(), partialPath);
     startTrimming(outputPath, partialPath, arguments, m_selection.outputDuration());
 }
 
 QStringList TrimFlow::trimArguments(const FileProbe &probe, const QString &inputPath,
                                     const QString &outputPath) const
+{
+    reportLeftOutTracks();
+    const QStringList arguments = TrimCommand::trimArguments(trimParameters(probe, inputPath, outputPath));
+    DiagnosticLog::print(TrimCommand::diagnosticLine(arguments));
+    return arguments;
+}
+
+TrimParameters TrimFlow::trimParameters(const FileProbe &probe, const QString &inputPath,
+                                        const QString &outputPath) const
 {
     TrimParameters parameters;
     parameters.duration = probe.duration();
@@ -248,10 +269,9 @@ QStringList TrimFlow::trimArguments(const FileProbe &probe, const QString &input
     parameters.videoStream = probe.firstVideoIndex();
     parameters.keptTracks = m_tracks->keptTracks();
     parameters.outputSuffix = QFileInfo(outputPath).suffix();
-    reportLeftOutTracks();
-    const QStringList arguments = TrimCommand::trimArguments(parameters);
-    DiagnosticLog::print(TrimCommand::diagnosticLine(arguments));
-    return arguments;
+    parameters.videoEnd = probe.videoEndTime();
+    parameters.startTime = probe.startTime();
+    return parameters;
 }
 
 void TrimFlow::startTrimming(const QString &outputPath, const QString &partialPath, const QStringList &arguments,
@@ -260,16 +280,26 @@ void TrimFlow::startTrimming(const QString &outputPath, const QString &partialPa
     auto *run = new EncoderRun(m_tools, this);
     followTrim(run, outputPath);
     // One step, named as an exact cut names its own.
-    m_controls.sheet->setStep(isForcingEncode() ? tr("Re-encoding the selection to MP4")
-                                                : tr("Copying the selection"));
+    m_controls.sheet->setStep(tr("Re-encoding the selection to MP4"));
     run->start(arguments, partialPath, outputPath, outputDuration);
+}
+
+void TrimFlow::startCopy(const QString &outputPath, const TrimParameters &parameters)
+{
+    auto *run = new StreamCopyRun(m_tools, workFolder(), this);
+    followTrim(run, outputPath);
+    run->start(parameters, outputPath);
+}
+
+QString TrimFlow::workFolder() const
+{
+    return m_workFolder.isValid() ? m_workFolder.path() : QDir::tempPath();
 }
 
 void TrimFlow::startExactCut(const QString &outputPath)
 {
-    const QString workFolder = m_workFolder.isValid() ? m_workFolder.path() : QDir::tempPath();
     reportLeftOutTracks();
-    auto *run = new ExactCutRun(m_tools, workFolder, this);
+    auto *run = new ExactCutRun(m_tools, workFolder(), this);
     followTrim(run, outputPath);
     run->start(exactCutSource(), m_selection.startSeconds(), m_selection.endSeconds(), outputPath);
 }

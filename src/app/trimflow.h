@@ -12,6 +12,7 @@
 
 #include "exactcutrun.h"
 #include "toollocator.h"
+#include "trimparameters.h"
 #include "trimrun.h"
 
 class AlertSheets;
@@ -86,8 +87,11 @@ private:
     QString outputSuffix() const;
     void showTrackOutput();
     void reportLeftOutTracks() const;
+    TrimParameters trimParameters(const FileProbe &probe, const QString &inputPath, const QString &outputPath) const;
     void startTrimming(const QString &outputPath, const QString &partialPath, const QStringList &arguments,
                        double outputDuration);
+    void startCopy(const QString &outputPath, const TrimParameters &parameters);
+    QString workFolder() const;
     void startExactCut(const QString &outputPath);
     void followTrim(TrimRun *run, const QString &outputPath);
     void showProgressSheet();

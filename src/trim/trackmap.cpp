@@ -79,6 +79,17 @@ QString TrackMap::unavailableReason(const MediaTrack &track, const QString &suff
     return subtitleReason(track, suffix);
 }
 
+QString TrackMap::unclippedReason(const MediaTrack &track, const QString &suffix, Mode mode)
+{
+    if (track.kind != MediaTrack::Kind::Subtitle || SubtitleClip::isClippable(track)
+        || !unavailableReason(track, suffix, mode).isEmpty())
+        return {};
+    const QString edges = QObject::tr("at its edges the encoder keeps an entry whole or drops it.");
+    return track.isPictureSubtitle()
+        ? QObject::tr("Subtitles drawn as pictures (%1) cannot be clipped to the selection: %2").arg(track.codec, edges)
+        : QObject::tr("%1 subtitles cannot be clipped to the selection: %2").arg(track.codec, edges);
+}
+
 TrackMap::TrackMap(const QList<MediaTrack> &kept, const QString &suffix, Mode mode, const QString &clipFolder)
     : m_kept(heldOf(kept, suffix, mode))
     , m_suffix(suffix)

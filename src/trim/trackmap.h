@@ -31,6 +31,10 @@ public:
     // by a trim of `mode`; empty when it can.
     static QString unavailableReason(const MediaTrack &track, const QString &suffix, Mode mode);
 
+    // Why a subtitle track an output of `suffix` holds is not cut to the
+    // selection as text is; empty when it is, or when it is not held.
+    static QString unclippedReason(const MediaTrack &track, const QString &suffix, Mode mode);
+
     // `kept` in the file's order; of them, those the output cannot hold are
     // left out. With `clipFolder`, a copy reads the subtitles SubtitleClip
     // can cut from their clipped files there.

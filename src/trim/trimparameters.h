@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <optional>
+
 #include <QList>
 #include <QString>
 
@@ -24,9 +26,15 @@ struct TrimParameters {
     // Where a copy reads its text subtitles cut to the selection (SubtitleClip);
     // without it the encoder cuts them itself.
     QString subtitleFolder;
+    // Where the video ends, counted as the selection is: no subtitle is kept past it.
+    std::optional<double> videoEnd;
+    // Where the file's timeline begins on the streams' own (format start_time).
+    double startTime = 0.0;
 
     // S = D × (min + (max − min) × start), E likewise with the end, T = E − S.
     double startSeconds() const;
     double endSeconds() const;
     double outputDuration() const;
+    // The selection's end, or the video's where that comes first.
+    double subtitleEnd() const;
 };

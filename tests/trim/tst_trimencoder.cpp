@@ -27,7 +27,8 @@ TrimParameters cut(bool encode, bool audio, bool manyChannels, double duration =
     return {.duration = duration, .minValue = 0.25, .maxValue = 0.75, .selectionStart = 0.25, .selectionEnd = 0.75,
             .forceEncode = encode, .hasAudioTrack = audio, .hasAudioTrackWhichHasMoreThanTwoChannels = manyChannels,
             .inputPath = u"/my videos/holiday \"best\" cut.mp4"_s, .outputPath = u"/my videos/.Trimmed copy.mp4"_s,
-            .videoStream = -1, .keptTracks = {}, .outputSuffix = u"mp4"_s, .subtitleFolder = {}};
+            .videoStream = -1, .keptTracks = {}, .outputSuffix = u"mp4"_s, .subtitleFolder = {}, .videoEnd = {},
+            .startTime = 0};
 }
 
 MediaTrack track(int index, MediaTrack::Kind kind, const QString &codec, int channels = 0, const QString &title = {})
@@ -226,6 +227,12 @@ private slots:
         QCOMPARE(TrackMap::unavailableReason(pictures, u"mp4"_s, TrackMap::Mode::Copy),
                  u"MP4 files cannot hold subtitles drawn as pictures (hdmv_pgs_subtitle)."_s);
         QCOMPARE(TrackMap::unavailableReason(pictures, u"mkv"_s, TrackMap::Mode::Copy), QString());
+        // Held, but not clipped to the selection as text is.
+        QCOMPARE(TrackMap::unclippedReason(pictures, u"mkv"_s, TrackMap::Mode::Copy),
+                 u"Subtitles drawn as pictures (hdmv_pgs_subtitle) cannot be clipped to the selection: at its edges "
+                 "the encoder keeps an entry whole or drops it."_s);
+        QCOMPARE(TrackMap::unclippedReason(track(2, MediaTrack::Kind::Subtitle, u"ass"_s), u"mkv"_s,
+                                           TrackMap::Mode::Copy), QString());
         // A camera's timecode or GPS: never kept, never a failure.
         const MediaTrack data = track(3, MediaTrack::Kind::Data, u"tmcd"_s);
         QCOMPARE(TrackMap(QList{data}, u"mov"_s, TrackMap::Mode::Copy).mapArguments(), QStringList());
