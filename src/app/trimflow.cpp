@@ -402,12 +402,14 @@ bool TrimFlow::confirmQuit()
     return false;
 }
 
+// The output's length is its video's: a track that runs on past the video would overstate it.
 void TrimFlow::reportTrimResult(const FileProbe &output)
 {
     const QString text = tr("Input Duration: %1 (%2)\nOutput Duration: %3 (%4)\n%5")
                              .arg(timeTextFromSeconds(m_selection.duration()),
                                   m_input->fileSizeHuman().value_or(QString()),
-                                  timeTextFromSeconds(output.duration()), output.fileSizeHuman().value_or(QString()),
+                                  timeTextFromSeconds(output.videoDuration().value_or(output.duration())),
+                                  output.fileSizeHuman().value_or(QString()),
                                   tracksText(output.mediaTracks()));
     QMessageBox *alert = m_alerts->make(QMessageBox::Information, tr("Video Trimmed Successfully!"), text);
     // Without an escape button a message box refuses to close, and so would

@@ -151,5 +151,5 @@ AppTest::Media AppTest::describe(const QString &path)
         }
     }
     return {probe->isValidMediaFile() && probe->hasVideoTrack() && probe->duration() > 0, probe->duration(),
-            tracks.join(QLatin1Char(' '))};
+            probe->videoDuration().value_or(probe->duration()), tracks.join(QLatin1Char(' '))};
 }
