@@ -316,7 +316,8 @@ bool ExactCutRun::clipSubtitles(QString *details) const
 {
     const double end = m_plan.firstExcluded().value_or(m_end);
     const double videoEnd = m_source.videoEnd ? m_source.startTime + *m_source.videoEnd : end;
-    return SubtitleClip::clipFiles(m_subtitles, m_parts->path(), m_plan.firstKept(), std::min(end, videoEnd), details);
+    return SubtitleClip::clipFiles(m_subtitles, m_parts->path(), m_plan.firstKept(), std::min(end, videoEnd),
+                                   m_plan.firstKept(), details);
 }
 
 bool ExactCutRun::isAnyLaneRunning() const

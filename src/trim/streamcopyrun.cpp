@@ -79,10 +79,9 @@ void StreamCopyRun::onEncoderFinished(TrimRun::Outcome outcome, const QString &d
         return complete(outcome, extracting ? tr("The subtitles could not be extracted: %1").arg(details) : details);
     }
     QString failure;
-    // The seek puts the selection's start at time zero, the subtitles' too.
     const double start = m_parameters.startTime;
     if (!SubtitleClip::clipFiles(m_subtitles, m_folder->path(), start + m_parameters.startSeconds(),
-                                 start + m_parameters.subtitleEnd(), &failure))
+                                 start + m_parameters.subtitleEnd(), TrimCommand::timeZero(m_parameters), &failure))
         return complete(Outcome::Failed, failure);
     copy();
 }

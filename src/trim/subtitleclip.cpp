@@ -21,18 +21,25 @@ struct Span
     Milliseconds end = 0;
 };
 
+// Where entries are cut, and the time they count from.
+struct Window
+{
+    Span kept;
+    Milliseconds zero = 0;
+};
+
 QString tr(const char *text)
 {
     return QCoreApplication::translate("SubtitleClip", text);
 }
 
-// The part of an entry within the selection, counted from its start in whole `unit`s of milliseconds (the format's
+// The part of an entry within the window, counted from its zero in whole `unit`s of milliseconds (the format's
 // own); none where it would last none, which Matroska would read as lasting until the next entry.
-std::optional<Span> clip(const Span &entry, const Span &selection, Milliseconds unit)
+std::optional<Span> clip(const Span &entry, const Window &window, Milliseconds unit)
 {
     const auto rounded = [unit](Milliseconds time) { return (time + unit / 2) / unit * unit; };
-    const Milliseconds start = rounded(std::max(entry.start, selection.start) - selection.start);
-    const Milliseconds end = rounded(std::min(entry.end, selection.end) - selection.start);
+    const Milliseconds start = rounded(std::max(entry.start, window.kept.start) - window.zero);
+    const Milliseconds end = rounded(std::min(entry.end, window.kept.end) - window.zero);
     return end > start ? std::optional(Span{start, end}) : std::nullopt;
 }
 
@@ -79,7 +86,7 @@ bool beginsSubRipEntry(const QStringList &lines, qsizetype at)
         && subRipTiming().match(lines.at(at + 1).trimmed()).hasMatch();
 }
 
-QString clippedSubRip(const QStringList &lines, const Span &selection)
+QString clippedSubRip(const QStringList &lines, const Window &window)
 {
     QString clipped;
     int number = 0;
@@ -94,7 +101,7 @@ QString clippedSubRip(const QStringList &lines, const Span &selection)
         QStringList text = lines.mid(at + 2, next - at - 2);
         while (!text.isEmpty() && text.last().trimmed().isEmpty())
             text.removeLast();
-        if (const auto kept = clip({timeOf(times, 1), timeOf(times, 5)}, selection, 1)) {
+        if (const auto kept = clip({timeOf(times, 1), timeOf(times, 5)}, window, 1)) {
             clipped += QString::number(++number) + QLatin1Char('\n') + subRipTime(kept->start)
                 + QStringLiteral(" --> ") + subRipTime(kept->end) + times.captured(9) + QLatin1Char('\n')
                 + text.join(QLatin1Char('\n')) + QStringLiteral("\n\n");
@@ -114,14 +121,14 @@ std::optional<Milliseconds> assTimeOf(const QString &text)
 // "Dialogue: 0,0:00:01.00,0:00:02.50,Default,,0,0,0,,Hello, you": the times are fields of the Format line's
 // order; the text, the last field, may hold commas of its own, which the split and join keep as they were.
 std::optional<QString> clippedAssEvent(const QString &line, qsizetype startField, qsizetype endField,
-                                       const Span &selection)
+                                       const Window &window)
 {
     const qsizetype colon = line.indexOf(QLatin1Char(':'));
     QStringList fields = line.mid(colon + 1).split(QLatin1Char(','));
     const std::optional<Milliseconds> start = assTimeOf(fields.value(startField));
     const std::optional<Milliseconds> end = assTimeOf(fields.value(endField));
     // An event whose times cannot be read cannot be told to lie inside.
-    const std::optional<Span> kept = start && end ? clip({*start, *end}, selection, 10) : std::nullopt;
+    const std::optional<Span> kept = start && end ? clip({*start, *end}, window, 10) : std::nullopt;
     if (!kept)
         return std::nullopt;
     fields[startField] = assTime(kept->start);
@@ -129,7 +136,7 @@ std::optional<QString> clippedAssEvent(const QString &line, qsizetype startField
     return line.left(colon + 1) + fields.join(QLatin1Char(','));
 }
 
-QString clippedAss(const QStringList &lines, const Span &selection)
+QString clippedAss(const QStringList &lines, const Window &window)
 {
     QStringList clipped;
     bool inEvents = false;
@@ -147,7 +154,7 @@ QString clippedAss(const QStringList &lines, const Span &selection)
             endField = names.contains(QLatin1String("End")) ? names.indexOf(QLatin1String("End")) : 2;
         } else if (inEvents && (trimmed.startsWith(QLatin1String("Dialogue:"))
                                 || trimmed.startsWith(QLatin1String("Comment:")))) {
-            if (const auto event = clippedAssEvent(line, startField, endField, selection))
+            if (const auto event = clippedAssEvent(line, startField, endField, window))
                 clipped << *event;
             continue;
         }
@@ -201,18 +208,18 @@ QStringList SubtitleClip::extractionArguments(const QString &sourcePath, const Q
     return arguments;
 }
 
-QByteArray SubtitleClip::clipped(const QByteArray &text, Format format, double from, double to)
+QByteArray SubtitleClip::clipped(const QByteArray &text, Format format, double from, double to, double zero)
 {
     QString normalised = QString::fromUtf8(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     if (normalised.startsWith(QChar(0xFEFF)))
         normalised.remove(0, 1);
     const QStringList lines = normalised.split(QLatin1Char('\n'));
-    const Span selection{std::llround(from * 1000.0), std::llround(to * 1000.0)};
-    return (format == Format::Ass ? clippedAss(lines, selection) : clippedSubRip(lines, selection)).toUtf8();
+    const Window window{{std::llround(from * 1000.0), std::llround(to * 1000.0)}, std::llround(zero * 1000.0)};
+    return (format == Format::Ass ? clippedAss(lines, window) : clippedSubRip(lines, window)).toUtf8();
 }
 
 bool SubtitleClip::clipFiles(const QList<MediaTrack> &tracks, const QString &folder, double from, double to,
-                             QString *details)
+                             double zero, QString *details)
 {
     for (const MediaTrack &track : tracks) {
         QFile extracted(QDir(folder).filePath(extractedFileName(track)));
@@ -220,7 +227,7 @@ bool SubtitleClip::clipFiles(const QList<MediaTrack> &tracks, const QString &fol
             *details = tr("The subtitles could not be read back: %1").arg(extracted.errorString());
             return false;
         }
-        const QByteArray text = clipped(extracted.readAll(), formatOf(track), from, to);
+        const QByteArray text = clipped(extracted.readAll(), formatOf(track), from, to, zero);
         QFile cut(QDir(folder).filePath(clippedFileName(track)));
         if (!cut.open(QIODevice::WriteOnly) || cut.write(text) != text.size() || !cut.flush()) {
             *details = tr("The subtitles cut to the selection could not be written: %1").arg(cut.errorString());

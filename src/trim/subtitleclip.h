@@ -14,12 +14,12 @@
 // (and the file with it), and shifts the entries it converts. So each text
 // track a trim keeps is extracted whole, without a seek, into the trim's own
 // folder; its entries are cut here; and the cut file is an input of the
-// trim's encoder (TrackMap), its times counted from the selection's start,
-// which is where the encoder's seek puts the video's time zero.
+// trim's encoder (TrackMap), its times counted from where the encoder's seek
+// puts its time zero, so that they fall on the video's frames.
 //
 // An entry wholly outside [from, to) is left out, one that spans an edge is
-// clipped to it, and every one kept is moved `from` earlier; one that would
-// last nothing in the format's unit is left out too. Tracks are cut as
+// clipped to it, and every one kept is counted from `zero`, at or before
+// `from`; one that would last nothing in the format's unit is left out too. Tracks are cut as
 // SubRip (milliseconds), or as ASS (hundredths) where they are ASS or SSA,
 // whose styles SubRip would lose; everything but the times stays as the
 // encoder wrote it, but SubRip's counters, which are renumbered. Times are
@@ -43,10 +43,10 @@ public:
     static QStringList extractionArguments(const QString &sourcePath, const QList<MediaTrack> &tracks,
                                            const QString &folder);
 
-    // `text` in `format` with its entries cut to [from, to) seconds.
-    static QByteArray clipped(const QByteArray &text, Format format, double from, double to);
-    // Cuts each extracted file of `tracks` in `folder` into its clipped file there; false, with the reason in
-    // `details`, when one cannot be read or written.
-    static bool clipFiles(const QList<MediaTrack> &tracks, const QString &folder, double from, double to,
+    // `text` in `format` with its entries cut to [from, to) seconds and counted from `zero`.
+    static QByteArray clipped(const QByteArray &text, Format format, double from, double to, double zero);
+    // Cuts each extracted file of `tracks` in `folder` into its clipped file there, as clipped() does; false,
+    // with the reason in `details`, when one cannot be read or written.
+    static bool clipFiles(const QList<MediaTrack> &tracks, const QString &folder, double from, double to, double zero,
                           QString *details);
 };

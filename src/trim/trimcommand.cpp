@@ -95,6 +95,12 @@ QStringList TrimCommand::trimArguments(const TrimParameters &parameters)
         + (mapsTracks(parameters) ? tracks.streamSettings(0, videoMap) : QStringList()) + outputArguments(parameters);
 }
 
+// An input seek counts from the file's start, and puts the time it seeks to at zero.
+double TrimCommand::timeZero(const TrimParameters &parameters)
+{
+    return parameters.startTime + parameters.startSeconds();
+}
+
 QString TrimCommand::diagnosticLine(const QStringList &arguments)
 {
     QStringList quotedArguments;

@@ -11,9 +11,10 @@ public:
     // The encoder's arguments for one trim: stream copy, or re-encode when
     // `forceEncode` is set (with a stereo down-mix for inputs whose audio
     // has more than two channels). The paths are single arguments, unquoted.
-    // The seek puts the selection's start at time zero, where the clipped
-    // subtitles count from.
     static QStringList trimArguments(const TrimParameters &parameters);
+    // What the trim's seek puts at its output's time zero, on the streams'
+    // own timeline: where the clipped subtitles count from.
+    static double timeZero(const TrimParameters &parameters);
 
     // One diagnostic line: ["-ss", "0:00:02.500", ...], each argument in
     // double quotes, with `"` and `\` escaped by a backslash and control

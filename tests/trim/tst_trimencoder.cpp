@@ -238,14 +238,16 @@ private slots:
         QCOMPARE(TrackMap(QList{data}, u"mov"_s, TrackMap::Mode::Copy).mapArguments(), QStringList());
     }
 
-    // The selection is 2.5 s to 10 s throughout.
+    // The selection is 2.5 s to 10 s throughout; the output's time zero is its start but where told.
     void subtitleClip_data()
     {
         QTest::addColumn<SubtitleClip::Format>("format");
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<QByteArray>("clipped");
-        const auto row = [](const char *name, SubtitleClip::Format format, const char *text, const char *clipped) {
-            QTest::newRow(name) << format << QByteArray(text) << QByteArray(clipped);
+        QTest::addColumn<double>("zero");
+        const auto row = [](const char *name, SubtitleClip::Format format, const char *text, const char *clipped,
+                            double zero = 2.5) {
+            QTest::newRow(name) << format << QByteArray(text) << QByteArray(clipped) << zero;
         };
         const auto srt = SubtitleClip::Format::SubRip;
         row("up to the start, from the end on, of no length: gone", srt, "1\n00:00:01,000 --> 00:00:02,500\nA\n\n"
@@ -257,6 +259,8 @@ private slots:
         row("inside: moved, renumbered, blank lines and position kept", srt, "5\n00:00:03,000 --> 00:00:04,000 X1:9\n"
             "One\n\nstill\n\n\n9\n00:00:05,000 --> 00:00:06,000\nB\n",
             "1\n00:00:00,500 --> 00:00:01,500 X1:9\nOne\n\nstill\n\n2\n00:00:02,500 --> 00:00:03,500\nB\n\n");
+        row("counted from a copy's keyframe before the start", srt, "1\n00:00:02,000 --> 00:00:03,000\nA\n",
+            "1\n00:00:00,500 --> 00:00:01,000\nA\n\n", 2.0);
         row("CRLF and a byte order mark", srt, "\xEF\xBB\xBF" "1\r\n00:00:03,000 --> 00:00:04,000\r\nA\r\n",
             "1\n00:00:00,500 --> 00:00:01,500\nA\n\n");
         // In the Format line's order; the text's commas kept; an event whose times cannot be read is gone.
@@ -272,7 +276,8 @@ private slots:
         QFETCH(SubtitleClip::Format, format);
         QFETCH(QByteArray, text);
         QFETCH(QByteArray, clipped);
-        QCOMPARE(SubtitleClip::clipped(text, format, 2.5, 10.0), clipped);
+        QFETCH(double, zero);
+        QCOMPARE(SubtitleClip::clipped(text, format, 2.5, 10.0, zero), clipped);
     }
 
     void exactCutPlan_data()
