@@ -89,8 +89,12 @@ void TrackChooser::showTracks()
         const QString reason = TrackMap::unavailableReason(track, m_suffix, m_mode);
         item->setFlags(reason.isEmpty() ? Qt::ItemIsUserCheckable | Qt::ItemIsEnabled : Qt::ItemIsUserCheckable);
         item->setCheckState(m_wanted.value(i) && reason.isEmpty() ? Qt::Checked : Qt::Unchecked);
-        // The whole description where the column is too narrow for it, or why the track cannot be kept.
-        item->setToolTip(reason.isEmpty() ? item->text() : reason);
+        // The whole description where the column is too narrow for it, and why the track is not clipped to the
+        // selection; or why it cannot be kept.
+        const QString unclipped = TrackMap::unclippedReason(track, m_suffix, m_mode);
+        item->setToolTip(!reason.isEmpty() ? reason
+                                           : unclipped.isEmpty() ? item->text()
+                                                                 : item->text() + QLatin1Char('\n') + unclipped);
         item->setData(Qt::AccessibleDescriptionRole, reason);
     }
 }

@@ -14,8 +14,10 @@ class QListWidget;
 // The audio and subtitle tracks of the open file, each with a check box:
 // every one the output can hold is kept unless a person unchecks it; one
 // it cannot hold is unchecked and disabled, with a tooltip saying why, and
-// comes back as it was chosen when the output can hold it again. A file
-// with one audio track and no subtitles shows no list, only "Keep audio".
+// comes back as it was chosen when the output can hold it again. A kept
+// subtitle track that cannot be clipped to the selection says why in its
+// tooltip. A file with one audio track and no subtitles shows no list, only
+// "Keep audio".
 class TrackChooser : public QObject
 {
     Q_OBJECT

@@ -24,6 +24,7 @@
 #include "progresssheet.h"
 #include "outputconfirmation.h"
 #include "selection.h"
+#include "streamcopyrun.h"
 #include "temporarydirectory.h"
 #include "timetext.h"
 #include "trackchooser.h"
@@ -113,6 +114,12 @@ void TrimFlow::reportLeftOutTracks() const
     for (const MediaTrack &track : m_tracks->unlistedTracks())
         DiagnosticLog::print(QStringLiteral("Track %1 (%2) left out: ").arg(track.index).arg(track.codec)
                              + TrackMap::unavailableReason(track, outputSuffix(), TrackMap::Mode::Copy));
+    for (const MediaTrack &track : m_tracks->keptTracks()) {
+        const QString reason = TrackMap::unclippedReason(track, outputSuffix(), TrackMap::Mode::Copy);
+        if (!reason.isEmpty())
+            DiagnosticLog::print(QStringLiteral("Track %1 (%2) not clipped: ").arg(track.index).arg(track.codec)
+                                 + reason);
+    }
 }
 
 bool TrimFlow::isTrimming() const
@@ -141,7 +148,7 @@ ExactCutRun::Source TrimFlow::exactCutSource() const
 {
     return {m_input->fileFullPath().value_or(QString()), m_input->formatName(),
             m_input->trackDictionaries(QStringLiteral("Video")).value(0).dictionaryObject().value_or(QJsonObject()),
-            m_tracks->keptTracks()};
+            m_tracks->keptTracks(), m_selection.timeline().toStream(m_selection.timeline().videoEnd())};
 }
 
 // Offered only where it can work, and the tooltip says why it is not.
@@ -229,12 +236,26 @@ void TrimFlow::trimTo(const QString &outputPath)
     // A name without an extension says nothing of the format: keep the input's.
     const QString fallbackSuffix = containerSuffix(isForcingEncode() ? QStringLiteral("mp4") : m_input->formatName());
     const QString partialPath = EncoderRun::partialPathFor(outputPath, fallbackSuffix);
+    if (!isForcingEncode()) {
+        reportLeftOutTracks();
+        startCopy(outputPath, trimParameters(*m_input, *m_input->fileFullPath(), partialPath));
+        return;
+    }
     const QStringList arguments = trimArguments(*m_input, *m_input->fileFullPath(), partialPath);
     startTrimming(outputPath, partialPath, arguments, m_selection.outputDuration());
 }
 
 QStringList TrimFlow::trimArguments(const FileProbe &probe, const QString &inputPath,
                                     const QString &outputPath) const
+{
+    reportLeftOutTracks();
+    const QStringList arguments = TrimCommand::trimArguments(trimParameters(probe, inputPath, outputPath));
+    DiagnosticLog::print(TrimCommand::diagnosticLine(arguments));
+    return arguments;
+}
+
+TrimParameters TrimFlow::trimParameters(const FileProbe &probe, const QString &inputPath,
+                                        const QString &outputPath) const
 {
     TrimParameters parameters;
     parameters.duration = probe.duration();
@@ -249,10 +270,9 @@ QStringList TrimFlow::trimArguments(const FileProbe &probe, const QString &input
     parameters.keptTracks = m_tracks->keptTracks();
     parameters.outputSuffix = QFileInfo(outputPath).suffix();
     parameters.seek = inputSeek();
-    reportLeftOutTracks();
-    const QStringList arguments = TrimCommand::trimArguments(parameters);
-    DiagnosticLog::print(TrimCommand::diagnosticLine(arguments));
-    return arguments;
+    parameters.videoEnd = probe.videoEndTime();
+    parameters.startTime = m_selection.timeline().start();
+    return parameters;
 }
 
 // A re-encode seeks its first frame exactly; a copy enters the input before its keyframe only where the
@@ -273,16 +293,26 @@ void TrimFlow::startTrimming(const QString &outputPath, const QString &partialPa
     auto *run = new EncoderRun(m_tools, this);
     followTrim(run, outputPath);
     // One step, named as an exact cut names its own.
-    m_controls.sheet->setStep(isForcingEncode() ? tr("Re-encoding the selection to MP4")
-                                                : tr("Copying the selection"));
+    m_controls.sheet->setStep(tr("Re-encoding the selection to MP4"));
     run->start(arguments, partialPath, outputPath, outputDuration);
+}
+
+void TrimFlow::startCopy(const QString &outputPath, const TrimParameters &parameters)
+{
+    auto *run = new StreamCopyRun(m_tools, workFolder(), this);
+    followTrim(run, outputPath);
+    run->start(parameters, outputPath);
+}
+
+QString TrimFlow::workFolder() const
+{
+    return m_workFolder.isValid() ? m_workFolder.path() : QDir::tempPath();
 }
 
 void TrimFlow::startExactCut(const QString &outputPath)
 {
-    const QString workFolder = m_workFolder.isValid() ? m_workFolder.path() : QDir::tempPath();
     reportLeftOutTracks();
-    auto *run = new ExactCutRun(m_tools, workFolder, this);
+    auto *run = new ExactCutRun(m_tools, workFolder(), this);
     followTrim(run, outputPath);
     const Timeline &timeline = m_selection.timeline();
     run->start(exactCutSource(), timeline.toStream(m_selection.startSeconds()),
@@ -387,12 +417,14 @@ bool TrimFlow::confirmQuit()
     return false;
 }
 
+// The output's length is its video's: a track that runs on past the video would overstate it.
 void TrimFlow::reportTrimResult(const FileProbe &output)
 {
     const QString text = tr("Input Duration: %1 (%2)\nOutput Duration: %3 (%4)\n%5")
                              .arg(timeTextFromSeconds(m_selection.duration()),
                                   m_input->fileSizeHuman().value_or(QString()),
-                                  timeTextFromSeconds(output.duration()), output.fileSizeHuman().value_or(QString()),
+                                  timeTextFromSeconds(output.videoDuration().value_or(output.duration())),
+                                  output.fileSizeHuman().value_or(QString()),
                                   tracksText(output.mediaTracks()));
     QMessageBox *alert = m_alerts->make(QMessageBox::Information, tr("Video Trimmed Successfully!"), text);
     // Without an escape button a message box refuses to close, and so would

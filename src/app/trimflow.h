@@ -13,6 +13,7 @@
 #include "exactcutrun.h"
 #include "timeline.h"
 #include "toollocator.h"
+#include "trimparameters.h"
 #include "trimrun.h"
 
 class AlertSheets;
@@ -88,8 +89,11 @@ private:
     void showTrackOutput();
     void reportLeftOutTracks() const;
     std::optional<Timeline::Seek> inputSeek() const;
+    TrimParameters trimParameters(const FileProbe &probe, const QString &inputPath, const QString &outputPath) const;
     void startTrimming(const QString &outputPath, const QString &partialPath, const QStringList &arguments,
                        double outputDuration);
+    void startCopy(const QString &outputPath, const TrimParameters &parameters);
+    QString workFolder() const;
     void startExactCut(const QString &outputPath);
     void followTrim(TrimRun *run, const QString &outputPath);
     void showProgressSheet();

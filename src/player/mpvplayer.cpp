@@ -120,7 +120,7 @@ void MpvPlayer::load(const QString &path, double seconds)
 
 void MpvPlayer::play()
 {
-    m_playAfterSeek = false;
+    m_rangeEnd.reset();
     // A plain Play runs on past the end of a range played before.
     if (m_playingRange && m_handle) {
         m_playingRange = false;
@@ -131,7 +131,7 @@ void MpvPlayer::play()
 
 void MpvPlayer::pause()
 {
-    m_playAfterSeek = false;
+    m_rangeEnd.reset();
     setFlag("pause", true);
 }
 
@@ -147,7 +147,6 @@ void MpvPlayer::seekExact(double seconds)
     command({"seek", time.constData(), "absolute+exact"});
 }
 
-// Playing starts once the seek has come to rest: unpaused at once, mpv may show a frame from where it stood.
 void MpvPlayer::setSeekLead(double seconds)
 {
     if (!m_handle)
@@ -156,15 +155,16 @@ void MpvPlayer::setSeekLead(double seconds)
     mpv().set_property_async(m_handle, 0, "hr-seek-demuxer-offset", MPV_FORMAT_DOUBLE, &lead);
 }
 
+// Playing starts once the seek has come to rest, and the range's end is set only then: unpaused at once, or
+// with an end set while paused elsewhere, mpv may show a frame from where it stood or from past the end.
 void MpvPlayer::playRange(double from, double to)
 {
     if (!m_handle)
         return;
     m_playingRange = true;
-    mpv().set_property_string(m_handle, "end", decimalText(to).toUtf8().constData());
     pause();
     seekExact(from);
-    m_playAfterSeek = true;
+    m_rangeEnd = to;
 }
 
 qint64 MpvPlayer::droppedFrames() const
@@ -204,8 +204,10 @@ void MpvPlayer::drainEvents()
             break;
         case MPV_EVENT_PLAYBACK_RESTART:
             m_seeking = false;
-            if (std::exchange(m_playAfterSeek, false))
+            if (const std::optional<double> end = std::exchange(m_rangeEnd, std::nullopt)) {
+                mpv().set_property_string(m_handle, "end", decimalText(*end).toUtf8().constData());
                 setFlag("pause", false);
+            }
             emit seekFinished();
             break;
         case MPV_EVENT_END_FILE: {

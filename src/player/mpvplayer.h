@@ -100,6 +100,7 @@ private:
     bool m_playingRange = false;
     bool m_loaded = false;
     bool m_seeking = false;
-    bool m_playAfterSeek = false;
+    // The end of a range to play once the seek to its start has come to rest.
+    std::optional<double> m_rangeEnd;
     std::optional<double> m_pendingSeek;
 };

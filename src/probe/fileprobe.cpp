@@ -171,7 +171,10 @@ void FileProbe::derive(const QString &path, const QByteArray &reportBytes)
     buildMetadata(report[Report::format][Report::tags]);
     buildTracks(path, streams);
     // Asked for at every move of the end knob: read once.
-    m_videoEndTime = readVideoEndTime();
+    if (const std::optional<double> end = readVideoEnd()) {
+        m_videoEndTime = *end - m_startTime;
+        m_videoDuration = *end - trackDictionaries(QStringLiteral("Video")).value(0)[Report::startTime].doubleValue();
+    }
 }
 
 // The prober happily reads plain text as a stream of "ANSI art", so a file
@@ -407,7 +410,8 @@ std::optional<double> FileProbe::videoFrameRate() const
     return rate;
 }
 
-std::optional<double> FileProbe::readVideoEndTime() const
+// On the streams' own timeline.
+std::optional<double> FileProbe::readVideoEnd() const
 {
     const JSON video = trackDictionaries(QStringLiteral("Video")).value(0);
     const JSON duration = video[Report::duration];
@@ -424,5 +428,5 @@ std::optional<double> FileProbe::readVideoEndTime() const
         if (ok && seconds > 0)
             end = seconds;
     }
-    return end ? std::optional(*end - m_startTime) : std::nullopt;
+    return end;
 }

@@ -99,6 +99,9 @@ public:
     // selection is, when the report tells: a file's audio often runs on
     // after its last picture.
     std::optional<double> videoEndTime() const { return m_videoEndTime; }
+    // How long the first video track lasts, when the report tells: a trim's
+    // length, which a track running on past the video would overstate.
+    std::optional<double> videoDuration() const { return m_videoDuration; }
     const QList<QVariantMap> &metadata() const { return m_metadata; }
     std::optional<quint64> fileSize() const { return m_fileSize; }
     std::optional<QString> fileSizeHuman() const { return m_fileSizeHuman; }
@@ -123,7 +126,7 @@ private:
     QString specialInfo(const QString &trackType, const JSON &stream) const;
     void refreshVideo(const JSON &stream);
     void setVideoSize(qint64 width, qint64 height);
-    std::optional<double> readVideoEndTime() const;
+    std::optional<double> readVideoEnd() const;
 
     bool m_hasErrors = false;
     bool m_isValidMediaFile = false;
@@ -148,4 +151,5 @@ private:
     std::optional<QString> m_fileFullPath;
     std::optional<QUrl> m_fileFullURL;
     std::optional<double> m_videoEndTime;
+    std::optional<double> m_videoDuration;
 };

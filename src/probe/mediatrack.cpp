@@ -34,6 +34,14 @@ bool MediaTrack::isPictureSubtitle() const
     return kind == Kind::Subtitle && pictures.contains(codec);
 }
 
+bool MediaTrack::isTextSubtitle() const
+{
+    static const QStringList texts{QStringLiteral("mov_text"), QStringLiteral("subrip"), QStringLiteral("srt"),
+                                   QStringLiteral("ass"),      QStringLiteral("ssa"),    QStringLiteral("webvtt"),
+                                   QStringLiteral("text")};
+    return kind == Kind::Subtitle && texts.contains(codec);
+}
+
 QString MediaTrack::description() const
 {
     QStringList parts{language.isEmpty() ? QObject::tr("Unknown language") : language};

@@ -22,8 +22,12 @@ struct MediaTrack
 
     // Subtitles drawn as pictures, which only some containers hold.
     bool isPictureSubtitle() const;
+    // Subtitles as text, which a trim can re-time and convert to another text format.
+    bool isTextSubtitle() const;
     // Language, title, codec and channels, as far as the file tells them.
     QString description() const;
+
+    bool operator==(const MediaTrack &other) const = default;
 
     // The audio, subtitle and data tracks among the prober's streams, in
     // the file's order; video and attachments are not among them.

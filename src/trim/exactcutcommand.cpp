@@ -182,7 +182,7 @@ QString ExactCutCommand::joinList(const ExactCutPlan &plan)
 // The audio is cut once, from the source, so no seam of the video shows in it; none of its packets from
 // before the start is kept, or in Matroska the video would start late.
 QStringList ExactCutCommand::joinArguments(const ExactCutPlan &plan, const QString &listPath,
-                                           const QString &outputPath) const
+                                           const QString &outputPath, const QString &subtitleFolder) const
 {
     QStringList arguments{QStringLiteral("-f"), QStringLiteral("concat"), QStringLiteral("-safe"),
                           QStringLiteral("0"), QStringLiteral("-i"), listPath,
@@ -190,10 +190,11 @@ QStringList ExactCutCommand::joinArguments(const ExactCutPlan &plan, const QStri
                           QStringLiteral("-ss"), seconds(plan.firstKept())};
     if (const auto end = plan.firstExcluded())
         arguments << QStringLiteral("-t") << seconds(*end - plan.firstKept());
-    const TrackMap tracks(m_keptTracks, QFileInfo(outputPath).suffix(), TrackMap::Mode::Copy);
-    return arguments
-        + QStringList{QStringLiteral("-i"), m_sourcePath, QStringLiteral("-map"), QStringLiteral("0:v:0")}
-        + tracks.mapArguments(1) + QStringList{QStringLiteral("-c"), QStringLiteral("copy")} + tracks.streamSettings(1)
+    const TrackMap tracks(m_keptTracks, QFileInfo(outputPath).suffix(), TrackMap::Mode::Copy, subtitleFolder);
+    const QString video = QStringLiteral("0:v:0");
+    return arguments + QStringList{QStringLiteral("-i"), m_sourcePath} + tracks.clipInputArguments()
+        + QStringList{QStringLiteral("-map"), video} + tracks.mapArguments(1)
+        + QStringList{QStringLiteral("-c"), QStringLiteral("copy")} + tracks.streamSettings(1, video)
         + QStringList{QStringLiteral("-copypriorss:a"), QStringLiteral("0"),
                       QStringLiteral("-map_metadata"), QStringLiteral("1"),
                       QStringLiteral("-map_chapters"), QStringLiteral("-1")}

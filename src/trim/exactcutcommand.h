@@ -51,9 +51,12 @@ public:
     QStringList copyArguments(const ExactCutPlan::Section &section, const QString &listPath,
                               const QString &outputPath) const;
     // Joins the plan's parts, listed by `joinList`, with the kept tracks of
-    // the source's selection, copied once.
+    // the source's selection, copied once; the text subtitles read from
+    // their files in `subtitleFolder` cut to the plan's frames (SubtitleClip),
+    // counted from its first, where there is one.
     static QString joinList(const ExactCutPlan &plan);
-    QStringList joinArguments(const ExactCutPlan &plan, const QString &listPath, const QString &outputPath) const;
+    QStringList joinArguments(const ExactCutPlan &plan, const QString &listPath, const QString &outputPath,
+                              const QString &subtitleFolder = {}) const;
 
     // The encoder's list of encoders, and whether `encoder` is in it.
     static QStringList encoderListArguments();

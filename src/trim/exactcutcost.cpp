@@ -36,6 +36,8 @@ QString ExactCutCost::name(Work work, qsizetype frames)
         return one ? tr("Copying 1 frame") : tr("Copying %1 frames").arg(count);
     case Work::EncodeTail:
         return one ? tr("Re-encoding the last frame") : tr("Re-encoding the last %1 frames").arg(count);
+    case Work::ExtractSubtitles:
+        return tr("Extracting the subtitles");
     case Work::Join:
         break;
     }

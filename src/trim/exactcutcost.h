@@ -12,10 +12,10 @@
 // ratios matter.
 namespace ExactCutCost {
 
-enum class Work { EncodeHead, Copy, EncodeTail, Join };
+enum class Work { EncodeHead, Copy, EncodeTail, ExtractSubtitles, Join };
 
 double of(Work work, qsizetype frames, bool hevc);
-// "Re-encoding the first 90 frames", "Copying 1,500 frames", "Joining the parts".
+// "Re-encoding the first 90 frames", "Copying 1,500 frames", "Extracting the subtitles", "Joining the parts".
 QString name(Work work, qsizetype frames);
 
 } // namespace ExactCutCost

@@ -13,6 +13,8 @@
 #include "exactcutcost.h"
 #include "diagnosticlog.h"
 #include "packetlist.h"
+#include "subtitleclip.h"
+#include "trackmap.h"
 #include "trimcommand.h"
 
 namespace {
@@ -21,12 +23,6 @@ namespace {
 constexpr int toolWaitMilliseconds = 2000;
 
 using Outcome = TrimRun::Outcome;
-
-// Every step's command is printed, so that the cut can be repeated by hand.
-void printCommand(const QString &tool, const QStringList &arguments)
-{
-    DiagnosticLog::print(tool + QLatin1Char(' ') + TrimCommand::diagnosticLine(arguments));
-}
 
 } // namespace
 
@@ -77,6 +73,8 @@ void ExactCutRun::start(const Source &source, double start, double end, const QS
     m_outputPath = outputPath;
     m_partialPath = EncoderRun::partialPathFor(outputPath, containerSuffix(source.formatName));
     m_command.emplace(source.path, source.videoTrack, source.keptTracks);
+    m_source = source;
+    m_subtitles.clear();
     m_plan = {};
     for (Lane &lane : m_lanes)
         lane.steps.clear();
@@ -89,6 +87,8 @@ void ExactCutRun::start(const Source &source, double start, double end, const QS
         return failLater(tr("The exact cut could not make a folder for its parts: %1").arg(m_parts->errorString()));
     if (m_command->encoder().isEmpty())
         return failLater(tr("The exact cut handles H.264 and HEVC video only."));
+    m_subtitles = TrackMap(source.keptTracks, QFileInfo(m_partialPath).suffix(), TrackMap::Mode::Copy, m_parts->path())
+                      .clippedSubtitles();
     emit stepChanged(tr("Listing the frames"));
     runTool(ToolLocator::sniffer, m_command->scanArguments(m_start, m_end), &ExactCutRun::planFromPackets);
 }
@@ -105,7 +105,7 @@ void ExactCutRun::cancel()
 
 void ExactCutRun::runTool(const QString &tool, const QStringList &arguments, OutputHandler handler)
 {
-    printCommand(tool, arguments);
+    TrimCommand::print(tool, arguments);
     const QString program = m_tools.pathForResource(tool);
     if (program.isEmpty()) {
         return failLater(tr("The tool \u201c%1\u201d was not found in the folder %2.")
@@ -209,11 +209,18 @@ bool ExactCutRun::prepareSteps(QString *details)
     }
     if (const auto tail = encode(Segment::Tail, m_plan.tail(), tr("re-encoding the last frames")))
         copyLane.append(*tail);
+    // It reads the whole source, beside the head's encode rather than the copy, which reads it too.
+    if (!m_subtitles.isEmpty()) {
+        const QString last = workFilePath(SubtitleClip::extractedFileName(m_subtitles.last()));
+        headLane.append(costed(tr("extracting the subtitles"),
+                               SubtitleClip::extractionArguments(m_source.path, m_subtitles, m_parts->path()), last, 0,
+                               Work::ExtractSubtitles));
+    }
     if (!writeList(ExactCutCommand::joinListFileName(), ExactCutCommand::joinList(m_plan), details))
         return false;
     const QString joinList = workFilePath(ExactCutCommand::joinListFileName());
-    m_join = costed(tr("joining the parts"), command.joinArguments(m_plan, joinList, m_partialPath), m_partialPath,
-                    m_plan.frameCount(), Work::Join);
+    m_join = costed(tr("joining the parts"), command.joinArguments(m_plan, joinList, m_partialPath, m_parts->path()),
+                    m_partialPath, m_plan.frameCount(), Work::Join);
     return true;
 }
 
@@ -234,7 +241,7 @@ bool ExactCutRun::startNextStep(Lane &lane)
         return false;
     lane.step = lane.steps.takeFirst();
     lane.percent = 0.0;
-    printCommand(ToolLocator::creator, lane.step.arguments);
+    TrimCommand::print(ToolLocator::creator, lane.step.arguments);
     lane.encoder->start(lane.step.arguments, lane.step.path, lane.step.path,
                         lane.step.frames * m_command->frameDuration());
     reportSteps();
@@ -295,11 +302,22 @@ void ExactCutRun::settleLanes()
     if (!m_failure.isEmpty())
         return complete(Outcome::Failed, m_failure);
     if (m_join) {
+        if (QString details; !clipSubtitles(&details))
+            return complete(Outcome::Failed, tr("The exact cut could not cut its subtitles: %1").arg(details));
         m_lanes[0].steps.append(*std::exchange(m_join, std::nullopt));
         startNextStep(m_lanes[0]);
         return;
     }
     runTool(ToolLocator::sniffer, ExactCutCommand::packetCountArguments(m_partialPath), &ExactCutRun::checkFrameCount);
+}
+
+// To the frames kept, whose first is the join's time zero.
+bool ExactCutRun::clipSubtitles(QString *details) const
+{
+    const double end = m_plan.firstExcluded().value_or(m_end);
+    const double videoEnd = m_source.videoEnd.value_or(end);
+    return SubtitleClip::clipFiles(m_subtitles, m_parts->path(), m_plan.firstKept(), std::min(end, videoEnd),
+                                   m_plan.firstKept(), details);
 }
 
 bool ExactCutRun::isAnyLaneRunning() const

@@ -20,8 +20,10 @@ class QTemporaryDir;
 
 // A frame-exact cut that re-encodes only its edges, asynchronous on the event
 // loop. It lists the packets of the selection, plans the cut (ExactCutPlan),
-// re-encodes the head and the tail, copies the groups between, and joins the
-// parts with the source's audio (ExactCutCommand). The parts live in a folder
+// re-encodes the head and the tail, copies the groups between, extracts the
+// kept text subtitles whole and cuts them to the planned frames
+// (SubtitleClip), and joins the parts with the source's audio and those
+// subtitles (ExactCutCommand). The parts live in a folder
 // of their own inside the given work folder, removed when the run ends. The
 // result is written to a hidden partial file beside the output and must hold
 // as many video frames as planned before it replaces the output, so a failed
@@ -32,14 +34,17 @@ class ExactCutRun : public TrimRun
 {
     Q_OBJECT
 public:
-    // The input: its path, the prober's format names and its first video
-    // track's description (one of FileProbe::trackDictionaries("Video")).
+    // The input: its path, the prober's format names, its first video
+    // track's description (one of FileProbe::trackDictionaries("Video")) and
+    // where the video ends, in the streams' own time, past which no subtitle
+    // is kept.
     struct Source
     {
         QString path;
         QString formatName;
         QJsonObject videoTrack;
         QList<MediaTrack> keptTracks = {}; // audio and subtitles, in the file's order
+        std::optional<double> videoEnd = {};
     };
 
     static bool supports(const Source &source);
@@ -96,6 +101,7 @@ private:
     void reportSteps();
     void onStepFinished(Lane &lane, TrimRun::Outcome outcome, const QString &details);
     void settleLanes();
+    bool clipSubtitles(QString *details) const;
     bool isAnyLaneRunning() const;
     void cancelRunningLanes();
     void checkFrameCount(const QByteArray &output);
@@ -114,6 +120,8 @@ private:
     QProcess *m_tool = nullptr;
     std::unique_ptr<QTemporaryDir> m_parts;
     std::optional<ExactCutCommand> m_command;
+    Source m_source;
+    QList<MediaTrack> m_subtitles; // those cut to the selection
     ExactCutPlan m_plan;
     QString m_outputPath;
     QString m_partialPath;

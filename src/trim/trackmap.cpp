@@ -6,6 +6,8 @@
 
 #include <QObject>
 
+#include "subtitleclip.h"
+
 namespace {
 
 enum class Family { Matroska, WebM, QuickTime, TransportStream, Other };
@@ -26,14 +28,6 @@ Family familyOf(const QString &suffix)
     return Family::Other;
 }
 
-bool isTextSubtitle(const QString &codec)
-{
-    static const QStringList texts{QStringLiteral("mov_text"), QStringLiteral("subrip"), QStringLiteral("srt"),
-                                   QStringLiteral("ass"),      QStringLiteral("ssa"),    QStringLiteral("webvtt"),
-                                   QStringLiteral("text")};
-    return texts.contains(codec);
-}
-
 QString subtitleReason(const MediaTrack &track, const QString &suffix)
 {
     const QString format = suffix.toUpper();
@@ -46,7 +40,7 @@ QString subtitleReason(const MediaTrack &track, const QString &suffix)
     case Family::QuickTime:
         if (track.isPictureSubtitle())
             return QObject::tr("%1 files cannot hold subtitles drawn as pictures (%2).").arg(format, track.codec);
-        return isTextSubtitle(track.codec)
+        return track.isTextSubtitle()
             ? QString()
             : QObject::tr("%1 files cannot hold %2 subtitles.").arg(format, track.codec);
     case Family::TransportStream:
@@ -58,6 +52,14 @@ QString subtitleReason(const MediaTrack &track, const QString &suffix)
     }
     return suffix.isEmpty() ? QObject::tr("This file's format cannot hold subtitles.")
                             : QObject::tr("%1 files cannot hold subtitles.").arg(format);
+}
+
+QList<MediaTrack> clippedOf(const QList<MediaTrack> &kept, TrackMap::Mode mode, const QString &clipFolder)
+{
+    QList<MediaTrack> clipped;
+    if (mode == TrackMap::Mode::Copy && !clipFolder.isEmpty())
+        std::copy_if(kept.cbegin(), kept.cend(), std::back_inserter(clipped), SubtitleClip::isClippable);
+    return clipped;
 }
 
 } // namespace
@@ -77,10 +79,23 @@ QString TrackMap::unavailableReason(const MediaTrack &track, const QString &suff
     return subtitleReason(track, suffix);
 }
 
-TrackMap::TrackMap(const QList<MediaTrack> &kept, const QString &suffix, Mode mode)
+QString TrackMap::unclippedReason(const MediaTrack &track, const QString &suffix, Mode mode)
+{
+    if (track.kind != MediaTrack::Kind::Subtitle || SubtitleClip::isClippable(track)
+        || !unavailableReason(track, suffix, mode).isEmpty())
+        return {};
+    const QString edges = QObject::tr("at its edges the encoder keeps an entry whole or drops it.");
+    return track.isPictureSubtitle()
+        ? QObject::tr("Subtitles drawn as pictures (%1) cannot be clipped to the selection: %2").arg(track.codec, edges)
+        : QObject::tr("%1 subtitles cannot be clipped to the selection: %2").arg(track.codec, edges);
+}
+
+TrackMap::TrackMap(const QList<MediaTrack> &kept, const QString &suffix, Mode mode, const QString &clipFolder)
     : m_kept(heldOf(kept, suffix, mode))
     , m_suffix(suffix)
     , m_mode(mode)
+    , m_clipFolder(clipFolder)
+    , m_clipped(clippedOf(m_kept, mode, clipFolder))
 {
 }
 
@@ -93,26 +108,67 @@ QList<MediaTrack> TrackMap::heldOf(const QList<MediaTrack> &tracks, const QStrin
     return held;
 }
 
-QStringList TrackMap::mapArguments(int input) const
+QStringList TrackMap::clipInputArguments() const
 {
     QStringList arguments;
-    for (const MediaTrack &track : m_kept)
-        arguments << QStringLiteral("-map") << QStringLiteral("%1:%2").arg(input).arg(track.index);
+    for (const MediaTrack &track : m_clipped)
+        arguments << SubtitleClip::inputArguments(track, m_clipFolder);
     return arguments;
 }
 
-// The output's own subtitle format where it holds the file's only after a conversion.
+QStringList TrackMap::mapArguments(int input) const
+{
+    QStringList arguments;
+    int clipInput = input;
+    for (const MediaTrack &track : m_kept) {
+        const QString source = m_clipped.contains(track) ? QStringLiteral("%1:0").arg(++clipInput)
+                                                         : QStringLiteral("%1:%2").arg(input).arg(track.index);
+        arguments << QStringLiteral("-map") << source;
+    }
+    return arguments;
+}
+
+// The output's own subtitle format where it holds the file's, or the clipped file's, only after a conversion.
 QString TrackMap::subtitleCodec(const MediaTrack &track) const
 {
+    const bool ass = SubtitleClip::formatOf(track) == SubtitleClip::Format::Ass;
+    const QString codec = !m_clipped.contains(track) ? track.codec
+                          : ass                      ? QStringLiteral("ass")
+                                                     : QStringLiteral("subrip");
     const Family family = familyOf(m_suffix);
-    if (family == Family::QuickTime && track.codec != QLatin1String("mov_text"))
+    if (family == Family::QuickTime && codec != QLatin1String("mov_text"))
         return QStringLiteral("mov_text");
-    if (family == Family::Matroska && track.codec == QLatin1String("mov_text"))
+    if (family == Family::Matroska && codec == QLatin1String("mov_text"))
         return QStringLiteral("srt");
+    if (family == Family::WebM && codec != QLatin1String("webvtt"))
+        return QStringLiteral("webvtt");
     return {};
 }
 
-QStringList TrackMap::streamSettings(int input) const
+// A clipped track's tags are its source track's; naming them stops the encoder copying the others', so those are
+// named too.
+QStringList TrackMap::taggingSettings(int input, const QString &videoMap) const
+{
+    if (m_clipped.isEmpty())
+        return {};
+    QStringList settings;
+    // "0:v:0" names the video's stream; "0:s:v:0" its tags.
+    if (!videoMap.isEmpty()) {
+        const QString file = videoMap.section(u':', 0, 0);
+        settings << QStringLiteral("-map_metadata:s:v:0") << file + QStringLiteral(":s:") + videoMap.section(u':', 1);
+    }
+    int audio = 0;
+    int subtitle = 0;
+    for (const MediaTrack &track : m_kept) {
+        const bool isAudio = track.kind == MediaTrack::Kind::Audio;
+        const QString output = isAudio ? QStringLiteral("a:%1").arg(audio++) : QStringLiteral("s:%1").arg(subtitle++);
+        settings << QStringLiteral("-map_metadata:s:") + output
+                 << QStringLiteral("%1:s:%2").arg(input).arg(track.index);
+    }
+    return settings;
+}
+
+QStringList TrackMap::streamSettings(int input, const QString &videoMap) const
 {
     QStringList settings;
     int audio = 0;
@@ -129,7 +185,7 @@ QStringList TrackMap::streamSettings(int input) const
             ++audio;
         }
     }
-    return settings;
+    return settings + taggingSettings(input, videoMap);
 }
 
 QStringList TrackMap::reencodedAudioSettings(const MediaTrack &track, int output, int input)

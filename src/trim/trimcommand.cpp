@@ -2,6 +2,7 @@
 #include "trimcommand.h"
 
 #include "decimaltext.h"
+#include "diagnosticlog.h"
 #include "timetext.h"
 #include "trackmap.h"
 
@@ -14,14 +15,21 @@ QString seekText(double seconds)
 
 // A copy runs from where it enters the input, a re-encode from the output seek on: either ends at the end,
 // a copy a tolerance before it, so that a packet decoded just at the end, after the sum's rounding, stays out.
-QStringList segmentArguments(const TrimParameters &parameters)
+// The clipped subtitles are inputs of their own, with no seek, before any output option.
+QStringList segmentArguments(const TrimParameters &parameters, const TrackMap &tracks)
 {
-    if (!parameters.seek)
-        return {QStringLiteral("-ss"), timeTextFromSeconds(parameters.startSeconds()),
-                QStringLiteral("-i"), parameters.inputPath,
-                QStringLiteral("-t"), decimalText(parameters.outputDuration())};
+    if (!parameters.seek) {
+        // The start as typed in the argument, to the millisecond, from which the length counts.
+        const QString start = timeTextFromSeconds(parameters.startSeconds());
+        const QString length = parameters.forceEncode
+            ? decimalText(parameters.outputDuration())
+            : seekText(parameters.endSeconds() - Timeline::tolerance - secondsFromTimeText(start).value_or(0.0));
+        return QStringList{QStringLiteral("-ss"), start, QStringLiteral("-i"), parameters.inputPath}
+            + tracks.clipInputArguments() + QStringList{QStringLiteral("-t"), length};
+    }
     const Timeline::Seek &seek = *parameters.seek;
-    QStringList arguments{QStringLiteral("-ss"), seekText(seek.input), QStringLiteral("-i"), parameters.inputPath};
+    QStringList arguments = QStringList{QStringLiteral("-ss"), seekText(seek.input), QStringLiteral("-i"),
+                                        parameters.inputPath} + tracks.clipInputArguments();
     if (seek.output > 0)
         arguments << QStringLiteral("-ss") << seekText(seek.output);
     const double from = parameters.forceEncode ? seek.input + seek.output : seek.input;
@@ -103,10 +111,19 @@ QString quoted(const QString &argument)
 QStringList TrimCommand::trimArguments(const TrimParameters &parameters)
 {
     const TrackMap tracks(parameters.keptTracks, parameters.outputSuffix,
-                          parameters.forceEncode ? TrackMap::Mode::Reencode : TrackMap::Mode::Copy);
-    return segmentArguments(parameters) + mapArguments(parameters, tracks)
+                          parameters.forceEncode ? TrackMap::Mode::Reencode : TrackMap::Mode::Copy,
+                          mapsTracks(parameters) ? parameters.subtitleFolder : QString());
+    const QString videoMap = QStringLiteral("0:%1").arg(parameters.videoStream);
+    return segmentArguments(parameters, tracks) + mapArguments(parameters, tracks)
         + (parameters.forceEncode ? reencodeArguments(parameters) : streamCopyArguments())
-        + (mapsTracks(parameters) ? tracks.streamSettings() : QStringList()) + outputArguments(parameters);
+        + (mapsTracks(parameters) ? tracks.streamSettings(0, videoMap) : QStringList()) + outputArguments(parameters);
+}
+
+// An input seek counts from the file's start, and puts the time it seeks to at zero, where the input is
+// entered before the start too.
+double TrimCommand::timeZero(const TrimParameters &parameters)
+{
+    return parameters.startTime + (parameters.seek ? parameters.seek->input : parameters.startSeconds());
 }
 
 QString TrimCommand::diagnosticLine(const QStringList &arguments)
@@ -116,4 +133,9 @@ QString TrimCommand::diagnosticLine(const QStringList &arguments)
     for (const QString &argument : arguments)
         quotedArguments.append(quoted(argument));
     return QLatin1Char('[') + quotedArguments.join(QStringLiteral(", ")) + QLatin1Char(']');
+}
+
+void TrimCommand::print(const QString &tool, const QStringList &arguments)
+{
+    DiagnosticLog::print(tool + QLatin1Char(' ') + diagnosticLine(arguments));
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "trimparameters.h"
 
+#include <algorithm>
+
 namespace {
 
 double secondsAt(const TrimParameters &parameters, double fraction)
@@ -24,4 +26,9 @@ double TrimParameters::endSeconds() const
 double TrimParameters::outputDuration() const
 {
     return endSeconds() - startSeconds();
+}
+
+double TrimParameters::subtitleEnd() const
+{
+    return std::min(endSeconds(), videoEnd.value_or(endSeconds()));
 }

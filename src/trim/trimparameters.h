@@ -28,9 +28,18 @@ struct TrimParameters {
     // first frame; for a copy, its entry before the keyframe it starts at
     // (Timeline). Without, a plain input seek to the start.
     std::optional<Timeline::Seek> seek;
+    // Where a copy reads its text subtitles cut to the selection (SubtitleClip);
+    // without it the encoder cuts them itself.
+    QString subtitleFolder;
+    // Where the video ends, counted as the selection is: no subtitle is kept past it.
+    std::optional<double> videoEnd;
+    // Where the file's timeline begins on the streams' own (format start_time).
+    double startTime = 0.0;
 
     // S = D × (min + (max − min) × start), E likewise with the end, T = E − S.
     double startSeconds() const;
     double endSeconds() const;
     double outputDuration() const;
+    // The selection's end, or the video's where that comes first.
+    double subtitleEnd() const;
 };

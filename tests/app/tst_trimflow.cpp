@@ -20,6 +20,7 @@
 
 #include "apptest.h"
 #include "fileprobe.h"
+#include "packetlist.h"
 #include "progresssheet.h"
 #include "timeline.h"
 #include "timetext.h"
@@ -52,6 +53,7 @@ struct TrimRow
     QString proposed = {}; // by the save dialog, empty when none opens
     int unchecked = -1;    // a row of the track list, or "Keep audio" (0) where there is no list
     QString tracks = {};   // those written, as AppTest::Media has them; empty: the input's
+    bool clipped = false;  // the first subtitle track read back: the file's entries cut to the selection
 };
 
 // A keyframe every second, so a stream copy starts near the chosen start.
@@ -83,14 +85,19 @@ private slots:
     void initTestCase()
     {
         const MediaFactory factory(m_media.path());
-        factory.writeFile(u"subs.srt"_s, "1\n00:00:00,000 --> 00:00:10,000\nHi\n\n");
+        // Before, over the start, inside, over the end and after a quarter to three quarters of 13 s.
+        factory.writeFile(u"subs.srt"_s, "1\n00:00:00,000 --> 00:00:02,000\na\n\n2\n00:00:02,000 --> 00:00:04,000\nb\n"
+                          "\n3\n00:00:05,000 --> 00:00:06,000\nc\n\n4\n00:00:09,000 --> 00:00:11,000\nd\n\n"
+                          "5\n00:00:11,000 --> 00:00:12,000\ne\n\n");
         QVERIFY(!factory.generate(u"stereo.mp4"_s, clipArguments(12, 2)).isEmpty());
+        const QString mp4Text = u"-i %1 -c:s mov_text "_s.arg(factory.path(u"subs.srt"_s));
+        QVERIFY(!factory.generate(u"subtitled.mp4"_s, clipArguments(13, 2, mp4Text)).isEmpty());
         QVERIFY(!factory.generate(u"short.mp4"_s, clipArguments(3, 2)).isEmpty());
         // Two languages, as a film has them: surround and a mono commentary.
-        const QString subtitles = u"-i %1 -f lavfi -i sine=sample_rate=8000:duration=12 -map 0:v -map 1:a -map 3:a "
+        const QString subtitles = u"-i %1 -f lavfi -i sine=sample_rate=8000:duration=13 -map 0:v -map 1:a -map 3:a "
                                   "-map 2:s -c:s srt -metadata:s:a:0 language=eng -metadata:s:a:1 "
                                   "language=fra -metadata:s:s:0 language=eng "_s.arg(factory.path(u"subs.srt"_s));
-        QVERIFY(!factory.generate(u"surround.mkv"_s, clipArguments(12, 6, subtitles)).isEmpty());
+        QVERIFY(!factory.generate(u"surround.mkv"_s, clipArguments(13, 6, subtitles)).isEmpty());
         QVERIFY(!factory.videoClip(u"dense.mp4"_s, 8, 2, 64, 48, u"25"_s).isEmpty());
     }
 
@@ -98,9 +105,11 @@ private slots:
     {
         QTest::addColumn<TrimRow>("row");
         const auto add = [](const char *name, const TrimRow &row) { QTest::newRow(name) << row; };
-        add("stream copy through the dialog keeps the type and every track",
+        add("stream copy through the dialog keeps the type and every track, subtitles cut to the selection",
             {.clip = u"surround.mkv"_s, .inputName = u"in.mkv"_s, .outputName = u"Trimmed.mkv"_s, .viaDialog = true,
-             .proposed = u"Trimmed.mkv"_s, .tracks = u"a6:eng a1:fra s:eng"_s});
+             .proposed = u"Trimmed.mkv"_s, .tracks = u"a6:eng a1:fra s:eng"_s, .clipped = true});
+        add("stream copy of MP4: its own subtitles cut to the selection",
+            {.clip = u"subtitled.mp4"_s, .clipped = true});
         add("re-encode down-mixes each track by itself, keeps languages, drops subtitles, gives mp4",
             {.clip = u"surround.mkv"_s, .inputName = u"in.mkv"_s, .outputName = u"mine.mov.mp4"_s, .forceEncode = true,
              .viaDialog = true, .typed = u"mine.mov"_s, .proposed = u"Trimmed.mp4"_s, .tracks = u"a2:eng a1:fra"_s});
@@ -231,9 +240,10 @@ private slots:
                 QVERIFY(qAbs(media.duration - selected) < (row.exactCut ? 0.2 : 1.5));
                 QCOMPARE(media.tracks, row.tracks.isNull() ? AppTest::describe(input).tracks : row.tracks);
             }
+            // The output lasts as long as its video.
             const QRegularExpression informative(u"^Input Duration: %1 \\([^)]+\\)\nOutput Duration: %2 \\([^)]+\\)\n"_s
                                                      .arg(timeTextFromSeconds(inputMedia->duration()),
-                                                          timeTextFromSeconds(media.duration)));
+                                                          timeTextFromSeconds(media.length)));
             QVERIFY2(informative.match(result->informativeText()).hasMatch(), qPrintable(result->informativeText()));
             // OK is the escape button too, or the box would refuse to close when the app quits.
             QVERIFY(buttonTitled(result, u"Show in Finder"_s));
@@ -241,6 +251,8 @@ private slots:
             // What a screen reader hears of the bar.
             auto *bar = QAccessible::queryAccessibleInterface(harness.find<QProgressBar>(u"progressBar"_s));
             QCOMPARE(bar->valueInterface()->currentValue(), QVariant(100));
+            if (row.clipped)
+                QCOMPARE(MediaFactory::subtitleTimes(output), clippedTimes(input, output, row.length));
             if (row.output == Output::New)
                 listing << row.outputName;
         } else if (row.output == Output::Folder) {
@@ -334,6 +346,25 @@ private slots:
     }
 
 private:
+    // The entries of subs.srt, which start with the first frame, cut to the selection and counted from where its start
+    // lies in a copy, which begins at the keyframe before it.
+    static QList<double> clippedTimes(const QString &input, const QString &output, double length)
+    {
+        const double duration = FileProbe::create(input, ToolLocator(MediaFactory::toolsFolder()))->duration();
+        const double start = duration * 0.25, end = duration * (0.25 + length);
+        const auto packets = [](const QString &path) {
+            const QStringList arguments = PacketList::snifferArguments(path);
+            return PacketList::parse(MediaFactory::toolOutput(ToolLocator::sniffer, arguments));
+        };
+        const PacketList source = packets(input);
+        const double shown = packets(output).keyframes().value(0) + start - *source.keyframeAtOrBefore(start);
+        const double first = source.keyframes().value(0);
+        QList<double> times{start, first + 4, first + 5, first + 6, first + 9, end};
+        for (double &time : times)
+            time = MediaFactory::hundredths(shown + time - start);
+        return times;
+    }
+
     // As a person clicks its check box; a lone audio track has "Keep audio" instead of a list.
     static void uncheckTrack(AppHarness &harness, int row)
     {

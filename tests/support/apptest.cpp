@@ -84,8 +84,14 @@ bool AppHarness::recordNewRun(const QList<TrimRun *> &before)
     const QList<TrimRun *> runs = trimRuns();
     if (runs.isEmpty() || before.contains(runs.last()))
         return false;
-    const auto *encoder = qobject_cast<EncoderRun *>(runs.last());
-    m_arguments = encoder && encoder->process() ? encoder->process()->arguments() : QStringList();
+    // The encoder's last command, once it has ended: a copy extracts its subtitles first.
+    TrimRun *run = runs.last();
+    m_arguments.clear();
+    QObject::connect(run, &TrimRun::finished, run, [this, run] {
+        const auto *encoder = qobject_cast<EncoderRun *>(run) ? qobject_cast<EncoderRun *>(run)
+                                                               : run->findChild<EncoderRun *>();
+        m_arguments = encoder && encoder->process() ? encoder->process()->arguments() : QStringList();
+    });
     return true;
 }
 
@@ -145,5 +151,5 @@ AppTest::Media AppTest::describe(const QString &path)
         }
     }
     return {probe->isValidMediaFile() && probe->hasVideoTrack() && probe->duration() > 0, probe->duration(),
-            tracks.join(QLatin1Char(' '))};
+            probe->videoDuration().value_or(probe->duration()), tracks.join(QLatin1Char(' '))};
 }

@@ -109,6 +109,7 @@ struct Media
 {
     bool isVideo = false; // a video track and a length
     double duration = 0;
+    double length = 0; // the video's, where the prober tells it
     QString tracks; // "a<channels>:<language>" for audio, "s:<language>" for subtitles, in order; no data
 };
 Media describe(const QString &path);

@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <cmath>
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStringList>
 
 // Makes small media files at test time with the real encoder and its lavfi
@@ -53,6 +56,35 @@ public:
                                         "-c:a aac -b:a 32k ").arg(length, QString::number(channels));
         return generate(fileName, (arguments + QStringLiteral("-c:v libx264 -preset ultrafast -pix_fmt yuv420p"))
                                       .split(QLatin1Char(' ')));
+    }
+
+    // What `tool` of the resource folder prints, its errors in `errors`.
+    static QByteArray toolOutput(const QString &tool, const QStringList &arguments, QByteArray *errors = nullptr)
+    {
+        QProcess process;
+        process.start(QDir(toolsFolder()).filePath(tool), arguments);
+        process.waitForFinished(60000);
+        if (errors)
+            *errors = process.readAllStandardError();
+        return process.readAllStandardOutput();
+    }
+
+    static double hundredths(double seconds) { return std::round(seconds * 100) / 100; }
+    // The entries of a file's first subtitle track: starts and ends, in seconds to the hundredth (as ASS counts).
+    static QList<double> subtitleTimes(const QString &path)
+    {
+        const QStringList arguments{QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), path,
+                                    QStringLiteral("-map"), QStringLiteral("0:s:0"), QStringLiteral("-f"),
+                                    QStringLiteral("srt"), QStringLiteral("-")};
+        static const QRegularExpression time(QStringLiteral("(\\d+):(\\d+):(\\d+),(\\d+)"));
+        QList<double> times;
+        for (auto match = time.globalMatch(QString::fromUtf8(toolOutput(QStringLiteral("creator"), arguments)));
+             match.hasNext();) {
+            const QRegularExpressionMatch found = match.next();
+            times << hundredths(found.captured(1).toInt() * 3600 + found.captured(2).toInt() * 60
+                                + found.captured(3).toInt() + found.captured(4).toInt() / 1000.0);
+        }
+        return times;
     }
 
     // A plain file with the given bytes.

@@ -11,6 +11,7 @@
 #include "json.h"
 #include "mediafactory.h"
 #include "posterextraction.h"
+#include "subtitleclip.h"
 #include "testfiles.h"
 #include "trackmap.h"
 #include "trimcommand.h"
@@ -26,7 +27,8 @@ TrimParameters cut(bool encode, bool audio, bool manyChannels, double duration =
     return {.duration = duration, .minValue = 0.25, .maxValue = 0.75, .selectionStart = 0.25, .selectionEnd = 0.75,
             .forceEncode = encode, .hasAudioTrack = audio, .hasAudioTrackWhichHasMoreThanTwoChannels = manyChannels,
             .inputPath = u"/my videos/holiday \"best\" cut.mp4"_s, .outputPath = u"/my videos/.Trimmed copy.mp4"_s,
-            .videoStream = -1, .keptTracks = {}, .outputSuffix = u"mp4"_s, .seek = {}};
+            .videoStream = -1, .keptTracks = {}, .outputSuffix = u"mp4"_s, .seek = {}, .subtitleFolder = {},
+            .videoEnd = {}, .startTime = 0};
 }
 
 MediaTrack track(int index, MediaTrack::Kind kind, const QString &codec, int channels = 0, const QString &title = {})
@@ -77,19 +79,15 @@ struct CutCase
 
 QByteArray toolOutput(const QString &tool, const QStringList &arguments, QByteArray *errors = nullptr)
 {
-    QProcess process;
-    process.start(QDir(MediaFactory::toolsFolder()).filePath(tool), arguments);
-    process.waitForFinished(60000);
-    if (errors)
-        *errors = process.readAllStandardError();
-    return process.readAllStandardOutput();
+    return MediaFactory::toolOutput(tool, arguments, errors);
 }
 
-// The hash of each decoded video frame, in presentation order.
+// The hash of each decoded video frame, in presentation order; the audio is decoded too, for its errors.
 QList<QByteArray> frameHashes(const QString &path, QByteArray *errors)
 {
-    const QByteArray listing = toolOutput(ToolLocator::creator, {u"-v"_s, u"error"_s, u"-i"_s, path, u"-map"_s, u"0"_s,
-                                          u"-fps_mode"_s, u"passthrough"_s, u"-f"_s, u"framemd5"_s, u"-"_s}, errors);
+    const QStringList arguments{u"-v"_s, u"error"_s, u"-i"_s, path, u"-map"_s, u"0"_s, u"-map"_s, u"-0:s"_s,
+                                u"-fps_mode"_s, u"passthrough"_s, u"-f"_s, u"framemd5"_s, u"-"_s};
+    const QByteArray listing = toolOutput(ToolLocator::creator, arguments, errors);
     QList<QByteArray> hashes;
     for (const QByteArray &line : listing.split('\n')) {
         if (line.startsWith("0,"))
@@ -118,6 +116,15 @@ double lowestPsnr(const QString &cut, const QString &source, qsizetype first, qs
     toolOutput(ToolLocator::creator, {u"-i"_s, cut, u"-i"_s, source, u"-lavfi"_s, filters, u"-f"_s, u"null"_s, u"-"_s},
                &errors);
     return QRegularExpression(u"PSNR .* min:(\\S+)"_s).match(QString::fromUtf8(errors)).captured(1).toDouble();
+}
+
+QStringList subtitleDescriptions(const QString &path)
+{
+    QStringList descriptions;
+    for (const MediaTrack &track : FileProbe::create(path, ToolLocator(MediaFactory::toolsFolder()))->mediaTracks())
+        descriptions << (track.kind == MediaTrack::Kind::Subtitle ? track.description() : QString());
+    descriptions.removeAll(QString());
+    return descriptions;
 }
 
 // How far the start and the end of the video and the audio lie apart, in audio packets.
@@ -176,17 +183,19 @@ private slots:
         QTest::addColumn<QString>("segment");
         const QString reencode = u"-sn -dn -map_chapters -1 -map_metadata -1 -pix_fmt yuv420p -fps_mode passthrough"_s;
         const QString plain = u"-ss 0:00:37.500 -i IN -t 25.0"_s;
+        // A copy stops at the first packet decoded at its end, less the tolerance, from the start as written.
+        const QString plainCopy = u"-ss 0:00:37.500 -i IN -t 24.999500"_s;
         const auto entered = [](bool encode, Timeline::Seek seek) {
             TrimParameters parameters = cut(encode, true, false);
             parameters.seek = seek;
             return parameters;
         };
-        QTest::newRow("six channels copied") << cut(false, true, true) << u"-c copy"_s << plain;
+        QTest::newRow("six channels copied") << cut(false, true, true) << u"-c copy"_s << plainCopy;
         QTest::newRow("six channels re-encoded") << cut(true, true, true) << reencode + u" -ac 2"_s << plain;
         QTest::newRow("stereo re-encoded") << cut(true, true, false) << reencode << plain;
         // Every kept track mapped, in order; text subtitles become MP4's own.
         QTest::newRow("tracks copied") << mapped(false)
-                                       << u"-map 0:0 -map 0:1 -map 0:3 -map 0:4 -c copy -c:s:0 mov_text"_s << plain;
+                                       << u"-map 0:0 -map 0:1 -map 0:3 -map 0:4 -c copy -c:s:0 mov_text"_s << plainCopy;
         // Each audio track down-mixed by itself and given its own language and title back; no subtitles.
         QTest::newRow("tracks re-encoded")
             << mapped(true)
@@ -198,6 +207,13 @@ private slots:
         // A copy runs from where it enters, before its keyframe.
         QTest::newRow("copy entered early") << entered(false, {36.0, 0.0}) << u"-c copy"_s
                                             << u"-ss 36.000000 -i IN -t 26.499500"_s;
+        // Subtitles read from their clipped file, unseeked, in their place; naming their tags names every track's.
+        TrimParameters clipped = mapped(false);
+        clipped.subtitleFolder = u"/w"_s;
+        QTest::newRow("tracks copied, subtitles clipped")
+            << clipped << u"-map 0:0 -map 0:1 -map 0:3 -map 1:0 -c copy -c:s:0 mov_text -map_metadata:s:v:0 0:s:0 "
+                          "-map_metadata:s:a:0 0:s:1 -map_metadata:s:a:1 0:s:3 -map_metadata:s:s:0 0:s:4"_s
+            << u"-ss 0:00:37.500 -i IN -f srt -i /w/subtitle-4.clipped.srt -t 24.999500"_s;
     }
 
     void arguments()
@@ -227,9 +243,57 @@ private slots:
         QCOMPARE(TrackMap::unavailableReason(pictures, u"mp4"_s, TrackMap::Mode::Copy),
                  u"MP4 files cannot hold subtitles drawn as pictures (hdmv_pgs_subtitle)."_s);
         QCOMPARE(TrackMap::unavailableReason(pictures, u"mkv"_s, TrackMap::Mode::Copy), QString());
+        // Held, but not clipped to the selection as text is.
+        QCOMPARE(TrackMap::unclippedReason(pictures, u"mkv"_s, TrackMap::Mode::Copy),
+                 u"Subtitles drawn as pictures (hdmv_pgs_subtitle) cannot be clipped to the selection: at its edges "
+                 "the encoder keeps an entry whole or drops it."_s);
+        QCOMPARE(TrackMap::unclippedReason(track(2, MediaTrack::Kind::Subtitle, u"ass"_s), u"mkv"_s,
+                                           TrackMap::Mode::Copy), QString());
         // A camera's timecode or GPS: never kept, never a failure.
         const MediaTrack data = track(3, MediaTrack::Kind::Data, u"tmcd"_s);
         QCOMPARE(TrackMap(QList{data}, u"mov"_s, TrackMap::Mode::Copy).mapArguments(), QStringList());
+    }
+
+    // The selection is 2.5 s to 10 s throughout; the output's time zero is its start but where told.
+    void subtitleClip_data()
+    {
+        QTest::addColumn<SubtitleClip::Format>("format");
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QByteArray>("clipped");
+        QTest::addColumn<double>("zero");
+        const auto row = [](const char *name, SubtitleClip::Format format, const char *text, const char *clipped,
+                            double zero = 2.5) {
+            QTest::newRow(name) << format << QByteArray(text) << QByteArray(clipped) << zero;
+        };
+        const auto srt = SubtitleClip::Format::SubRip;
+        row("up to the start, from the end on, of no length: gone", srt, "1\n00:00:01,000 --> 00:00:02,500\nA\n\n"
+            "2\n00:00:10,000 --> 00:00:11,000\nB\n\n3\n00:00:05,000 --> 00:00:05,000\nC\n", "");
+        row("spans the start: from it", srt, "7\n00:00:02,000 --> 00:00:03,000\nA\n",
+            "1\n00:00:00,000 --> 00:00:00,500\nA\n\n");
+        row("spans the end: to it", srt, "1\n00:00:09,000 --> 01:00:00,000\nA\n",
+            "1\n00:00:06,500 --> 00:00:07,500\nA\n\n");
+        row("inside: moved, renumbered, blank lines and position kept", srt, "5\n00:00:03,000 --> 00:00:04,000 X1:9\n"
+            "One\n\nstill\n\n\n9\n00:00:05,000 --> 00:00:06,000\nB\n",
+            "1\n00:00:00,500 --> 00:00:01,500 X1:9\nOne\n\nstill\n\n2\n00:00:02,500 --> 00:00:03,500\nB\n\n");
+        row("counted from a copy's keyframe before the start", srt, "1\n00:00:02,000 --> 00:00:03,000\nA\n",
+            "1\n00:00:00,500 --> 00:00:01,000\nA\n\n", 2.0);
+        row("CRLF and a byte order mark", srt, "\xEF\xBB\xBF" "1\r\n00:00:03,000 --> 00:00:04,000\r\nA\r\n",
+            "1\n00:00:00,500 --> 00:00:01,500\nA\n\n");
+        // In the Format line's order; the text's commas kept; an event whose times cannot be read is gone.
+        row("ASS: header kept, events clipped", SubtitleClip::Format::Ass, "[Script Info]\nX: 1\n[Events]\n"
+            "Format: Layer, End, Start, Text\nDialogue: 0,0:00:03.00,0:00:02.00,Hi, you\n"
+            "Comment: 0,0:00:02.50,0:00:01.00,A\nDialogue: 0,0:00:12.00,0:00:09.99,B\nDialogue: 0,0:00:04.00,soon,C\n",
+            "[Script Info]\nX: 1\n[Events]\nFormat: Layer, End, Start, Text\n"
+            "Dialogue: 0,0:00:00.50,0:00:00.00,Hi, you\nDialogue: 0,0:00:07.50,0:00:07.49,B\n");
+    }
+
+    void subtitleClip()
+    {
+        QFETCH(SubtitleClip::Format, format);
+        QFETCH(QByteArray, text);
+        QFETCH(QByteArray, clipped);
+        QFETCH(double, zero);
+        QCOMPARE(SubtitleClip::clipped(text, format, 2.5, 10.0, zero), clipped);
     }
 
     void exactCutPlan_data()
@@ -438,11 +502,13 @@ private slots:
         const char *h264 = "-c:v libx264 -preset ultrafast -x264-params keyint=25:scenecut=0:bframes=3";
         const char *sparse = "-c:v libx264 -preset ultrafast -x264-params keyint=250:scenecut=0:bframes=3";
         const char *hevc = "-c:v libx265 -x265-params keyint=25:scenecut=0:open-gop=1:bframes=3:log-level=error";
-        // From the middle of a group to the middle of one: the encoder list, head, middle, tail and join.
-        QTest::newRow("H.264 in MP4, B-frames") << CutCase{"in.mp4", h264, 0.5, 3.3, 70, 5};
-        // The selection's times count from the file's start, here ten seconds.
-        const char *late = "-output_ts_offset 10 ";
-        QTest::newRow("H.264 in Matroska, late start") << CutCase{"in.mkv", h264, 0.5, 3.3, 70, 5, late};
+        // From the middle of a group to the middle of one: the encoder list, head, middle, tail, the subtitles'
+        // extraction (as MP4's own text) and join.
+        const char *subtitles = "-i SUBS -c:s mov_text -metadata:s:s:0 language=fra -metadata:s:s:0 title=Notes ";
+        QTest::newRow("H.264 in MP4, B-frames") << CutCase{"in.mp4", h264, 0.5, 3.3, 70, 6, subtitles};
+        // The selection's times count from the file's start, here ten seconds; subtitles as ASS.
+        const char *late = "-i SUBS -metadata:s:s:0 language=fra -metadata:s:s:0 title=Notes -output_ts_offset 10 ";
+        QTest::newRow("H.264 in Matroska, late start") << CutCase{"in.mkv", h264, 0.5, 3.3, 70, 6, late};
         QTest::newRow("HEVC in MP4, open GOPs, rotated") << CutCase{"in.mp4", hevc, 0.5, 3.3, 70, 5, "", true};
         QTest::newRow("from a keyframe to the end: copied") << CutCase{"in.mp4", h264, 1.0, 20.0, 275, 2};
         // Its packets are listed from the keyframe at 0 s on.
@@ -456,10 +522,15 @@ private slots:
         QFETCH(CutCase, row);
         const QTemporaryDir folderOwner, work;
         const MediaFactory folder(folderOwner.path());
+        // Before, over the start, inside, over the end and after the selection of the subtitled rows.
+        const QString subtitles = folder.writeFile(u"subs.srt"_s, "1\n00:00:00,000 --> 00:00:00,400\na\n\n"
+            "2\n00:00:00,200 --> 00:00:01,000\nb\n\n3\n00:00:01,500 --> 00:00:02,000\nc\n\n"
+            "4\n00:00:03,000 --> 00:00:05,000\nd\n\n5\n00:00:03,400 --> 00:00:04,000\ne\n");
         const QString arguments = u"-f lavfi -i testsrc2=size=128x72:rate=25:duration=12 -f lavfi -i sine=sample_rate="
-                                  "8000:duration=12 -c:a aac %1%2"_s.arg(QLatin1String(row.options),
+                                  "8000:duration=12 %1-c:a aac %2"_s.arg(QLatin1String(row.options),
                                                                         QLatin1String(row.video));
-        QString clip = folder.generate(QLatin1String(row.clip), arguments.split(u' '));
+        const QStringList clipArguments = QString(arguments).replace(u"SUBS"_s, subtitles).split(u' ');
+        QString clip = folder.generate(QLatin1String(row.clip), clipArguments);
         if (row.rotated) // an encoder sets no rotation; a copy does
             clip = folder.generate(u"turned.mp4"_s, QStringList{u"-i"_s, clip, u"-c"_s, u"copy"_s, u"-metadata:s:v"_s}
                                                         << u"rotate=90"_s);
@@ -472,7 +543,7 @@ private slots:
         QDir::setCurrent(folderOwner.path());
         const ExactCutRun::Source source{QFileInfo(clip).fileName(), probe->formatName(),
                                          *probe->trackDictionaries(u"Video"_s).value(0).dictionaryObject(),
-                                         probe->mediaTracks()};
+                                         probe->mediaTracks(), probe->videoEndTime().value() + probe->startTime()};
         QVERIFY(ExactCutRun::supports(source));
         const DiagnosticLog::Capture log;
         auto cut = std::make_unique<ExactCutRun>(tools, work.path());
@@ -535,6 +606,17 @@ private slots:
         QVERIFY(lowestPsnr(output, clip, first, row.frames) > 35.0);
         QCOMPARE(rotation(output), rotation(clip));
         QVERIFY2(streamMismatch(output) <= 1.0, qPrintable(QString::number(streamMismatch(output))));
+        if (arguments.contains(u"SUBS"_s)) {
+            // Cut to the frames kept, counted from the first, named as they were; the file is no longer than its
+            // video and audio. The entries lie where the source's first frame does.
+            const double first = plan.firstKept() - times.first(), last = *plan.firstExcluded() - times.first();
+            QList<double> clipped{0, 1 - first, 1.5 - first, 2 - first, 3 - first, last - first};
+            std::transform(clipped.begin(), clipped.end(), clipped.begin(), MediaFactory::hundredths);
+            QCOMPARE(MediaFactory::subtitleTimes(output), clipped);
+            QCOMPARE(subtitleDescriptions(output), subtitleDescriptions(clip));
+            const auto cut = FileProbe::create(output, tools);
+            QVERIFY2(cut->duration() < *cut->videoDuration() + 0.13, qPrintable(QString::number(cut->duration())));
+        }
     }
 
     // Poster requests come without the event loop running between them, as during a burst of key presses: which
