@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <clocale>
+#include <cmath>
 
 #include <QByteArray>
 #include <QMetaObject>
@@ -147,6 +148,15 @@ void MpvPlayer::seekExact(double seconds)
     command({"seek", time.constData(), "absolute+exact"});
 }
 
+// A seek asked for before the range's may come to rest after it was asked, on its own frame.
+bool MpvPlayer::isAtRangeStart() const
+{
+    constexpr double nearby = 0.01;
+    double position = 0.0;
+    return mpv().get_property(m_handle, "time-pos", MPV_FORMAT_DOUBLE, &position) >= 0
+        && std::abs(position - m_rangeStart) < nearby;
+}
+
 void MpvPlayer::setSeekLead(double seconds)
 {
     if (!m_handle)
@@ -164,6 +174,7 @@ void MpvPlayer::playRange(double from, double to)
     m_playingRange = true;
     pause();
     seekExact(from);
+    m_rangeStart = from;
     m_rangeEnd = to;
 }
 
@@ -204,8 +215,9 @@ void MpvPlayer::drainEvents()
             break;
         case MPV_EVENT_PLAYBACK_RESTART:
             m_seeking = false;
-            if (const std::optional<double> end = std::exchange(m_rangeEnd, std::nullopt)) {
-                mpv().set_property_string(m_handle, "end", decimalText(*end).toUtf8().constData());
+            if (m_rangeEnd && isAtRangeStart()) {
+                mpv().set_property_string(m_handle, "end", decimalText(*m_rangeEnd).toUtf8().constData());
+                m_rangeEnd.reset();
                 setFlag("pause", false);
             }
             emit seekFinished();

@@ -91,6 +91,7 @@ private:
     void announceFrames();
     void command(std::initializer_list<const char *> arguments);
     void setFlag(const char *name, bool value);
+    bool isAtRangeStart() const;
 
     mpv_handle *m_handle = nullptr;
     mpv_render_context *m_renderer = nullptr;
@@ -100,7 +101,8 @@ private:
     bool m_playingRange = false;
     bool m_loaded = false;
     bool m_seeking = false;
-    // The end of a range to play once the seek to its start has come to rest.
+    // The range to play once the seek to its start has come to rest.
+    double m_rangeStart = 0.0;
     std::optional<double> m_rangeEnd;
     std::optional<double> m_pendingSeek;
 };
