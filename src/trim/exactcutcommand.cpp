@@ -11,8 +11,7 @@
 
 namespace {
 
-// When the track states no usable frame rate: shorter than any real frame, and half of it still covers the
-// prober's rounding.
+// When the track states no usable frame rate: a step's progress is then told as if its frames were this short.
 constexpr double fallbackFrameDuration = 0.002;
 constexpr double scanMargin = 2.0;
 // Visually lossless for the few frames at the edges.

@@ -36,6 +36,8 @@ public:
     // The encoder of the source's codec ("libx264", "libx265"); empty for a
     // codec the cut does not handle.
     QString encoder() const { return m_encoder; }
+    // A frame's length at the nominal rate: only the progress of a step is
+    // estimated by it; where frames go is read from the packets' own times.
     double frameDuration() const { return m_frameDuration; }
 
     static QString segmentFileName(Segment segment);
