@@ -88,13 +88,13 @@ MpvPlayer::~MpvPlayer()
     }
 }
 
-void MpvPlayer::command(std::initializer_list<const char *> arguments)
+void MpvPlayer::command(std::initializer_list<const char *> arguments, quint64 reply)
 {
     if (!m_handle)
         return;
     QList<const char *> list(arguments);
     list.append(nullptr);
-    mpv().command_async(m_handle, 0, list.data());
+    mpv().command_async(m_handle, reply, list.data());
 }
 
 void MpvPlayer::setFlag(const char *name, bool value)
@@ -112,6 +112,7 @@ void MpvPlayer::load(const QString &path, double seconds)
     m_loaded = false;
     m_pendingSeek.reset();
     m_seeking = true;
+    m_seekAnswered = true;
     if (m_handle)
         mpv().set_property_string(m_handle, "end", "none");
     const QByteArray file = path.toUtf8();
@@ -145,16 +146,8 @@ void MpvPlayer::seekExact(double seconds)
     }
     const QByteArray time = decimalText(seconds).toUtf8();
     m_seeking = true;
-    command({"seek", time.constData(), "absolute+exact"});
-}
-
-// A seek asked for before the range's may come to rest after it was asked, on its own frame.
-bool MpvPlayer::isAtRangeStart() const
-{
-    constexpr double nearby = 0.01;
-    double position = 0.0;
-    return mpv().get_property(m_handle, "time-pos", MPV_FORMAT_DOUBLE, &position) >= 0
-        && std::abs(position - m_rangeStart) < nearby;
+    m_seekAnswered = false;
+    command({"seek", time.constData(), "absolute+exact"}, ++m_lastSeek);
 }
 
 void MpvPlayer::setSeekLead(double seconds)
@@ -174,7 +167,6 @@ void MpvPlayer::playRange(double from, double to)
     m_playingRange = true;
     pause();
     seekExact(from);
-    m_rangeStart = from;
     m_rangeEnd = to;
 }
 
@@ -213,9 +205,21 @@ void MpvPlayer::drainEvents()
                 seekExact(*std::exchange(m_pendingSeek, std::nullopt));
             emit loaded();
             break;
+        case MPV_EVENT_COMMAND_REPLY:
+            // mpv tells its events in order: a rest told before the newest seek was taken is an earlier one's.
+            if (event->reply_userdata == m_lastSeek) {
+                m_seekAnswered = true;
+                if (event->error < 0) {
+                    m_seeking = false;
+                    m_rangeEnd.reset();
+                }
+            }
+            break;
         case MPV_EVENT_PLAYBACK_RESTART:
+            if (!m_seekAnswered)
+                break;
             m_seeking = false;
-            if (m_rangeEnd && isAtRangeStart()) {
+            if (m_rangeEnd) {
                 mpv().set_property_string(m_handle, "end", decimalText(*m_rangeEnd).toUtf8().constData());
                 m_rangeEnd.reset();
                 setFlag("pause", false);

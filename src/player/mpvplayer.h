@@ -89,9 +89,8 @@ signals:
 private:
     void drainEvents();
     void announceFrames();
-    void command(std::initializer_list<const char *> arguments);
+    void command(std::initializer_list<const char *> arguments, quint64 reply = 0);
     void setFlag(const char *name, bool value);
-    bool isAtRangeStart() const;
 
     mpv_handle *m_handle = nullptr;
     mpv_render_context *m_renderer = nullptr;
@@ -101,8 +100,10 @@ private:
     bool m_playingRange = false;
     bool m_loaded = false;
     bool m_seeking = false;
-    // The range to play once the seek to its start has come to rest.
-    double m_rangeStart = 0.0;
+    // The end of a range to play once the seek to its start has come to rest.
     std::optional<double> m_rangeEnd;
+    // The newest seek, and whether mpv has taken it: only a rest told after that is its own.
+    quint64 m_lastSeek = 0;
+    bool m_seekAnswered = true;
     std::optional<double> m_pendingSeek;
 };
