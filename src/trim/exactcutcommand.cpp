@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include "decimaltext.h"
 #include "packetlist.h"
 #include "trackmap.h"
 
@@ -35,7 +36,7 @@ constexpr Name colourOptions[] = {{"color_range", "-color_range"}, {"color_space
 
 QString seconds(double value)
 {
-    return QString::number(value, 'f', 6);
+    return secondsArgument(value);
 }
 
 QString encoderFor(const QString &codec)

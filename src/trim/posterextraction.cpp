@@ -66,15 +66,15 @@ QStringList PosterExtraction::arguments(const QString &inputPath, double seconds
     const Timeline::Seek at = seek.value_or(Timeline::Seek{seconds, 0.0});
     if (accuracy == Accuracy::Exact) {
         QStringList arguments{QStringLiteral("-v"), QStringLiteral("quiet"), QStringLiteral("-ss"),
-                              decimalText(at.input), QStringLiteral("-i"), inputPath};
+                              secondsArgument(at.input), QStringLiteral("-i"), inputPath};
         if (at.output > 0)
-            arguments << QStringLiteral("-ss") << QString::number(at.output, 'f', 6);
+            arguments << QStringLiteral("-ss") << secondsArgument(at.output);
         return arguments + scaled + oneFrame;
     }
     // Without "-noaccurate_seek" the keyframe after the time comes back, and
     // without "passthrough" the encoder decodes on to fill in frames.
     return QStringList{QStringLiteral("-v"), QStringLiteral("quiet"), QStringLiteral("-skip_frame"),
-                       QStringLiteral("nokey"), QStringLiteral("-ss"), decimalText(at.input),
+                       QStringLiteral("nokey"), QStringLiteral("-ss"), secondsArgument(at.input),
                        QStringLiteral("-noaccurate_seek"), QStringLiteral("-i"), inputPath,
                        QStringLiteral("-map"), QStringLiteral("0:v:0")}
         + scaled + QStringList{QStringLiteral("-fps_mode"), QStringLiteral("passthrough")} + oneFrame;

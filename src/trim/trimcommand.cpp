@@ -8,11 +8,6 @@
 
 namespace {
 
-QString seekText(double seconds)
-{
-    return QString::number(seconds, 'f', 6);
-}
-
 // A copy runs from where it enters the input, a re-encode from the output seek on: either ends at the end,
 // a copy a tolerance before it, so that a packet decoded just at the end, after the sum's rounding, stays out.
 // The clipped subtitles are inputs of their own, with no seek, before any output option.
@@ -22,19 +17,19 @@ QStringList segmentArguments(const TrimParameters &parameters, const TrackMap &t
         // The start as typed in the argument, to the millisecond, from which the length counts.
         const QString start = timeTextFromSeconds(parameters.startSeconds());
         const QString length = parameters.forceEncode
-            ? decimalText(parameters.outputDuration())
-            : seekText(parameters.endSeconds() - Timeline::tolerance - secondsFromTimeText(start).value_or(0.0));
+            ? secondsArgument(parameters.outputDuration())
+            : secondsArgument(parameters.endSeconds() - Timeline::tolerance - secondsFromTimeText(start).value_or(0.0));
         return QStringList{QStringLiteral("-ss"), start, QStringLiteral("-i"), parameters.inputPath}
             + tracks.clipInputArguments() + QStringList{QStringLiteral("-t"), length};
     }
     const Timeline::Seek &seek = *parameters.seek;
-    QStringList arguments = QStringList{QStringLiteral("-ss"), seekText(seek.input), QStringLiteral("-i"),
+    QStringList arguments = QStringList{QStringLiteral("-ss"), secondsArgument(seek.input), QStringLiteral("-i"),
                                         parameters.inputPath} + tracks.clipInputArguments();
     if (seek.output > 0)
-        arguments << QStringLiteral("-ss") << seekText(seek.output);
+        arguments << QStringLiteral("-ss") << secondsArgument(seek.output);
     const double from = parameters.forceEncode ? seek.input + seek.output : seek.input;
     const double to = parameters.forceEncode ? parameters.endSeconds() : parameters.endSeconds() - Timeline::tolerance;
-    return arguments << QStringLiteral("-t") << seekText(to - from);
+    return arguments << QStringLiteral("-t") << secondsArgument(to - from);
 }
 
 QStringList streamCopyArguments()

@@ -31,3 +31,12 @@ QString decimalText(double value)
         text += QStringLiteral(".0");
     return text;
 }
+
+QString secondsArgument(double seconds)
+{
+    // Adding 0.0 turns a negative zero into zero.
+    QString text = QString::number(std::round(seconds * 1e6) / 1e6 + 0.0, 'f', 6);
+    while (text.endsWith(QLatin1Char('0')) && text.at(text.size() - 2) != QLatin1Char('.'))
+        text.chop(1);
+    return text;
+}

@@ -8,3 +8,8 @@
 // Non-zero magnitudes below 0.0001, and magnitudes of 2^53 and above, are
 // written in exponent form ("1e-05", "1e+16"). Never depends on the locale.
 QString decimalText(double value);
+
+// Seconds for a tool's command line: to the microsecond, in the shortest
+// form with a point ("2.04", "25.0", "0.000001"), so that no noise of
+// counting in doubles ("2.039999999999999") reaches a printed command.
+QString secondsArgument(double seconds);

@@ -19,6 +19,7 @@
 #include <QTimer>
 
 #include "apptest.h"
+#include "decimaltext.h"
 #include "fileprobe.h"
 #include "packetlist.h"
 #include "progresssheet.h"
@@ -199,7 +200,7 @@ private slots:
             // encoder writes a hidden file beside the output.
             QCOMPARE(arguments.mid(0, 3), (QStringList{u"-v"_s, u"error"_s, u"-stats"_s}));
             const double start = inputMedia->duration() * 0.25;
-            const QString seek = row.forceEncode ? QString::number(start - Timeline::tolerance, 'f', 6)
+            const QString seek = row.forceEncode ? secondsArgument(start - Timeline::tolerance)
                                                  : timeTextFromSeconds(start);
             QCOMPARE(arguments.mid(3, 4), (QStringList{u"-ss"_s, seek,
                                                        u"-i"_s, input}));

@@ -184,7 +184,7 @@ private slots:
         const QString reencode = u"-sn -dn -map_chapters -1 -map_metadata -1 -pix_fmt yuv420p -fps_mode passthrough"_s;
         const QString plain = u"-ss 0:00:37.500 -i IN -t 25.0"_s;
         // A copy stops at the first packet decoded at its end, less the tolerance, from the start as written.
-        const QString plainCopy = u"-ss 0:00:37.500 -i IN -t 24.999500"_s;
+        const QString plainCopy = u"-ss 0:00:37.500 -i IN -t 24.9995"_s;
         const auto entered = [](bool encode, Timeline::Seek seek) {
             TrimParameters parameters = cut(encode, true, false);
             parameters.seek = seek;
@@ -203,17 +203,17 @@ private slots:
                "-metadata:s:a:1 handler_name=Director"_s.arg(reencode) << plain;
         // Entered before, the rest decoded: the end stays where it was.
         QTest::newRow("re-encode sought exactly") << entered(true, {36.5, 0.9995}) << reencode
-                                                  << u"-ss 36.500000 -i IN -ss 0.999500 -t 25.000500"_s;
+                                                  << u"-ss 36.5 -i IN -ss 0.9995 -t 25.0005"_s;
         // A copy runs from where it enters, before its keyframe.
         QTest::newRow("copy entered early") << entered(false, {36.0, 0.0}) << u"-c copy"_s
-                                            << u"-ss 36.000000 -i IN -t 26.499500"_s;
+                                            << u"-ss 36.0 -i IN -t 26.4995"_s;
         // Subtitles read from their clipped file, unseeked, in their place; naming their tags names every track's.
         TrimParameters clipped = mapped(false);
         clipped.subtitleFolder = u"/w"_s;
         QTest::newRow("tracks copied, subtitles clipped")
             << clipped << u"-map 0:0 -map 0:1 -map 0:3 -map 1:0 -c copy -c:s:0 mov_text -map_metadata:s:v:0 0:s:0 "
                           "-map_metadata:s:a:0 0:s:1 -map_metadata:s:a:1 0:s:3 -map_metadata:s:s:0 0:s:4"_s
-            << u"-ss 0:00:37.500 -i IN -f srt -i /w/subtitle-4.clipped.srt -t 24.999500"_s;
+            << u"-ss 0:00:37.500 -i IN -f srt -i /w/subtitle-4.clipped.srt -t 24.9995"_s;
     }
 
     void arguments()

@@ -58,6 +58,9 @@ private slots:
         row("time rounded up into the hours", time, "3599.9996", "1:00:00.000");
         row("decimal zero", decimal, "0", "0.0");
         row("decimal shortest", decimal, "3.3333333333333335", "3.3333333333333335");
+        // No float noise on a command line.
+        const Conversion argument = [](const QString &value) { return secondsArgument(value.toDouble()); };
+        row("seconds to the microsecond, shortest", argument, "2.039999999999999", "2.04");
         // Hundredths, as the encoder prints them.
         row("time code", timeCode, "01:02:03.45", "3723.45");
         row("time code with a comma", timeCode, "00:00:10,00", "-1");
