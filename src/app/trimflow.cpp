@@ -40,17 +40,34 @@ QString withAllowedSuffix(const QString &path, const QString &type)
     return path + QLatin1Char('.') + type;
 }
 
-// What the written file holds besides its video, so that a dropped track cannot pass unseen.
+// One track as the result names it: its language, or else its title or codec, and for sound its channels.
+QString trackWords(const MediaTrack &track)
+{
+    const QString name = !track.language.isEmpty() ? track.language
+                                                   : !track.title.isEmpty() ? track.title : track.codec;
+    if (track.kind != MediaTrack::Kind::Audio)
+        return name;
+    const QString layout = !track.channelLayout.isEmpty() ? track.channelLayout
+                                                          : QObject::tr("%n channels", "", track.channels);
+    return QStringLiteral("%1 (%2)").arg(name, layout);
+}
+
+// What the written file holds besides its video, so that a dropped track cannot pass unseen:
+// "Audio: eng (stereo), fra (mono) · Subtitles: eng".
 QString tracksText(const QList<MediaTrack> &tracks)
 {
-    const auto count = [&tracks](MediaTrack::Kind kind) {
-        return static_cast<int>(std::count_if(tracks.cbegin(), tracks.cend(),
-                                              [kind](const MediaTrack &track) { return track.kind == kind; }));
+    const auto named = [&tracks](MediaTrack::Kind kind) {
+        QStringList words;
+        for (const MediaTrack &track : tracks) {
+            if (track.kind == kind)
+                words << trackWords(track);
+        }
+        return words.join(QStringLiteral(", "));
     };
-    const int audio = count(MediaTrack::Kind::Audio);
-    const int subtitles = count(MediaTrack::Kind::Subtitle);
-    const QString sound = audio == 0 ? QObject::tr("No audio") : QObject::tr("Audio tracks: %1").arg(audio);
-    return subtitles == 0 ? sound : QObject::tr("%1, subtitle tracks: %2").arg(sound).arg(subtitles);
+    const QString audio = named(MediaTrack::Kind::Audio);
+    const QString subtitles = named(MediaTrack::Kind::Subtitle);
+    const QString sound = audio.isEmpty() ? QObject::tr("No audio") : QObject::tr("Audio: %1").arg(audio);
+    return subtitles.isEmpty() ? sound : QObject::tr("%1 \u00b7 Subtitles: %2").arg(sound, subtitles);
 }
 
 } // namespace
@@ -430,7 +447,8 @@ void TrimFlow::reportTrimResult(const FileProbe &output)
     // Without an escape button a message box refuses to close, and so would
     // the app when a logout asks it to quit.
     alert->setEscapeButton(alert->addButton(tr("OK"), QMessageBox::AcceptRole));
-    QPushButton *reveal = alert->addButton(tr("Show in Finder"), QMessageBox::ActionRole);
+    // The freedesktop name for what it does: the file manager opens the folder, the file selected.
+    QPushButton *reveal = alert->addButton(tr("Show in Folder"), QMessageBox::ActionRole);
     const QString outputPath = output.fileFullPath().value_or(QString());
     connect(alert, &QMessageBox::buttonClicked, this, [this, reveal, outputPath](QAbstractButton *button) {
         if (button != reveal)

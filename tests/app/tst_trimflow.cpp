@@ -117,7 +117,8 @@ private slots:
         // Between keyframes at both ends: a head and a tail re-encoded, the second between copied.
         add("exact cut through the dialog keeps the type, the length and the checked tracks",
             {.clip = u"surround.mkv"_s, .inputName = u"in.mkv"_s, .outputName = u"Trimmed.mkv"_s, .exactCut = true,
-             .viaDialog = true, .proposed = u"Trimmed.mkv"_s, .unchecked = 0, .tracks = u"a1:fra s:eng"_s});
+             .detail = u"Audio: fra (mono) \u00b7 Subtitles: eng"_s, .viaDialog = true, .proposed = u"Trimmed.mkv"_s,
+             .unchecked = 0, .tracks = u"a1:fra s:eng"_s});
         add("without its only audio track: silent", {.detail = u"No audio"_s, .unchecked = 0, .tracks = u""_s});
         add("no extension: the dialog adds none, the encoder still knows the format",
             {.inputName = u"in"_s, .outputName = u"Trimmed"_s, .viaDialog = true, .proposed = u"Trimmed"_s});
@@ -247,7 +248,7 @@ private slots:
                                                           timeTextFromSeconds(media.length)));
             QVERIFY2(informative.match(result->informativeText()).hasMatch(), qPrintable(result->informativeText()));
             // OK is the escape button too, or the box would refuse to close when the app quits.
-            QVERIFY(buttonTitled(result, u"Show in Finder"_s));
+            QVERIFY(buttonTitled(result, u"Show in Folder"_s));
             QCOMPARE(result->escapeButton(), buttonTitled(result, u"OK"_s));
             // What a screen reader hears of the bar.
             auto *bar = QAccessible::queryAccessibleInterface(harness.find<QProgressBar>(u"progressBar"_s));
