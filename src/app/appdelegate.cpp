@@ -91,6 +91,8 @@ AppDelegate::AppDelegate(const QString &resourceFolder, const QString &temporary
                                     this);
     setUpPlayback();
     new TimeEntry(m_selection, {startTimeTF, endTimeTF, outputDurationTF}, this);
+    for (TimeField *field : {startTimeTF, endTimeTF, outputDurationTF})
+        field->setFocusFallback(myRangeSlider);
     m_window->installEventFilter(this);
     connectActions();
 }

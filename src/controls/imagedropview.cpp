@@ -46,6 +46,8 @@ ImageDropView::ImageDropView(QWidget *parent)
 {
     setAcceptDrops(true);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    // A click on the picture takes the keyboard from a time field, for the player's keys.
+    setFocusPolicy(Qt::ClickFocus);
     ControlsAccessibility::install();
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "timefield.h"
 
+#include <QApplication>
 #include <QKeyEvent>
 #include <QTimer>
 
@@ -8,6 +9,19 @@ TimeField::TimeField(QWidget *parent)
     : QLineEdit(parent)
 {
     connect(this, &QLineEdit::editingFinished, this, &TimeField::handOver);
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *old, QWidget *now) {
+        if (now == this && !qobject_cast<TimeField *>(old))
+            m_previousFocus = old;
+    });
+}
+
+void TimeField::giveFocusBack()
+{
+    QWidget *const target = m_previousFocus && m_previousFocus->isEnabled() && m_previousFocus->isVisible()
+                                ? m_previousFocus.data()
+                                : m_fallback.data();
+    if (target)
+        target->setFocus(Qt::OtherFocusReason);
 }
 
 void TimeField::showTime(const QString &label, const QString &time)
@@ -70,12 +84,16 @@ void TimeField::focusInEvent(QFocusEvent *event)
     }
 }
 
+// A time refused keeps the keyboard, to be typed again.
 void TimeField::keyPressEvent(QKeyEvent *event)
 {
-    if (event->key() == Qt::Key_Escape && (isModified() || isRefused())) {
+    if (event->key() == Qt::Key_Escape) {
         restore();
+        giveFocusBack();
         event->accept();
         return;
     }
     QLineEdit::keyPressEvent(event);
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !isRefused())
+        giveFocusBack();
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QLineEdit>
+#include <QPointer>
 
 // A time a person reads and may type over: the field shows its label and a
 // time ("Start Time: 0:00:02.500"). Focus selects the time alone, so that
@@ -9,6 +10,9 @@
 // without the label; Escape restores the time shown. A time refused stays
 // typed, with an outline and a tooltip, also read by a screen reader, that
 // says why, until it is typed again, restored or replaced by a new time.
+// Enter (a time taken) and Escape give the keyboard back to the widget that
+// had it before the field, or else to the fallback, so that the player's
+// letter keys never type into a time.
 class TimeField : public QLineEdit
 {
     Q_OBJECT
@@ -21,6 +25,7 @@ public:
     void showTime(const QString &label, const QString &time);
     void refuse(const QString &reason);
     bool isRefused() const { return !m_refusal.isEmpty(); }
+    void setFocusFallback(QWidget *widget) { m_fallback = widget; }
 
 signals:
     // Without the label, when the text was changed since the time was shown.
@@ -34,9 +39,12 @@ private:
     void handOver();
     void restore();
     void clearRefusal();
+    void giveFocusBack();
     bool isBeingTyped() const { return hasFocus() && isModified(); }
 
     QString m_label;
     QString m_time;
     QString m_refusal;
+    QPointer<QWidget> m_previousFocus;
+    QPointer<QWidget> m_fallback;
 };

@@ -26,6 +26,8 @@ VideoView::VideoView(MpvPlayer *player, QWidget *parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    // A click on the video takes the keyboard from a time field, for the player's keys.
+    setFocusPolicy(Qt::ClickFocus);
     setAccessibleName(tr("Video"));
     if (hasFastOpenGl()) {
         auto *layout = new QVBoxLayout(this);
