@@ -166,6 +166,7 @@ void AppDelegate::setUpControls()
     m_ui->trimVideoBTN->setIcon(bundledIcon(QStringLiteral("edit-cut")));
     m_ui->helpBTN->setIcon(bundledIcon(QStringLiteral("help-about")));
     posterView->setPlaceholderText(tr("Drop a video here, or choose File \u2192 Open\u2026"));
+    presetDurationPOPUP->setPlaceholderText(tr("Custom"));
 }
 
 void AppDelegate::connectActions()
@@ -432,12 +433,18 @@ void AppDelegate::showNoVideo()
     myRangeSlider->setAccessibleDescription(QString());
 }
 
+// A preset shows only while the selection lasts it; any other length is "Custom".
+void AppDelegate::showPreset()
+{
+    presetDurationPOPUP->setCurrentIndex(static_cast<int>(m_selection->presetIndex().value_or(-1)));
+}
+
 void AppDelegate::fillPresetDurationPopup()
 {
     presetDurationPOPUP->clear();
     const qsizetype fitting = m_selection->fittingPresetCount();
     presetDurationPOPUP->addItems(presetDurationTitles.first(fitting));
-    presetDurationPOPUP->setCurrentIndex(static_cast<int>(fitting) - 1);
+    showPreset();
     // An empty pop-up offers nothing to choose.
     presetDurationPOPUP->setEnabled(fitting > 0);
 }
@@ -476,6 +483,7 @@ void AppDelegate::refreshForSelection()
 
 void AppDelegate::updateTimeFields()
 {
+    showPreset();
     const QString input = timeTextFromSeconds(m_selection->duration());
     const QString start = timeTextFromSeconds(m_selection->startSeconds());
     const QString end = timeTextFromSeconds(m_selection->endSeconds());

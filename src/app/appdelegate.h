@@ -131,6 +131,7 @@ private:
     void enableEditingControls();
     void clearTemporaryDirectory();
     void fillPresetDurationPopup();
+    void showPreset();
 
     void videoOpened(std::shared_ptr<const FileProbe> probe, bool accepted);
     void showNoVideo();

@@ -82,9 +82,22 @@ void Selection::choosePreset(qsizetype index)
 {
     if (index < 0 || index >= presetSeconds.size())
         return;
-    const double start = startSeconds();
+    const double preset = presetSeconds.at(index);
+    const double start = std::max(0.0, std::min(startSeconds(), m_duration - preset));
     moveTo(Knob::Start, start);
-    moveTo(Knob::End, std::min(m_duration, start + presetSeconds.at(index)));
+    moveTo(Knob::End, std::min(m_duration, startSeconds() + preset));
+}
+
+// Ends settle on frames, so a preset's length may come out longer, by less than a frame.
+std::optional<qsizetype> Selection::presetIndex() const
+{
+    const double frame = 1.0 / m_timeline.frameRate();
+    for (qsizetype i = 0; i < fittingPresetCount(); ++i) {
+        const double over = outputDuration() - presetSeconds.at(i);
+        if (over > -Timeline::tolerance && over < frame - Timeline::tolerance)
+            return i;
+    }
+    return std::nullopt;
 }
 
 void Selection::selectCentred()

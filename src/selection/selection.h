@@ -27,8 +27,8 @@
 //   start, and the selection is then inside out. moveTo() neither bounds
 //   nor compares.
 // - Presets: those shorter than the input fit. Choosing one sets the start
-//   to its own time again and the end that far after it, at most at the
-//   input's end. The centred selection is the longest fitting preset in the
+//   to its own time again and the end that far after it; where that would
+//   pass the input's end, the start moves back so that the preset fits. The centred selection is the longest fitting preset in the
 //   middle of the input, the end set first; with none fitting, the whole input.
 // - Keyframes: the start moves to the keyframe before it (one less than a
 //   millisecond before counts as where it stands, so the move goes a keyframe
@@ -79,6 +79,8 @@ public:
     bool settle(Knob dragged);
 
     qsizetype fittingPresetCount() const;
+    // The preset the selection lasts, to within a frame; none for another length.
+    std::optional<qsizetype> presetIndex() const;
     void choosePreset(qsizetype index);
     void selectCentred();
 

@@ -173,7 +173,8 @@ private slots:
     void selection_data()
     {
         QTest::addColumn<QString>("steps"); // see perform()
-        QTest::addColumn<QString>("shown"); // presets as "<count>:<current title>", start, end, output duration
+        // Presets as "<count>:<current title>" (none for a length that is no preset's), start, end, output duration.
+        QTest::addColumn<QString>("shown");
 
         QTest::newRow("longest shorter preset, centred")
             << "open:long.mp4" << "6:2 min 0:00:03.000 0:02:03.000 0:02:00.000";
@@ -188,15 +189,15 @@ private slots:
         QTest::newRow("every nudge button")
             << "open:five.mp4 leftSecondUpBTN*4 leftFrameUpBTN*3 leftFrameDownBTN*2 leftSecondDownBTN "
                "rightSecondDownBTN*4 rightFrameDownBTN*3 rightFrameUpBTN*2 rightSecondUpBTN"
-            << "1:10 sec 0:00:04.200 0:00:07.800 0:00:03.600";
+            << "1: 0:00:04.200 0:00:07.800 0:00:03.600";
         QTest::newRow("a frame earlier by its shortcut")
-            << "open:five.mp4 key:Ctrl+Left" << "1:10 sec 0:00:00.800 0:00:11.000 0:00:10.200";
+            << "open:five.mp4 key:Ctrl+Left" << "1: 0:00:00.800 0:00:11.000 0:00:10.200";
         // The slider's arrows move the knob moved last, the start after an open; End picks the other.
         QTest::newRow("the slider's arrow key")
-            << "open:five.mp4 focus:myRangeSlider key:Right" << "1:10 sec 0:00:01.200 0:00:11.000 0:00:09.800";
+            << "open:five.mp4 focus:myRangeSlider key:Right" << "1: 0:00:01.200 0:00:11.000 0:00:09.800";
         QTest::newRow("the slider's End and Shift+Left")
             << "open:five.mp4 focus:myRangeSlider key:End key:Shift+Left"
-            << "1:10 sec 0:00:01.000 0:00:10.000 0:00:09.000";
+            << "1: 0:00:01.000 0:00:10.000 0:00:09.000";
         QTest::newRow("preset from the start")
             << "open:long.mp4 start:0.4 preset:2" << "6:30 sec 0:00:50.000 0:01:20.000 0:00:30.000";
         QTest::newRow("start pushed past the end")

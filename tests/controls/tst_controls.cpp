@@ -167,7 +167,7 @@ private slots:
             {1, 10.1}, "e|e");
         row("no duration: nothing moves", {0, 5, 0, 0}, {}, nudge(start, second, 1), {0, 0}, "|");
         row("preset from the start", {125, 5, 50, 60}, {}, preset(2), {50, 80}, "se|e");
-        row("preset stops at the input's end", {110, 5, 100, 105}, {}, preset(2), {100, 110}, "se|e");
+        row("preset past the input's end moves the start back", {110, 5, 100, 105}, {}, preset(2), {80, 110}, "se|se");
         row("centred: the longest preset shorter, on frames", {125, 5, 0, 125}, {}, centred, {2.6, 122.6}, "es|es");
         row("centred: a preset as long is not shorter", {60, 5, 0, 60}, {}, centred, {7.6, 52.6}, "es|es");
         row("centred: no preset shorter, all of it", {10, 5, 2, 3}, {}, centred, {0, 10}, "es|es");
