@@ -54,6 +54,25 @@ QString MediaTrack::description() const
     return parts.join(QStringLiteral(" · "));
 }
 
+namespace {
+
+// MP4 keeps a track's title as the name of its handler, which muxers fill with a name of their own where
+// there is no title: "SoundHandler", "Core Media Audio", "GPAC ISO Video Handler" and the like.
+QString titleOf(const JSON &tags)
+{
+    const QString title = tags[QStringLiteral("title")].stringValue();
+    if (!title.isEmpty())
+        return title;
+    const QString handler = tags[QStringLiteral("handler_name")].stringValue().trimmed();
+    static const QStringList muxerNames{QStringLiteral("Core Media Audio"), QStringLiteral("Core Media Video"),
+                                        QStringLiteral("Core Media Text"), QStringLiteral("Core Media Data"),
+                                        QStringLiteral("ISO Media file produced by Google Inc.")};
+    const bool muxerName = handler.endsWith(QLatin1String("Handler")) || muxerNames.contains(handler);
+    return muxerName ? QString() : handler;
+}
+
+} // namespace
+
 QList<MediaTrack> MediaTrack::fromStreams(const QList<JSON> &streams)
 {
     QList<MediaTrack> tracks;
@@ -72,7 +91,7 @@ QList<MediaTrack> MediaTrack::fromStreams(const QList<JSON> &streams)
         track.language = tags[QStringLiteral("language")].stringValue();
         if (track.language == QLatin1String("und"))
             track.language.clear();
-        track.title = tags[QStringLiteral("title")].stringValue();
+        track.title = titleOf(tags);
         track.channelLayout = stream[QStringLiteral("channel_layout")].stringValue();
         track.channels = static_cast<int>(stream[QStringLiteral("channels")].intValue());
         tracks.append(track);

@@ -345,6 +345,12 @@ private slots:
         QCOMPARE(states(), u"xxo"_s);
         QVERIFY(harness.open(m_media.filePath(u"stereo.mp4"_s)));
         QVERIFY(list->isHidden() && keepAudio->isVisibleTo(harness.app().window()) && keepAudio->isChecked());
+        // MP4 keeps titles as handler names; the muxer's own name for a track is none.
+        const QString titled = MediaFactory(m_media.path()).generate(u"titled.mp4"_s, clipArguments(2, 1,
+            u"-f lavfi -i sine=duration=2 -map 0:v -map 1:a -map 2:a -metadata:s:a:0 handler_name=Commentary "_s));
+        QVERIFY(harness.open(titled));
+        QCOMPARE(list->item(0)->text() + u'|' + list->item(1)->text(),
+                 u"Audio: Unknown language · Commentary · aac · mono|Audio: Unknown language · aac · mono"_s);
     }
 
 private:
