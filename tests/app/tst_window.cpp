@@ -399,6 +399,8 @@ private slots:
                                               << "1 11";
         QTest::newRow("inside out") << "startTimeTF" << "11.5" << "11.5"
                                     << "The start must come before the end, 0:00:11.000." << "1 11";
+        QTest::newRow("a start on the end") << "startTimeTF" << "11" << "11"
+                                            << "The start must come before the end, 0:00:11.000." << "1 11";
         QTest::newRow("given up by Escape") << "endTimeTF" << "0:00.5 Escape" << "0:00:11.000" << "" << "1 11";
     }
 

@@ -66,7 +66,9 @@ bool AppHarness::startTrimThroughDialog(const QString &typed, QString *proposed)
     static_cast<QDialog *>(dialog)->accept();
     // Replacing a file is the app's own question, answered as a person who means it.
     if (QMessageBox *question = lastAlert(); question && question->text().endsWith(QStringLiteral("replace it?"))) {
-        m_replaceQuestion = question->text();
+        // Enter must never replace a file: No is the default.
+        m_replaceQuestion = question->defaultButton() == question->button(QMessageBox::No) ? question->text()
+                                                                                           : QStringLiteral("Yes by default");
         question->button(QMessageBox::Yes)->click();
     }
     return recordNewRun(before);
