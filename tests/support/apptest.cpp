@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QAbstractButton>
 #include <QFileDialog>
+#include <QPushButton>
 #include <QTest>
 
 #include "fileprobe.h"
@@ -67,8 +68,8 @@ bool AppHarness::startTrimThroughDialog(const QString &typed, QString *proposed)
     // Replacing a file is the app's own question, answered as a person who means it.
     if (QMessageBox *question = lastAlert(); question && question->text().endsWith(QStringLiteral("replace it?"))) {
         // Enter must never replace a file: No is the default.
-        m_replaceQuestion = question->defaultButton() == question->button(QMessageBox::No) ? question->text()
-                                                                                           : QStringLiteral("Yes by default");
+        const bool noByDefault = question->defaultButton() == question->button(QMessageBox::No);
+        m_replaceQuestion = noByDefault ? question->text() : QStringLiteral("Yes by default");
         question->button(QMessageBox::Yes)->click();
     }
     return recordNewRun(before);
