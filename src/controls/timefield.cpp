@@ -9,6 +9,13 @@ TimeField::TimeField(QWidget *parent)
     : QLineEdit(parent)
 {
     connect(this, &QLineEdit::editingFinished, this, &TimeField::handOver);
+    // A text set from outside, as a screen reader's or voice control's value is, applies as typed text does.
+    connect(this, &QLineEdit::textChanged, this, [this] {
+        if (m_showing || hasFocus())
+            return;
+        setModified(true);
+        handOver();
+    });
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget *old, QWidget *now) {
         if (now == this && !qobject_cast<TimeField *>(old))
             m_previousFocus = old;
@@ -31,7 +38,14 @@ void TimeField::showTime(const QString &label, const QString &time)
     if (isBeingTyped())
         return;
     clearRefusal();
-    setText(label + time);
+    showText(label + time);
+}
+
+void TimeField::showText(const QString &text)
+{
+    m_showing = true;
+    setText(text);
+    m_showing = false;
     setModified(false);
 }
 
@@ -67,8 +81,7 @@ void TimeField::handOver()
 void TimeField::restore()
 {
     clearRefusal();
-    setText(m_label + m_time);
-    setModified(false);
+    showText(m_label + m_time);
     setSelection(static_cast<int>(m_label.size()), static_cast<int>(m_time.size()));
 }
 

@@ -12,7 +12,8 @@
 // says why, until it is typed again, restored or replaced by a new time.
 // Enter (a time taken) and Escape give the keyboard back to the widget that
 // had it before the field, or else to the fallback, so that the player's
-// letter keys never type into a time.
+// letter keys never type into a time. A text set through the accessibility
+// interface applies as typed text does.
 class TimeField : public QLineEdit
 {
     Q_OBJECT
@@ -40,11 +41,13 @@ private:
     void restore();
     void clearRefusal();
     void giveFocusBack();
+    void showText(const QString &text);
     bool isBeingTyped() const { return hasFocus() && isModified(); }
 
     QString m_label;
     QString m_time;
     QString m_refusal;
     QPointer<QWidget> m_previousFocus;
+    bool m_showing = false; // while the field sets its own text
     QPointer<QWidget> m_fallback;
 };
