@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "trackchooser.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QListWidget>
 
@@ -97,6 +99,15 @@ void TrackChooser::showTracks()
                                                                  : item->text() + QLatin1Char('\n') + unclipped);
         item->setData(Qt::AccessibleDescriptionRole, reason);
     }
+    fitHeight();
+}
+
+// As tall as its rows, up to three, scrolling beyond: the video keeps the space.
+void TrackChooser::fitHeight()
+{
+    constexpr int rowsShown = 3;
+    const int rows = std::clamp(m_list->count(), 1, rowsShown);
+    m_list->setFixedHeight(rows * m_list->sizeHintForRow(0) + 2 * m_list->frameWidth());
 }
 
 // Only a person's own checks change what is wanted; a track the output cannot hold keeps its wish.

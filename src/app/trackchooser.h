@@ -37,6 +37,7 @@ public:
 
 private:
     void showTracks();
+    void fitHeight();
     bool isLoneAudio() const;
     QList<MediaTrack> listedTracks() const;
     void remember();
