@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <clocale>
-#include <cmath>
 
 #include <QByteArray>
 #include <QMetaObject>

@@ -34,11 +34,6 @@ constexpr Name hevcProfiles[] = {{"Main", "main"}, {"Main 10", "main10"}, {"Main
 constexpr Name colourOptions[] = {{"color_range", "-color_range"}, {"color_space", "-colorspace"},
                                   {"color_transfer", "-color_trc"}, {"color_primaries", "-color_primaries"}};
 
-QString seconds(double value)
-{
-    return secondsArgument(value);
-}
-
 QString encoderFor(const QString &codec)
 {
     if (codec == u"h264")
@@ -121,13 +116,14 @@ QStringList ExactCutCommand::scanArguments(double start, double end) const
 }
 
 // The seek lands between the frame before and the first, so that a time rounded by the prober still keeps the
-// frame, at any frame rate, variable ones included; the count ends it. Timestamps restart at zero for the join to place the part, and the encoder keeps the source's. The
-// frames stay as stored, like the copied ones, and the part carries the source's rotation on to the join.
+// frame, at any frame rate, variable ones included; the count ends it. Timestamps restart at zero for the join
+// to place the part, and the encoder keeps the source's. The frames stay as stored, like the copied ones, and
+// the part carries the source's rotation on to the join.
 QStringList ExactCutCommand::encodeArguments(const ExactCutPlan::Section &section, const QString &outputPath) const
 {
     return QStringList{QStringLiteral("-autorotate"), QStringLiteral("0"),
                        QStringLiteral("-seek_timestamp"), QStringLiteral("1"),
-                       QStringLiteral("-ss"), seconds(section.entry),
+                       QStringLiteral("-ss"), secondsArgument(section.entry),
                        QStringLiteral("-i"), m_sourcePath,
                        QStringLiteral("-map"), QStringLiteral("0:v:0"), QStringLiteral("-an"), QStringLiteral("-sn"),
                        QStringLiteral("-dn"), QStringLiteral("-frames:v"), QString::number(section.frames),
@@ -145,7 +141,7 @@ QString ExactCutCommand::copyList(const ExactCutPlan::Section &section) const
 {
     // A relative path would count from the list's folder.
     return QStringLiteral("ffconcat version 1.0\n") + fileLine(QFileInfo(m_sourcePath).absoluteFilePath())
-        + QStringLiteral("inpoint %1\n").arg(seconds(section.from + 1e-6));
+        + QStringLiteral("inpoint %1\n").arg(secondsArgument(section.from + 1e-6));
 }
 
 // Annex B carries the parameter sets in-band before each keyframe; the keyframe's open-GOP leading frames
@@ -171,7 +167,7 @@ QString ExactCutCommand::joinList(const ExactCutPlan &plan)
             return;
         list += fileLine(segmentFileName(segment));
         if (const auto duration = section.duration())
-            list += QStringLiteral("duration %1\n").arg(seconds(*duration));
+            list += QStringLiteral("duration %1\n").arg(secondsArgument(*duration));
     };
     add(Segment::Head, plan.head());
     add(Segment::Middle, plan.middle());
@@ -187,9 +183,9 @@ QStringList ExactCutCommand::joinArguments(const ExactCutPlan &plan, const QStri
     QStringList arguments{QStringLiteral("-f"), QStringLiteral("concat"), QStringLiteral("-safe"),
                           QStringLiteral("0"), QStringLiteral("-i"), listPath,
                           QStringLiteral("-seek_timestamp"), QStringLiteral("1"),
-                          QStringLiteral("-ss"), seconds(plan.firstKept())};
+                          QStringLiteral("-ss"), secondsArgument(plan.firstKept())};
     if (const auto end = plan.firstExcluded())
-        arguments << QStringLiteral("-t") << seconds(*end - plan.firstKept());
+        arguments << QStringLiteral("-t") << secondsArgument(*end - plan.firstKept());
     const TrackMap tracks(m_keptTracks, QFileInfo(outputPath).suffix(), TrackMap::Mode::Copy, subtitleFolder);
     const QString video = QStringLiteral("0:v:0");
     return arguments + QStringList{QStringLiteral("-i"), m_sourcePath} + tracks.clipInputArguments()

@@ -10,24 +10,18 @@ namespace {
 
 // A copy runs from where it enters the input, a re-encode from the output seek on: either ends at the end,
 // a copy a tolerance before it, so that a packet decoded just at the end, after the sum's rounding, stays out.
-// The clipped subtitles are inputs of their own, with no seek, before any output option.
+// Without a seek of its own the input is entered at the start, written to the millisecond, from which the
+// length counts. The clipped subtitles are inputs of their own, with no seek, before any output option.
 QStringList segmentArguments(const TrimParameters &parameters, const TrackMap &tracks)
 {
-    if (!parameters.seek) {
-        // The start as typed in the argument, to the millisecond, from which the length counts.
-        const QString start = timeTextFromSeconds(parameters.startSeconds());
-        const QString length = parameters.forceEncode
-            ? secondsArgument(parameters.outputDuration())
-            : secondsArgument(parameters.endSeconds() - Timeline::tolerance - secondsFromTimeText(start).value_or(0.0));
-        return QStringList{QStringLiteral("-ss"), start, QStringLiteral("-i"), parameters.inputPath}
-            + tracks.clipInputArguments() + QStringList{QStringLiteral("-t"), length};
-    }
-    const Timeline::Seek &seek = *parameters.seek;
-    QStringList arguments = QStringList{QStringLiteral("-ss"), secondsArgument(seek.input), QStringLiteral("-i"),
-                                        parameters.inputPath} + tracks.clipInputArguments();
+    const Timeline::Seek seek = parameters.seek.value_or(Timeline::Seek{parameters.startSeconds(), 0.0});
+    const QString entry = parameters.seek ? secondsArgument(seek.input) : timeTextFromSeconds(seek.input);
+    const double entered = parameters.seek ? seek.input : secondsFromTimeText(entry).value_or(0.0);
+    QStringList arguments = QStringList{QStringLiteral("-ss"), entry, QStringLiteral("-i"), parameters.inputPath}
+        + tracks.clipInputArguments();
     if (seek.output > 0)
         arguments << QStringLiteral("-ss") << secondsArgument(seek.output);
-    const double from = parameters.forceEncode ? seek.input + seek.output : seek.input;
+    const double from = parameters.forceEncode ? entered + seek.output : entered;
     const double to = parameters.forceEncode ? parameters.endSeconds() : parameters.endSeconds() - Timeline::tolerance;
     return arguments << QStringLiteral("-t") << secondsArgument(to - from);
 }
