@@ -376,27 +376,30 @@ void AppDelegate::showOpenPanel()
     panel->open();
 }
 
+// The open video stays as it is until the new one is accepted: a refused file
+// must not cost the work done on it. Only a trim, which would report on
+// whichever video is open when it starts, waits for the answer.
 void AppDelegate::openVideo(const QUrl &url)
 {
     // The running trim reports on the open video; a new one waits for it.
     if (isTrimming())
         return;
-    dropPosterFrame();
-    disableEditingControls();
-    m_globalFP.reset();
     const QString path = url.toLocalFile();
     posterView->setBusyText(tr("Opening %1\u2026").arg(QFileInfo(path).fileName()));
+    trimVideoBTN->setEnabled(false);
     m_opening->open(path);
 }
 
 void AppDelegate::videoOpened(std::shared_ptr<const FileProbe> probe, bool accepted)
 {
     posterView->setBusyText(QString());
-    m_globalFP = std::move(probe);
     if (!accepted) {
-        showNoVideo();
+        trimVideoBTN->setEnabled(m_globalFP != nullptr);
         return;
     }
+    dropPosterFrame();
+    disableEditingControls();
+    m_globalFP = std::move(probe);
     const QString path = m_globalFP->fileFullPath().value_or(QString());
     const Timeline timeline = Timeline::of(*m_globalFP, &m_keyframes->scan().packets());
     m_selection->setInput(m_globalFP->duration(), timeline);
@@ -415,22 +418,6 @@ void AppDelegate::videoOpened(std::shared_ptr<const FileProbe> probe, bool accep
     m_keyframes->start(path);
     m_playback->setVideo(path, timeline);
     m_playback->followKnob(posterSeconds());
-}
-
-// A refused file leaves nothing on screen of the one it replaced: the window is as at launch.
-void AppDelegate::showNoVideo()
-{
-    presetDurationPOPUP->clear();
-    m_showsKnobFrames = false;
-    m_selection->setInput(0.0, Timeline());
-    m_selection->selectCentred();
-    m_showsKnobFrames = true;
-    inputDurationTF->setText(tr("Input Duration: "));
-    startTimeTF->showTime(tr("Start Time: "), QString());
-    endTimeTF->showTime(tr("End Time: "), QString());
-    outputDurationTF->showTime(tr("Output Duration: "), QString());
-    inputDurationTF->setAccessibleName(tr("Input duration"));
-    myRangeSlider->setAccessibleDescription(QString());
 }
 
 // A preset shows only while the selection lasts it; any other length is "Custom".
@@ -589,6 +576,8 @@ void AppDelegate::saveMenuBTNClicked()
 
 void AppDelegate::trimVideoBTNClicked()
 {
+    if (m_opening->isOpening())
+        return;
     m_trimFlow->showSavePanel();
 }
 

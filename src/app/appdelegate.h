@@ -134,7 +134,6 @@ private:
     void showPreset();
 
     void videoOpened(std::shared_ptr<const FileProbe> probe, bool accepted);
-    void showNoVideo();
     void showKnob(Selection::Knob knob);
     void refreshForSelection();
     void updateTimeFields();

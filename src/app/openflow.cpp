@@ -7,6 +7,7 @@
 #include "alertsheets.h"
 #include "fileprobe.h"
 #include "proberun.h"
+#include "refusal.h"
 
 namespace {
 
@@ -57,8 +58,8 @@ void OpenFlow::answer(const std::shared_ptr<const FileProbe> &probe, const Media
     bool accepted = false;
     if (QFileInfo(path).suffix().toLower() == QLatin1String("vob")) {
         m_alerts->show(QMessageBox::Warning, tr("Kestrel cannot open .VOB files."), tr("Questions? : ") + supportEmail);
-    } else if (!probe->isTrimmableVideo()) {
-        m_alerts->show(QMessageBox::Warning, tr("Seems to be an unsupported file.\nDoes the video play in a video player?"),
+    } else if (const Refusal refusal(*probe); refusal.reason() != Refusal::Reason::none) {
+        m_alerts->show(QMessageBox::Warning, refusal.sentence(),
                        tr("Please try opening some other file or contact : ") + supportEmail);
     } else {
         accepted = true;

@@ -21,8 +21,6 @@
 namespace AppTexts {
 inline const QString trimmed = QStringLiteral("Video Trimmed Successfully!");
 inline const QString notTrimmed = QStringLiteral("The video could not be trimmed.");
-inline const QString unsupported =
-    QStringLiteral("Seems to be an unsupported file.\nDoes the video play in a video player?");
 inline const QString contact = QStringLiteral("Please try opening some other file or contact : ");
 inline const QString vob = QStringLiteral("Kestrel cannot open .VOB files.");
 inline const QString sameFile = QStringLiteral("Input file name is same as the output file name!");
