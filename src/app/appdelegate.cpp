@@ -22,6 +22,7 @@
 #include "exactcutnote.h"
 #include "fileprobe.h"
 #include "imagedropview.h"
+#include "helpwindow.h"
 #include "keyboardshortcuts.h"
 #include "keyframeguide.h"
 #include "openflow.h"
@@ -339,7 +340,12 @@ void AppDelegate::clearTemporaryDirectory()
 
 void AppDelegate::helpBTNClickedWithSender()
 {
-    m_alerts->show(QMessageBox::Information, tr("Questions?"), supportEmail);
+    // One window, brought forward when asked for again.
+    if (!m_help)
+        m_help = new HelpWindow(supportEmail, m_window.get());
+    m_help->show();
+    m_help->raise();
+    m_help->activateWindow();
 }
 
 // Opening ------------------------------------------------------------------

@@ -8,6 +8,7 @@
 #include <QList>
 #include <QMessageBox>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -22,6 +23,7 @@
 
 class AlertSheets;
 class FileProbe;
+class HelpWindow;
 class ImageDropView;
 class KeyframeGuide;
 class OpenFlow;
@@ -173,6 +175,7 @@ private:
     // Working state.
     Selection *m_selection = nullptr;
     AlertSheets *m_alerts = nullptr;
+    QPointer<HelpWindow> m_help;
     OpenFlow *m_opening = nullptr;
     TrimFlow *m_trimFlow = nullptr;
     Playback *m_playback = nullptr;

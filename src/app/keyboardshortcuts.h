@@ -5,7 +5,7 @@
 
 class AlertSheets;
 
-// The keyboard table of the README, which the build copies into the app's
+// The keyboard table of the guide, which the build copies into the app's
 // resources so that the two never differ, shown as an alert.
 class KeyboardShortcuts
 {

@@ -44,7 +44,7 @@ done
 
 grep -qx 'Exec=kestrel %f' "$root/usr/share/applications/$app_id.desktop" \
     || fail "the desktop entry does not start 'kestrel %f'"
-gzip -dc "$root/usr/share/man/man1/kestrel.1.gz" | grep -q '^\.SH KEYBOARD' \
+gzip -dc "$root/usr/share/man/man1/kestrel.1.gz" | grep -q '^\.SS Keyboard' \
     || fail "the manual page has no keyboard table"
 grep -q "<id>$app_id</id>" "$root/usr/share/metainfo/$app_id.metainfo.xml" \
     || fail "no metainfo for $app_id"
