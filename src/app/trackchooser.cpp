@@ -91,15 +91,29 @@ void TrackChooser::showTracks()
         const QString reason = TrackMap::unavailableReason(track, m_suffix, m_mode);
         item->setFlags(reason.isEmpty() ? Qt::ItemIsUserCheckable | Qt::ItemIsEnabled : Qt::ItemIsUserCheckable);
         item->setCheckState(m_wanted.value(i) && reason.isEmpty() ? Qt::Checked : Qt::Unchecked);
-        // The whole description where the column is too narrow for it, and why the track is not clipped to the
-        // selection; or why it cannot be kept.
-        const QString unclipped = TrackMap::unclippedReason(track, m_suffix, m_mode);
-        item->setToolTip(!reason.isEmpty() ? reason
-                                           : unclipped.isEmpty() ? item->text()
-                                                                 : item->text() + QLatin1Char('\n') + unclipped);
+        // What the row has no room for, then why the track cannot be kept or is not clipped to the selection.
+        QStringList tip = detailsOf(track);
+        tip << (reason.isEmpty() ? TrackMap::unclippedReason(track, m_suffix, m_mode) : reason);
+        tip.removeAll(QString());
+        item->setToolTip(tip.join(QLatin1Char('\n')));
         item->setData(Qt::AccessibleDescriptionRole, reason);
     }
     fitHeight();
+}
+
+QStringList TrackChooser::detailsOf(const MediaTrack &track)
+{
+    QStringList details;
+    if (!track.title.isEmpty())
+        details << tr("Title: %1").arg(track.title);
+    if (!track.codecLongName.isEmpty())
+        details << tr("Format: %1").arg(track.codecLongName);
+    if (track.channels > 0) {
+        // No translation is loaded to choose a plural, so the English one is chosen here.
+        const QString count = track.channels == 1 ? tr("1 channel") : tr("%1 channels").arg(track.channels);
+        details << tr("Channels: %1").arg(track.channelLayout.isEmpty() ? count : tr("%1, %2").arg(track.channelLayout, count));
+    }
+    return details;
 }
 
 // As tall as its rows, up to three, scrolling beyond: the video keeps the space.

@@ -38,6 +38,8 @@ public:
 private:
     void showTracks();
     void fitHeight();
+    // The whole title, the format's long name and the channels, for the tooltip.
+    static QStringList detailsOf(const MediaTrack &track);
     bool isLoneAudio() const;
     QList<MediaTrack> listedTracks() const;
     void remember();

@@ -22,7 +22,9 @@ QString channelsText(const MediaTrack &track)
 {
     if (!track.channelLayout.isEmpty())
         return track.channelLayout;
-    return track.channels > 0 ? QObject::tr("%n channel(s)", nullptr, track.channels) : QString();
+    if (track.channels <= 0)
+        return {};
+    return track.channels == 1 ? QObject::tr("1 channel") : QObject::tr("%1 channels").arg(track.channels);
 }
 
 } // namespace
@@ -88,6 +90,7 @@ QList<MediaTrack> MediaTrack::fromStreams(const QList<JSON> &streams)
         // A data track's format is often known by its tag alone ("tmcd", "gpmd").
         if (track.codec.isEmpty() || track.codec == QLatin1String("unknown"))
             track.codec = stream[QStringLiteral("codec_tag_string")].stringValue();
+        track.codecLongName = stream[QStringLiteral("codec_long_name")].stringValue();
         track.language = tags[QStringLiteral("language")].stringValue();
         if (track.language == QLatin1String("und"))
             track.language.clear();

@@ -15,6 +15,7 @@ struct MediaTrack
     int index = -1; // the stream's index in the file
     Kind kind = Kind::Data;
     QString codec;
+    QString codecLongName; // as the prober names it: "AAC (Advanced Audio Coding)"
     QString language; // empty where the file says none, or "und"
     QString title;
     QString channelLayout;

@@ -351,6 +351,8 @@ private slots:
         QVERIFY(harness.open(titled));
         QCOMPARE(list->item(0)->text() + u'|' + list->item(1)->text(),
                  u"Audio: Unknown language · Commentary · aac · mono|Audio: Unknown language · aac · mono"_s);
+        // The tooltip gives what the row has no room for, not the row again.
+        QCOMPARE(list->item(0)->toolTip(), u"Title: Commentary\nFormat: AAC (Advanced Audio Coding)\nChannels: mono, 1 channel"_s);
         // As tall as its rows, no more.
         QCOMPARE(list->maximumHeight(), 2 * list->sizeHintForRow(0) + 2 * list->frameWidth());
     }
