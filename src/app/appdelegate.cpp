@@ -156,6 +156,9 @@ void AppDelegate::setUpControls()
     posterCaptionLabel = m_ui->posterCaptionLabel;
     keepPlaceWhenHidden(posterCaptionLabel);
     keepPlaceWhenHidden(m_ui->copyStartLabel);
+    // The window's smallest size counts a wrapping label as one line; the longest of these takes two there.
+    for (QLabel *label : {m_ui->copyStartLabel, m_ui->exactCutNoteLabel})
+        label->setMinimumHeight(2 * label->fontMetrics().lineSpacing());
 
     m_ui->openMenuBTN->setShortcut(QKeySequence::Open);
     m_ui->saveMenuBTN->setShortcut(QKeySequence::Save);

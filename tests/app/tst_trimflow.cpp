@@ -338,6 +338,12 @@ private slots:
             return text + list->item(2)->data(Qt::AccessibleDescriptionRole).toString();
         };
         QCOMPARE(states(), u"xxx"_s);
+        // At the smallest size the window takes, with three tracks and the copy's longest line, nothing is cut.
+        harness.find<QLabel>(u"copyStartLabel"_s)->setText(u"A stream copy starts at the keyframe 0:00:00.023, 2.520 s "
+            "before the start. A stream copy ends at 0:00:17.703, 0.160 s after the end: it stops in decoding order, "
+            "where frames shown later can come first."_s);
+        harness.app().window()->resize(1, 1);
+        QTRY_COMPARE(harness.clippedControls(), QString());
         list->item(2)->setCheckState(Qt::Unchecked);
         harness.find<QCheckBox>(u"forceEncodeCBX"_s)->setChecked(true);
         QCOMPARE(states(), u"xx-A re-encode keeps no subtitles."_s);

@@ -4,7 +4,10 @@
 #include <QAction>
 #include <QDir>
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QFileDialog>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTest>
 
@@ -45,6 +48,33 @@ bool AppHarness::waitForOpen() const
 {
     const auto *opening = m_app->findChild<OpenFlow *>();
     return QTest::qWaitFor([opening] { return !opening->isOpening(); }, 60000);
+}
+
+QString AppHarness::clippedControls() const
+{
+    const QWidget *area = m_app->window()->centralWidget();
+    QList<const QWidget *> shown;
+    for (const QWidget *widget : area->findChildren<QWidget *>()) {
+        const bool control = qobject_cast<const QLabel *>(widget) || qobject_cast<const QAbstractButton *>(widget)
+            || qobject_cast<const QLineEdit *>(widget) || qobject_cast<const QComboBox *>(widget)
+            || qobject_cast<const QListWidget *>(widget);
+        if (control && widget->isVisibleTo(area))
+            shown << widget;
+    }
+    const auto rect = [area](const QWidget *widget) { return QRect(widget->mapTo(area, QPoint()), widget->size()); };
+    QStringList clipped;
+    for (const QWidget *widget : shown) {
+        const QSize needed = widget->minimumSizeHint().expandedTo(widget->minimumSize())
+                                 .boundedTo(widget->maximumSize());
+        const int height = widget->hasHeightForWidth() ? widget->heightForWidth(widget->width()) : needed.height();
+        const bool overlaps = std::any_of(shown.cbegin(), shown.cend(), [&](const QWidget *other) {
+            return other != widget && !other->isAncestorOf(widget) && !widget->isAncestorOf(other)
+                && rect(widget).intersects(rect(other));
+        });
+        if (widget->width() < needed.width() || widget->height() < height || overlaps)
+            clipped << widget->objectName();
+    }
+    return clipped.join(u' ');
 }
 
 bool AppHarness::startTrim(const QString &output)

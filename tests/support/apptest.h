@@ -51,6 +51,8 @@ public:
     }
     // Until the file being opened has been accepted or refused.
     bool waitForOpen() const;
+    // The window's controls that show less than their text needs, or overlap another, by name.
+    QString clippedControls() const;
     void select(double start, double end) const
     {
         find<RangeSlider>(QStringLiteral("myRangeSlider"))->setEnd(end);
