@@ -11,7 +11,8 @@ HelpWindow::HelpWindow(const QString &supportEmail, QWidget *parent)
     : QDialog(parent)
     , m_browser(new QTextBrowser(this))
 {
-    setWindowTitle(tr("Kestrel Help"));
+    // Qt adds the application's name: "Help — Kestrel".
+    setWindowTitle(tr("Help"));
     m_browser->setObjectName(QStringLiteral("helpText"));
     m_browser->setAccessibleName(tr("Help"));
     m_browser->setOpenExternalLinks(true);
