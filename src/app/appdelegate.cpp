@@ -156,6 +156,9 @@ void AppDelegate::setUpControls()
     posterCaptionLabel = m_ui->posterCaptionLabel;
     keepPlaceWhenHidden(posterCaptionLabel);
     keepPlaceWhenHidden(m_ui->copyStartLabel);
+    // A click on a button takes the keyboard from a time field, which would otherwise keep the player's keys.
+    for (QToolButton *button : m_ui->centralWidget->findChildren<QToolButton *>())
+        button->setFocusPolicy(Qt::StrongFocus);
     // The window's smallest size counts a wrapping label as one line; the longest of these takes two there.
     for (QLabel *label : {m_ui->copyStartLabel, m_ui->exactCutNoteLabel})
         label->setMinimumHeight(2 * label->fontMetrics().lineSpacing());

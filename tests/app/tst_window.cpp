@@ -456,6 +456,9 @@ private slots:
         QWidget *picture = harness.find<QWidget>(u"posterView"_s);
         QTest::mouseClick(picture, Qt::LeftButton);
         QCOMPARE(QApplication::focusWidget(), picture);
+        edit->setFocus();
+        QTest::mouseClick(before, Qt::LeftButton);
+        QCOMPARE(QApplication::focusWidget(), before);
     }
 
     // The player comes with the first Play or step, on the knob moved last; the keys of the Playback menu move
