@@ -104,7 +104,7 @@ void AppDelegate::setUpPlayback()
     m_playback = new Playback(m_selection,
                               {m_ui->videoArea, myRangeSlider, m_ui->playPauseAction, m_ui->playSelectionAction, m_ui->frameBackAction,
                                m_ui->frameForwardAction, m_ui->secondBackAction, m_ui->secondForwardAction,
-                               m_ui->setStartAtPlayheadAction, m_ui->setEndAtPlayheadAction},
+                               m_ui->setStartAtPlayheadAction, m_ui->setEndAtPlayheadAction, m_ui->playheadTF},
                               QString(), this);
     const std::pair<QToolButton *, QAction *> buttons[] = {
         {m_ui->frameBackButton, m_ui->frameBackAction},       {m_ui->playPauseButton, m_ui->playPauseAction},

@@ -11,6 +11,9 @@
 #include "mpvplayer.h"
 #include "rangeslider.h"
 #include "selection.h"
+#include "timeentry.h"
+#include "timefield.h"
+#include "timetext.h"
 #include "videoview.h"
 
 namespace {
@@ -38,6 +41,8 @@ Playback::Playback(Selection *selection, const Controls &controls, const QString
     // The slider runs from 0 to 1 over the whole input; the frame nearest the pointer is the one shown.
     connect(m_controls.slider, &RangeSlider::playheadDragged, this,
             [this](double value) { seekTo(m_timeline.nearestFrame(value * m_selection->duration())); });
+    connect(m_controls.playheadField, &TimeField::timeTyped, this, &Playback::goToTyped);
+    m_controls.playheadField->setFocusFallback(m_controls.slider);
     setActionsEnabled(false);
 }
 
@@ -61,6 +66,39 @@ void Playback::setVideo(const QString &path, const Timeline &timeline)
     m_playhead = 0.0;
     namePlayPause(true);
     setActionsEnabled(!path.isEmpty());
+    TimeField *field = m_controls.playheadField;
+    field->setVisible(!path.isEmpty());
+    // As wide as its widest text, so that it neither clips nor jumps while playing.
+    field->setMinimumWidth(field->fontMetrics().horizontalAdvance(playheadText(m_selection->duration())) + 24);
+    showPlayheadTime();
+}
+
+QString Playback::playheadText(double seconds) const
+{
+    return tr("%1 / %2 · frame %3")
+        .arg(timeTextFromSeconds(seconds), timeTextFromSeconds(m_selection->duration()))
+        .arg(m_timeline.frameNumber(seconds));
+}
+
+// "0:01:02.500 / 0:10:00.000 · frame 1562", while playing too.
+void Playback::showPlayheadTime()
+{
+    if (!m_path.isEmpty())
+        m_controls.playheadField->showTime(QString(), playheadText(m_playhead));
+}
+
+// To the frame at the time typed, as a knob would go there.
+void Playback::goToTyped(const QString &typed)
+{
+    const QString problem = TimeEntry::problemWithin(typed, m_selection->duration());
+    if (!problem.isEmpty()) {
+        m_controls.playheadField->refuse(problem);
+        return;
+    }
+    const double seconds = *secondsFromTimeText(typed);
+    seekTo(m_timeline.frameAt(seconds).value_or(m_timeline.lastFrameBefore(m_selection->duration())));
+    // Shown as the time of the frame gone to, also before the player has come.
+    showPlayheadTime();
 }
 
 // Named after what it will do, for a screen reader too.
@@ -119,6 +157,7 @@ void Playback::pause()
 void Playback::followKnob(double seconds)
 {
     m_playhead = seconds;
+    showPlayheadTime();
     if (!m_player)
         return;
     m_player->pause();
@@ -152,6 +191,7 @@ void Playback::movePlayhead(double seconds)
     m_playhead = seconds;
     const double duration = m_selection->duration();
     m_controls.slider->setPlayheadValue(duration > 0 ? std::optional(seconds / duration) : std::nullopt);
+    showPlayheadTime();
     emit playheadChanged(seconds);
 }
 

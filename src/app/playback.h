@@ -16,6 +16,7 @@ class QAction;
 class QStackedWidget;
 class RangeSlider;
 class Selection;
+class TimeField;
 
 
 // The player in the poster's place, made at the first Play or step and
@@ -43,6 +44,8 @@ public:
         QAction *secondForward = nullptr;
         QAction *setStart = nullptr;
         QAction *setEnd = nullptr;
+        // The playhead's time and frame, and a time typed there to go to.
+        TimeField *playheadField = nullptr;
     };
 
     // "null" for `audioOutput` plays silently; empty lets mpv choose.
@@ -82,6 +85,9 @@ private:
     double playerTime(double seconds) const;
     void seekPlayer(double seconds);
     double seekLead(double seconds) const;
+    QString playheadText(double seconds) const;
+    void showPlayheadTime();
+    void goToTyped(const QString &typed);
 
     Selection *const m_selection;
     const Controls m_controls;

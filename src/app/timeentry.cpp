@@ -18,14 +18,14 @@ QString TimeEntry::problem(const TimeField *field, const QString &typed) const
 {
     const std::optional<double> seconds = secondsFromTimeText(typed);
     if (!seconds)
-        return tr("\"%1\" is not a time. Type it as 1:02:03.500, 2:05 or 90.5.").arg(typed);
+        return problemWithin(typed, 0.0);
     const double duration = m_selection->duration();
     const double start = m_selection->startSeconds();
     const double end = field == m_fields.outputDuration ? start + *seconds : *seconds;
     const QString length = timeTextFromSeconds(duration);
     if (field == m_fields.start) {
         if (*seconds > duration)
-            return tr("The video is %1 long.").arg(length);
+            return problemWithin(typed, duration);
         if (*seconds >= m_selection->endSeconds())
             return tr("The start must come before the end, %1.").arg(timeTextFromSeconds(m_selection->endSeconds()));
         return {};
@@ -37,6 +37,16 @@ QString TimeEntry::problem(const TimeField *field, const QString &typed) const
     if (end <= start)
         return field == m_fields.end ? tr("The end must come after the start, %1.").arg(timeTextFromSeconds(start))
                                      : tr("The output must last longer than no time.");
+    return {};
+}
+
+QString TimeEntry::problemWithin(const QString &typed, double duration)
+{
+    const std::optional<double> seconds = secondsFromTimeText(typed);
+    if (!seconds)
+        return tr("\"%1\" is not a time. Type it as 1:02:03.500, 2:05 or 90.5.").arg(typed);
+    if (*seconds > duration)
+        return tr("The video is %1 long.").arg(timeTextFromSeconds(duration));
     return {};
 }
 

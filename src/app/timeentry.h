@@ -27,6 +27,8 @@ public:
 
     // Empty when `typed` may move the knob of `field`, else why not.
     QString problem(const TimeField *field, const QString &typed) const;
+    // Empty when `typed` is a time within a video of `duration`, else why not.
+    static QString problemWithin(const QString &typed, double duration);
 
 private:
     void apply(TimeField *field, const QString &typed);

@@ -91,6 +91,19 @@ std::optional<double> Timeline::frameAt(double seconds) const
     return gridFrameAt(seconds);
 }
 
+qsizetype Timeline::frameNumber(double seconds) const
+{
+    if (m_frames && m_frames->isWhole()) {
+        const double stream = toStream(seconds) + tolerance;
+        const QList<Packet> &packets = m_frames->packets();
+        const qsizetype shown = std::count_if(packets.cbegin(), packets.cend(), [stream](const Packet &packet) {
+            return packet.pts < stream;
+        });
+        return std::max<qsizetype>(0, shown - 1);
+    }
+    return std::max<qsizetype>(0, std::llround(std::floor((seconds - m_videoStart + tolerance) / gridStep())));
+}
+
 std::optional<double> Timeline::frameBeside(double seconds, int direction) const
 {
     const std::optional<double> shown = frameAt(seconds);

@@ -37,6 +37,7 @@
 #include "rangeslider.h"
 #include "rangeslidergeometry.h"
 #include "selection.h"
+#include "timetext.h"
 
 using namespace Qt::StringLiterals;
 
@@ -59,7 +60,7 @@ std::optional<bool> editingEnabled(const AppHarness &harness)
 }
 
 // One step of a user, "*<count>" repeats it: a nudge button's name, "focus:<widget>", "key:<sequence>",
-// "preset:<index>", "start:<fraction>", "playhead:<fraction>", "scanned" (waits for the whole keyframe scan), or a file opened by "open:", "dialog:", "drop:" or "launch:" (first).
+// "type:<text>", "preset:<index>", "start:<fraction>", "playhead:<fraction>", "scanned" (waits for the whole keyframe scan), or a file opened by "open:", "dialog:", "drop:" or "launch:" (first).
 void perform(AppHarness &harness, const QString &step, const QDir &media)
 {
     const QStringList repeated = step.split(u'*');
@@ -71,6 +72,11 @@ void perform(AppHarness &harness, const QString &step, const QDir &media)
             QVERIFY(harness.open(media.filePath(value)));
         } else if (action == "launch"_L1) {
             QTRY_VERIFY(harness.app().globalFP());
+        } else if (action == "type"_L1) { // into the field with the keyboard, then Enter
+            // Focus selects the time, which the typing replaces.
+            QTRY_VERIFY(qobject_cast<QLineEdit *>(window->focusWidget())->hasSelectedText());
+            QTest::keyClicks(window->focusWidget(), value);
+            QTest::keyClick(window->focusWidget(), Qt::Key_Return);
         } else if (action == "focus"_L1) {
             harness.find<QWidget>(value)->setFocus();
         } else if (action == "key"_L1) {
@@ -486,6 +492,8 @@ private slots:
                                                           << "0:00:01.000 0:00:10.800";
         QTest::newRow("the playhead dragged, the selection stays")
             << "key:. playhead:0.5" << 30 << "0:00:01.000 0:00:11.000";
+        QTest::newRow("a time typed at the playhead: its frame") << "focus:playheadTF type:0:03.1" << 16
+                                                                  << "0:00:01.000 0:00:11.000";
         QTest::newRow("the selection played, paused on its last frame")
             << "rightSecondDownBTN*9 key:Shift+Space" << 9 << "0:00:01.000 0:00:02.000";
     }
@@ -510,6 +518,11 @@ private slots:
             QCOMPARE(harness.find<QStackedWidget>(u"videoArea"_s)->currentWidget(), playback->view());
             const auto playhead = harness.find<RangeSlider>(u"myRangeSlider"_s)->playheadValue();
             QVERIFY(playhead && qRound(*playhead * 12 * 5) == frame);
+            // Its time and frame under the video, as a screen reader reads them too.
+            const QString time = timeTextFromSeconds(frame / 5.0) + u" / 0:00:12.000 · frame %1"_s.arg(frame);
+            QCOMPARE(harness.text(u"playheadTF"_s), time);
+            QCOMPARE(QAccessible::queryAccessibleInterface(harness.find<QWidget>(u"playheadTF"_s))
+                         ->text(QAccessible::Value), time);
         }
         const QString start = harness.text(u"startTimeTF"_s).remove(u"Start Time: "_s);
         QTEST(start + u' ' + harness.text(u"endTimeTF"_s).remove(u"End Time: "_s), "shown");
