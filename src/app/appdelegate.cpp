@@ -218,6 +218,7 @@ void AppDelegate::connectActions()
     connect(m_trimFlow, &TrimFlow::optionsChanged, this, [this] {
         m_keyframes->setStreamCopy(m_trimFlow->isCopyingStream());
         const bool exact = m_globalFP && m_ui->exactCutCBX->isChecked();
+        m_keyframes->setExactCut(exact);
         m_ui->exactCutNoteLabel->setText(exact ? ExactCutNote::of(*m_globalFP) : QString());
         m_ui->exactCutNoteLabel->setVisible(!m_ui->exactCutNoteLabel->text().isEmpty());
     });

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QStringList>
 
+#include "exactcutplan.h"
 #include "mediacache.h"
 #include "rangeslider.h"
 #include "selection.h"
@@ -25,8 +26,12 @@ KeyframeGuide::KeyframeGuide(const ToolLocator &tools, Selection *selection, Med
             m_cache->rememberPackets(m_path, m_scan.packets());
         showMarks();
         showCopyStart();
+        showExactSpans();
     });
-    connect(m_selection, &Selection::changed, this, &KeyframeGuide::showCopyStart);
+    connect(m_selection, &Selection::changed, this, [this] {
+        showCopyStart();
+        showExactSpans();
+    });
     connect(m_controls.previousKeyframe, &QAction::triggered, this,
             [this] { m_selection->moveStartToKeyframe(-1); });
     connect(m_controls.nextKeyframe, &QAction::triggered, this,
@@ -44,6 +49,7 @@ void KeyframeGuide::start(const QString &path)
                      m_selection->timeline().start());
     showMarks();
     showCopyStart();
+    showExactSpans();
 }
 
 void KeyframeGuide::stop()
@@ -52,12 +58,46 @@ void KeyframeGuide::stop()
     m_duration = 0.0;
     showMarks();
     showCopyStart();
+    showExactSpans();
 }
 
 void KeyframeGuide::setStreamCopy(bool streamCopy)
 {
     m_streamCopy = streamCopy;
     showCopyStart();
+}
+
+void KeyframeGuide::setExactCut(bool exact)
+{
+    m_exactCut = exact;
+    showExactSpans();
+}
+
+// From the packets listed around the selection's ends, as the cut itself plans.
+void KeyframeGuide::showExactSpans()
+{
+    const Timeline timeline = m_selection->timeline();
+    const double start = m_selection->startSeconds(), end = m_selection->endSeconds();
+    const PacketList &packets = m_scan.packets();
+    const bool known = m_exactCut && m_duration > 0 && packets.covers(timeline.toStream(start))
+                    && packets.covers(timeline.toStream(end) - Timeline::tolerance);
+    QList<SelectionRange> spans;
+    QString tip;
+    if (known) {
+        const ExactCutPlan plan =
+            ExactCutPlan::make(packets.packets(), timeline.toStream(start), timeline.toStream(end));
+        const auto fraction = [&](double stream) { return timeline.fromStream(stream) / m_duration; };
+        for (const ExactCutPlan::Section *section : {&plan.head(), &plan.tail()}) {
+            if (!section->isEmpty())
+                spans.append({fraction(section->from), section->to ? fraction(*section->to) : end / m_duration});
+        }
+        tip = tr("The exact cut re-encodes %1 frames at the start and %2 at the end, and copies the %3 between.")
+                  .arg(plan.head().frames)
+                  .arg(plan.tail().frames)
+                  .arg(plan.middle().frames);
+    }
+    m_controls.slider->setSpans(spans);
+    m_controls.slider->setToolTip(known ? tip : tr("Selection"));
 }
 
 QString KeyframeGuide::copyStartText(double keyframe, double startSeconds)

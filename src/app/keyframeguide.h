@@ -41,6 +41,9 @@ public:
     void stop();
     // False while re-encoding, which starts where asked.
     void setStreamCopy(bool streamCopy);
+    // While cutting exactly, the frames re-encoded at either edge are drawn
+    // on the slider, and its tooltip counts them.
+    void setExactCut(bool exact);
 
     const KeyframeScan &scan() const { return m_scan; }
     // The line shown for a copy starting at `keyframe` rather than at `startSeconds`.
@@ -51,6 +54,7 @@ public:
 private:
     void showMarks();
     void showCopyStart();
+    void showExactSpans();
 
     KeyframeScan m_scan;
     Selection *const m_selection;
@@ -59,4 +63,5 @@ private:
     const Controls m_controls;
     double m_duration = 0.0; // of the file scanned, 0 for none
     bool m_streamCopy = true;
+    bool m_exactCut = false;
 };

@@ -26,6 +26,12 @@ QColor markColor()
     return QColor(204, 51, 34);
 }
 
+// What an exact cut re-encodes: a blue against the yellow or aqua fill and the red mark.
+QColor spanColor()
+{
+    return QColor(64, 64, 192);
+}
+
 QColor grey(double whiteLevel, double alpha = 1.0)
 {
     return QColor::fromRgbF(static_cast<float>(whiteLevel), static_cast<float>(whiteLevel),
@@ -406,6 +412,15 @@ void RangeSlider::setMarkedValue(std::optional<double> value)
 
 // Ticks are hairlines inside the bar; the mark is wider, runs the control's
 // full height and has a colour of its own, so it stands out among them.
+void RangeSlider::setSpans(const QList<SelectionRange> &spans)
+{
+    const auto same = [](const SelectionRange &a, const SelectionRange &b) { return a.start == b.start && a.end == b.end; };
+    if (std::equal(spans.cbegin(), spans.cend(), m_spans.cbegin(), m_spans.cend(), same))
+        return;
+    m_spans = spans;
+    update();
+}
+
 void RangeSlider::setPlayheadValue(std::optional<double> value)
 {
     if (value == m_playheadValue)
@@ -437,6 +452,23 @@ void RangeSlider::paintPlayhead(QPainter &painter, const RangeSliderGeometry &ge
     notch.lineTo(x, 5.0);
     notch.closeSubpath();
     painter.fillPath(notch, colour);
+}
+
+// Diagonal stripes over the fill, readable without colour too.
+void RangeSlider::paintSpans(QPainter &painter, const RangeSliderGeometry &geometry) const
+{
+    const QRectF bar = geometry.barFrame();
+    const QColor colour = isEnabled() ? spanColor() : spanColor().lighter(150);
+    QColor fill = colour;
+    fill.setAlphaF(0.45);
+    for (const SelectionRange &span : m_spans) {
+        const double from = geometry.positionOf(fractionFromValue(span.start));
+        // Wide enough to see: a span of one frame on a long video still shows.
+        const double to = std::max(from + 3.0, geometry.positionOf(fractionFromValue(span.end)));
+        const QRectF stretch(from, bar.top(), to - from, bar.height());
+        painter.fillRect(stretch, fill);
+        painter.fillRect(stretch, QBrush(colour, Qt::BDiagPattern));
+    }
 }
 
 void RangeSlider::paintTicks(QPainter &painter, const RangeSliderGeometry &geometry) const
@@ -481,6 +513,7 @@ void RangeSlider::paintEvent(QPaintEvent *)
 
     const QPen outline(outlineColor(), outlineWidth);
     painter.strokePath(barPath, outline);
+    paintSpans(painter, geometry);
     paintTicks(painter, geometry);
 
     const QPainterPath startKnob = knobPath(geometry.startKnobFrame(m_selection.start), m_knobStyle);

@@ -68,6 +68,10 @@ public:
     std::optional<double> markedValue() const { return m_markedValue; }
     // A playhead at a value: a line above the knobs, which a press near it
     // and a drag move, told through playheadDragged(). None by default.
+    // Stretches of the bar in a colour of their own, over the selection's
+    // fill: the frames an exact cut re-encodes. Fractions, like the knobs.
+    void setSpans(const QList<SelectionRange> &spans);
+    QList<SelectionRange> spans() const { return m_spans; }
     void setPlayheadValue(std::optional<double> value);
     std::optional<double> playheadValue() const { return m_playheadValue; }
 
@@ -110,6 +114,7 @@ private:
     void announceAndStore(const SelectionRange &newSelection);
     void rebuildBarFillGradient();
     void paintTicks(QPainter &painter, const RangeSliderGeometry &geometry) const;
+    void paintSpans(QPainter &painter, const RangeSliderGeometry &geometry) const;
     void paintPlayhead(QPainter &painter, const RangeSliderGeometry &geometry) const;
     bool isNearPlayhead(QPointF point, const RangeSliderGeometry &geometry) const;
 
@@ -129,6 +134,7 @@ private:
     QList<double> m_tickValues;
     std::optional<double> m_markedValue;
     std::optional<double> m_playheadValue;
+    QList<SelectionRange> m_spans;
     bool m_mouseHoldsPlayhead = false;
 
     mutable std::optional<QBrush> m_sliderGradient;

@@ -363,6 +363,19 @@ private slots:
         QCOMPARE(harness.text(u"startTimeTF"_s), u"Start Time: 0:00:11.000"_s);
         frameLater();
         QVERIFY(!line->isHidden());
+        // Cutting exactly, the frames re-encoded are drawn and counted: from 11.2 s to the keyframe at 12 s, and from
+        // the keyframe at 129 s to the end, a frame before 130 s.
+        QTest::mouseClick(harness.find<QToolButton>(u"rightFrameDownBTN"_s), Qt::LeftButton);
+        auto *exact = harness.find<QCheckBox>(u"exactCutCBX"_s);
+        exact->setChecked(true);
+        QList<double> spans;
+        for (const SelectionRange &span : slider->spans())
+            spans << std::round(span.start * 1400) / 10 << std::round(span.end * 1400) / 10;
+        QCOMPARE(spans, QList<double>({11.2, 12, 129, 129.8}));
+        QCOMPARE(slider->toolTip(),
+                 u"The exact cut re-encodes 4 frames at the start and 4 at the end, and copies the 585 between."_s);
+        exact->setChecked(false);
+        QVERIFY(slider->spans().isEmpty());
         harness.find<QCheckBox>(u"forceEncodeCBX"_s)->setChecked(true);
         QVERIFY(line->isHidden() && !slider->markedValue());
     }
