@@ -133,9 +133,10 @@ bool Playback::showPlayer()
     m_controls.videoArea->addWidget(m_view);
     m_controls.videoArea->setCurrentWidget(m_view);
     // Paused after a seek, mpv tells the time asked for, not its frame's: the
-    // playhead keeps the frame it was sent to.
+    // playhead keeps the frame it was sent to. A seek asked while playing
+    // may still be told the times of frames played before it.
     connect(m_player.get(), &MpvPlayer::positionChanged, this, [this](double seconds) {
-        if (!m_player->isPaused())
+        if (!m_player->isPaused() && !m_player->isSeeking())
             movePlayhead(m_timeline.fromStream(seconds));
     });
     connect(m_player.get(), &MpvPlayer::pausedChanged, this, &Playback::namePlayPause);
