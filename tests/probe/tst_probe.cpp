@@ -11,6 +11,7 @@
 #include "fileprobe.h"
 #include "filesize.h"
 #include "keyframescan.h"
+#include "mediacache.h"
 #include "mediafactory.h"
 #include "packetlist.h"
 #include "proberun.h"
@@ -250,6 +251,22 @@ private slots:
         scan.start(m_media.path(lit("clip")), {}, 0.0);
         QVERIFY(lists.wait(30000) && scan.isComplete());
         QCOMPARE(scan.packets().keyframes(), (QList<double>{0.0, 2.0}));
+    }
+
+    // What was made of a file stays while it is unchanged, a new probe of it included, and goes when it changes.
+    void cachedOverviews()
+    {
+        const QString path = m_media.writeFile(lit("cached"), "0123456789");
+        MediaCache cache;
+        cache.rememberProbe(MediaCache::Identity::of(path), FileProbe::fromReport(path, {}));
+        cache.rememberFilmstrip(path, {{2.0, "picture"}});
+        cache.rememberWaveform(path, {1, 0.05, {0.5F}});
+        cache.rememberProbe(MediaCache::Identity::of(path), FileProbe::fromReport(path, {}));
+        QCOMPARE(cache.filmstrip(path).value_or(QList<Thumbnail>()).value(0).jpeg, QByteArray("picture"));
+        QCOMPARE(cache.waveform(path, 1).value_or(WaveformPeaks()).values, QList<float>{0.5F});
+        QVERIFY(!cache.waveform(path, 2));
+        QVERIFY(TestFiles::write(path, "0123456789A"));
+        QVERIFY(!cache.filmstrip(path) && !cache.waveform(path, 1));
     }
 
 private:
