@@ -18,6 +18,7 @@
 #include "packetlist.h"
 #include "proberun.h"
 #include "toollocator.h"
+#include "waveform.h"
 
 namespace {
 
@@ -264,6 +265,9 @@ private slots:
             << lit("-hide_banner -nostdin -nostats -loglevel info -copyts -skip_frame nokey -i IN -map 0:2 -vf "
                    "scale=w=trunc(48*dar/2)*2:h=48,setsar=1,showinfo -fps_mode passthrough -c:v mjpeg -q:v 4 "
                    "-f image2pipe -");
+        QTest::newRow("waveform") << Waveform::arguments(lit("IN"), 1, 1.4)
+                                  << lit("-v quiet -nostdin -copyts -i IN -map 0:1 -af asetpts=PTS-(1.4)/TB,"
+                                         "aresample=async=1:first_pts=0 -ac 1 -ar 8000 -f s16le -");
     }
     void overviewArguments()
     {
@@ -314,6 +318,44 @@ private slots:
         QCOMPARE(Filmstrip::imageLength(image + image), image.size());
     }
 
+    void waveform_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<int>("count"); // -1 where nothing runs
+        QTest::addColumn<bool>("silent");
+        QTest::newRow("tone") << m_media.videoClip(lit("tone.mp4"), 3.0, 1) << 60 << false;
+        QTest::newRow("silence") << m_media.generate(lit("silence.mp4"),
+            lit("-f lavfi -i testsrc2=size=64x48:rate=5:duration=3 -f lavfi -i anullsrc=r=8000:cl=mono -t 3 "
+                "-c:v libx264 -preset ultrafast -c:a aac").split(QLatin1Char(' '))) << 60 << true;
+        QTest::newRow("no audio") << m_media.videoClip(lit("mute.mp4"), 3.0, 0) << -1 << true;
+    }
+    void waveform()
+    {
+        QFETCH(QString, path);
+        QFETCH(int, count);
+        QFETCH(bool, silent);
+        const ToolLocator tools(MediaFactory::toolsFolder());
+        Waveform waveform(tools);
+        QSignalSpy added(&waveform, &Waveform::valuesAdded);
+        QSignalSpy finished(&waveform, &Waveform::finished);
+        waveform.start(*FileProbe::create(path, tools));
+        if (count < 0) {
+            QVERIFY(!waveform.isRunning() && finished.isEmpty());
+            QCOMPARE(ChildProcesses::running(), QList<qint64>());
+            return;
+        }
+        QVERIFY(finished.wait(60000) && finished.first().first().toBool());
+        const QList<float> &values = waveform.peaks().values;
+        QVERIFY2(std::abs(values.size() - count) <= 1, qPrintable(QString::number(values.size())));
+        QCOMPARE(waveform.isSilent(), silent);
+        // The sine source's amplitude is 1/8; the pieces announced add up to the whole.
+        QCOMPARE(std::round(*std::ranges::max_element(values) * 100), silent ? 0.0 : 13.0);
+        qsizetype announced = 0;
+        for (const QList<QVariant> &piece : added)
+            announced += piece.at(1).value<QList<float>>().size();
+        QCOMPARE(announced, values.size());
+    }
+
     // A newer start ends the run before, and a stop the last: nothing of them is announced after, and no creator
     // is left.
     void overviewRunsStop()
@@ -326,10 +368,14 @@ private slots:
         strip.start(*file, 24);
         QVERIFY(finished.wait(60000));
         QCOMPARE(strip.thumbnails().size(), 1);
+        Waveform waveform(tools);
+        QSignalSpy values(&waveform, &Waveform::valuesAdded);
         strip.start(*file, 24);
         strip.stop();
+        waveform.start(*file);
+        waveform.stop();
         QTRY_COMPARE_WITH_TIMEOUT(ChildProcesses::running() + ChildProcesses::zombies(), QList<qint64>(), 10000);
-        QVERIFY(finished.size() == 1 && strip.thumbnails().isEmpty());
+        QVERIFY(finished.size() == 1 && strip.thumbnails().isEmpty() && values.isEmpty());
     }
 
     // What was made of a file stays while it is unchanged, a new probe of it included, and goes when it changes.
