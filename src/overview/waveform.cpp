@@ -50,13 +50,17 @@ QStringList Waveform::arguments(const QString &path, int audioStream, double sta
     // first of the streams it reads, and a track starting after the video
     // would be drawn early. The resampler then fills the time before the
     // track's first sample, and any gap in it, with silence, so the values
-    // lie on the file's timeline.
-    const QString filters = QStringLiteral("asetpts=PTS-(%1)/TB,aresample=async=1:first_pts=0")
-                                .arg(secondsArgument(start));
+    // lie on the file's timeline. Half a second a write, where a codec's
+    // frame would be a few hundred bytes, spares most of the wake-ups of
+    // both ends of the pipe.
+    const QString filters = QStringLiteral("asetpts=PTS-(%1)/TB,aresample=%2:async=1:first_pts=0,"
+                                           "asetnsamples=n=%3:p=0")
+                                .arg(secondsArgument(start), QString::number(sampleRate),
+                                     QString::number(sampleRate / 2));
     return {QStringLiteral("-v"), QStringLiteral("quiet"), QStringLiteral("-nostdin"), QStringLiteral("-copyts"),
             QStringLiteral("-i"), path, QStringLiteral("-map"), QStringLiteral("0:%1").arg(audioStream),
-            QStringLiteral("-af"), filters, QStringLiteral("-ac"), QStringLiteral("1"), QStringLiteral("-ar"),
-            QString::number(sampleRate), QStringLiteral("-f"), QStringLiteral("s16le"), QStringLiteral("-")};
+            QStringLiteral("-af"), filters, QStringLiteral("-ac"), QStringLiteral("1"), QStringLiteral("-f"),
+            QStringLiteral("s16le"), QStringLiteral("-")};
 }
 
 void Waveform::start(const FileProbe &file, int audioStream)

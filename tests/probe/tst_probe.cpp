@@ -267,7 +267,7 @@ private slots:
                    "-f image2pipe -");
         QTest::newRow("waveform") << Waveform::arguments(lit("IN"), 1, 1.4)
                                   << lit("-v quiet -nostdin -copyts -i IN -map 0:1 -af asetpts=PTS-(1.4)/TB,"
-                                         "aresample=async=1:first_pts=0 -ac 1 -ar 8000 -f s16le -");
+                                         "aresample=8000:async=1:first_pts=0,asetnsamples=n=4000:p=0 -ac 1 -f s16le -");
     }
     void overviewArguments()
     {
