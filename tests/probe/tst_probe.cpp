@@ -295,8 +295,9 @@ private slots:
         const ToolLocator tools(MediaFactory::toolsFolder());
         const std::shared_ptr<const FileProbe> file = FileProbe::create(path, tools);
         QList<double> keyframes;
-        const QByteArray listing = MediaFactory::toolOutput(ToolLocator::sniffer, PacketList::snifferArguments(path));
-        for (const double keyframe : PacketList::parse(listing).keyframes())
+        const PacketList listed =
+            PacketList::parse(MediaFactory::toolOutput(ToolLocator::sniffer, PacketList::snifferArguments(path)));
+        for (const double keyframe : listed.keyframes())
             keyframes << keyframe - file->startTime();
         QCOMPARE(keyframes.size(), 3);
         Filmstrip strip(tools);
