@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include <QFileInfo>
+#include <QImage>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -10,11 +11,14 @@
 #include "diagnosticlog.h"
 #include "fileprobe.h"
 #include "filesize.h"
+#include "filmstrip.h"
 #include "keyframescan.h"
+#include "mediacache.h"
 #include "mediafactory.h"
 #include "packetlist.h"
 #include "proberun.h"
 #include "toollocator.h"
+#include "waveform.h"
 
 namespace {
 
@@ -250,6 +254,147 @@ private slots:
         scan.start(m_media.path(lit("clip")), {}, 0.0);
         QVERIFY(lists.wait(30000) && scan.isComplete());
         QCOMPARE(scan.packets().keyframes(), (QList<double>{0.0, 2.0}));
+    }
+
+    void overviewArguments_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("filmstrip")
+            << Filmstrip::arguments(lit("IN"), 2, 48)
+            << lit("-hide_banner -nostdin -nostats -loglevel info -copyts -skip_frame nokey -i IN -map 0:2 -vf "
+                   "scale=w=trunc(48*dar/2)*2:h=48,setsar=1,showinfo -fps_mode passthrough -c:v mjpeg -q:v 4 "
+                   "-f image2pipe -");
+        QTest::newRow("waveform") << Waveform::arguments(lit("IN"), 1, 1.4)
+                                  << lit("-v quiet -nostdin -copyts -i IN -map 0:1 -af asetpts=PTS-(1.4)/TB,"
+                                         "aresample=8000:async=1:first_pts=0,asetnsamples=n=4000:p=0 -ac 1 -f s16le -");
+    }
+    void overviewArguments()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, expected);
+        QCOMPARE(arguments, expected.split(QLatin1Char(' ')));
+    }
+
+    // Keyframes every 2 s, a sine tone beside them: in Matroska and MPEG-TS the video starts 0.128 s after the
+    // file, and in MPEG-TS the file 1.4 s into the streams' time.
+    void filmstrip_data()
+    {
+        QTest::addColumn<QString>("path");
+        for (const QString &container : {lit("mp4"), lit("mkv"), lit("ts")}) {
+            QTest::newRow(qPrintable(container)) << m_media.generate(
+                lit("keyframes.") + container,
+                lit("-f lavfi -i testsrc2=size=64x48:rate=10:duration=6 -f lavfi -i sine=sample_rate=8000:duration=6 "
+                    "-c:v libx264 -preset ultrafast -g 20 -sc_threshold 0 -c:a aac").split(QLatin1Char(' ')));
+        }
+    }
+    // One picture a keyframe the prober lists, at its time from the file's start, of the height asked for.
+    void filmstrip()
+    {
+        QFETCH(QString, path);
+        const ToolLocator tools(MediaFactory::toolsFolder());
+        const std::shared_ptr<const FileProbe> file = FileProbe::create(path, tools);
+        QList<double> keyframes;
+        const PacketList listed =
+            PacketList::parse(MediaFactory::toolOutput(ToolLocator::sniffer, PacketList::snifferArguments(path)));
+        for (const double keyframe : listed.keyframes())
+            keyframes << keyframe - file->startTime();
+        QCOMPARE(keyframes.size(), 3);
+        Filmstrip strip(tools);
+        QSignalSpy pictures(&strip, &Filmstrip::thumbnailAdded);
+        QSignalSpy finished(&strip, &Filmstrip::finished);
+        strip.start(*file, 24);
+        QVERIFY(finished.wait(60000) && finished.first().first().toBool());
+        QCOMPARE(pictures.size(), keyframes.size());
+        for (qsizetype at = 0; at < keyframes.size(); ++at) {
+            QVERIFY2(std::abs(pictures.at(at).at(0).toDouble() - keyframes.at(at)) < 0.001,
+                     qPrintable(QString::number(pictures.at(at).at(0).toDouble())));
+            QCOMPARE(pictures.at(at).at(1).value<QImage>().size(), QSize(32, 24));
+        }
+        QCOMPARE(strip.thumbnails().size(), keyframes.size());
+        // An image cut short anywhere waits for the rest.
+        const QByteArray image = strip.thumbnails().first().jpeg;
+        for (qsizetype length = 0; length < image.size(); ++length)
+            QCOMPARE(Filmstrip::imageLength(image.first(length)), 0);
+        QCOMPARE(Filmstrip::imageLength(image + image), image.size());
+    }
+
+    void waveform_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<int>("count"); // -1 where nothing runs
+        QTest::addColumn<bool>("silent");
+        QTest::newRow("tone") << m_media.videoClip(lit("tone.mp4"), 3.0, 1) << 60 << false;
+        QTest::newRow("silence") << m_media.generate(lit("silence.mp4"),
+            lit("-f lavfi -i testsrc2=size=64x48:rate=5:duration=3 -f lavfi -i anullsrc=r=8000:cl=mono -t 3 "
+                "-c:v libx264 -preset ultrafast -c:a aac").split(QLatin1Char(' '))) << 60 << true;
+        QTest::newRow("no audio") << m_media.videoClip(lit("mute.mp4"), 3.0, 0) << -1 << true;
+    }
+    void waveform()
+    {
+        QFETCH(QString, path);
+        QFETCH(int, count);
+        QFETCH(bool, silent);
+        const ToolLocator tools(MediaFactory::toolsFolder());
+        Waveform waveform(tools);
+        QSignalSpy added(&waveform, &Waveform::valuesAdded);
+        QSignalSpy finished(&waveform, &Waveform::finished);
+        waveform.start(*FileProbe::create(path, tools));
+        if (count < 0) {
+            QVERIFY(!waveform.isRunning() && finished.isEmpty());
+            QCOMPARE(ChildProcesses::running(), QList<qint64>());
+            return;
+        }
+        QVERIFY(finished.wait(60000) && finished.first().first().toBool());
+        const QList<float> &values = waveform.peaks().values;
+        QVERIFY2(std::abs(values.size() - count) <= 1, qPrintable(QString::number(values.size())));
+        QCOMPARE(waveform.isSilent(), silent);
+        // The sine source's amplitude is 1/8; the pieces announced add up to the whole.
+        const float loudest = *std::ranges::max_element(values);
+        QVERIFY2(silent ? loudest < Waveform::silence : loudest > 0.1F && loudest < 0.15F,
+                 qPrintable(QString::number(loudest)));
+        qsizetype announced = 0;
+        for (const QList<QVariant> &piece : added)
+            announced += piece.at(1).value<QList<float>>().size();
+        QCOMPARE(announced, values.size());
+    }
+
+    // A newer start ends the run before, and a stop the last: nothing of them is announced after, and no creator
+    // is left.
+    void overviewRunsStop()
+    {
+        const ToolLocator tools(MediaFactory::toolsFolder());
+        const std::shared_ptr<const FileProbe> file = FileProbe::create(m_media.path(lit("stereo.mp4")), tools);
+        Filmstrip strip(tools);
+        QSignalSpy finished(&strip, &Filmstrip::finished);
+        strip.start(*file, 24);
+        strip.start(*file, 24);
+        QVERIFY(finished.wait(60000));
+        QCOMPARE(strip.thumbnails().size(), 1);
+        Waveform waveform(tools);
+        QSignalSpy values(&waveform, &Waveform::valuesAdded);
+        strip.start(*file, 24);
+        strip.stop();
+        waveform.start(*file);
+        waveform.stop();
+        QTRY_COMPARE_WITH_TIMEOUT(ChildProcesses::running() + ChildProcesses::zombies(), QList<qint64>(), 10000);
+        QVERIFY(finished.size() == 1 && strip.thumbnails().isEmpty() && values.isEmpty());
+    }
+
+    // What was made of a file stays while it is unchanged, a new probe of it included, and goes when it changes.
+    void cachedOverviews()
+    {
+        const QString path = m_media.writeFile(lit("cached"), "0123456789");
+        MediaCache cache;
+        cache.rememberProbe(MediaCache::Identity::of(path), FileProbe::fromReport(path, {}));
+        cache.rememberFilmstrip(path, {{2.0, "picture"}});
+        cache.rememberWaveform(path, {1, 0.05, {0.5F}});
+        cache.rememberProbe(MediaCache::Identity::of(path), FileProbe::fromReport(path, {}));
+        QCOMPARE(cache.filmstrip(path).value_or(QList<Thumbnail>()).value(0).jpeg, QByteArray("picture"));
+        QCOMPARE(cache.waveform(path, 1).value_or(WaveformPeaks()).values, QList<float>{0.5F});
+        QVERIFY(!cache.waveform(path, 2));
+        QVERIFY(TestFiles::write(path, "0123456789A"));
+        QVERIFY(!cache.filmstrip(path) && !cache.waveform(path, 1));
     }
 
 private:
