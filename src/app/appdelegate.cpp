@@ -26,6 +26,7 @@
 #include "keyboardshortcuts.h"
 #include "keyframeguide.h"
 #include "openflow.h"
+#include "overviewguide.h"
 #include "playback.h"
 #include "progresssheet.h"
 #include "rangeslider.h"
@@ -91,6 +92,8 @@ AppDelegate::AppDelegate(const QString &resourceFolder, const QString &temporary
                                      m_ui->startAtNextKeyframeAction},
                                     this);
     setUpPlayback();
+    m_ui->overviewStrip->setSlider(myRangeSlider);
+    m_overview = new OverviewGuide(m_tools, &m_opening->cache(), m_ui->overviewStrip, this);
     new TimeEntry(m_selection, {startTimeTF, endTimeTF, outputDurationTF}, this);
     for (TimeField *field : {startTimeTF, endTimeTF, outputDurationTF})
         field->setFocusFallback(myRangeSlider);
@@ -223,8 +226,14 @@ void AppDelegate::connectActions()
         m_ui->exactCutNoteLabel->setVisible(!m_ui->exactCutNoteLabel->text().isEmpty());
     });
     connect(m_trimFlow, &TrimFlow::sheetShown, this, &AppDelegate::setWindowHeldBySheet);
-    // A trim that starts pauses the playback.
+    // A trim that starts pauses the playback, and the overview's runs until it ends.
     connect(m_trimFlow, &TrimFlow::sheetShown, m_playback, &Playback::pause);
+    connect(m_trimFlow, &TrimFlow::sheetShown, this, [this](bool shown) {
+        if (shown)
+            m_overview->pause();
+        else
+            m_overview->resume();
+    });
     connect(m_trimFlow, &TrimFlow::finished, this, &AppDelegate::trimFinished);
 }
 
@@ -283,6 +292,7 @@ void AppDelegate::applicationWillTerminate()
     m_playback->setVideo(QString());
     dropPosterFrame();
     m_keyframes->stop();
+    m_overview->stop();
     m_trimFlow->stop();
     clearTemporaryDirectory();
 }
@@ -315,6 +325,7 @@ void AppDelegate::disableEditingControls()
     m_window->setWindowFilePath(QString());
     m_playback->setVideo(QString());
     m_keyframes->stop();
+    m_overview->stop();
     clearTemporaryDirectory();
 }
 
@@ -429,6 +440,7 @@ void AppDelegate::videoOpened(std::shared_ptr<const FileProbe> probe, bool accep
     requestPosterFrame(PosterExtraction::Accuracy::Exact);
     m_posters->prefetch(path, endFrameSeconds());
     m_keyframes->start(path);
+    m_overview->start(m_globalFP);
     m_playback->setVideo(path, timeline);
     m_playback->followKnob(posterSeconds());
 }

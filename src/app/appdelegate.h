@@ -27,6 +27,7 @@ class HelpWindow;
 class ImageDropView;
 class KeyframeGuide;
 class OpenFlow;
+class OverviewGuide;
 class Playback;
 class ProgressSheet;
 class QAction;
@@ -176,6 +177,7 @@ private:
     Selection *m_selection = nullptr;
     AlertSheets *m_alerts = nullptr;
     QPointer<HelpWindow> m_help;
+    OverviewGuide *m_overview = nullptr;
     OpenFlow *m_opening = nullptr;
     TrimFlow *m_trimFlow = nullptr;
     Playback *m_playback = nullptr;

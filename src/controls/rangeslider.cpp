@@ -223,6 +223,11 @@ double RangeSlider::fractionFromValue(double value) const
     return (value - m_minValue) / (m_maxValue - m_minValue);
 }
 
+double RangeSlider::positionOfValue(double value) const
+{
+    return sliderGeometry().positionOf(fractionFromValue(value));
+}
+
 void RangeSlider::mousePressEvent(QMouseEvent *event)
 {
     if (!isEnabled() || event->button() != Qt::LeftButton) {

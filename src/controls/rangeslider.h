@@ -73,6 +73,9 @@ public:
     void setSpans(const QList<SelectionRange> &spans);
     QList<SelectionRange> spans() const { return m_spans; }
     void setPlayheadValue(std::optional<double> value);
+    // Where `value` lies along the bar, in the slider's pixels: what is
+    // drawn beside the slider lines up with it.
+    double positionOfValue(double value) const;
     std::optional<double> playheadValue() const { return m_playheadValue; }
 
     QRectF startKnobFrame() const;

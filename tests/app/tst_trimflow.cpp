@@ -19,6 +19,8 @@
 #include <QTimer>
 
 #include "apptest.h"
+#include "overviewguide.h"
+#include "overviewstrip.h"
 #include "decimaltext.h"
 #include "fileprobe.h"
 #include "packetlist.h"
@@ -330,6 +332,10 @@ private slots:
         const auto *keepAudio = harness.find<QCheckBox>(u"keepAudioCBX"_s);
         QVERIFY(list->isVisibleTo(harness.app().window()) && keepAudio->isHidden());
         QCOMPARE(list->item(1)->text(), u"Audio: fra · aac · mono"_s);
+        // The first audio track's loudness under the slider, a value every 1/20 s of the file.
+        const auto *strip = harness.find<OverviewStrip>(u"overviewStrip"_s);
+        QTRY_VERIFY_WITH_TIMEOUT(!harness.app().findChild<OverviewGuide *>()->waveform().isRunning(), 15000);
+        QVERIFY(std::abs(strip->loudnessCount() - harness.app().globalFP()->duration() * 20) <= 1);
         const auto states = [list] {
             QString text;
             for (int i = 0; i < list->count(); ++i)

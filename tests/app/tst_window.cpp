@@ -31,6 +31,8 @@
 #include "imagedropview.h"
 #include "keyframescan.h"
 #include "mpvplayer.h"
+#include "overviewguide.h"
+#include "overviewstrip.h"
 #include "playback.h"
 #include "videoview.h"
 #include "posterextraction.h"
@@ -409,9 +411,16 @@ private slots:
 
         const auto *scan = harness.app().findChild<KeyframeScan *>();
         QVERIFY(harness.open(clip("sixty.mp4")) && QTest::qWaitFor([scan] { return scan->isComplete(); }));
+        // The strip under the slider: a picture per keyframe, and no loudness without sound.
+        const auto *strip = harness.find<OverviewStrip>(u"overviewStrip"_s);
+        const auto *overview = harness.app().findChild<OverviewGuide *>();
+        QTRY_VERIFY(!overview->filmstrip().isRunning() && strip->isVisible());
+        const qsizetype keyframes = scan->packets().keyframes().size();
+        QVERIFY(keyframes > 0 && strip->pictureCount() == keyframes && strip->loudnessCount() == 0);
         QVERIFY(harness.open(clip("ten.mp4")) && harness.open(clip("sixty.mp4")));
         QVERIFY(scan->isComplete() && !scan->isRunning());
         QVERIFY(runs("show_format") == 1 && runs("packet") == 1);
+        QVERIFY(!overview->filmstrip().isRunning() && strip->pictureCount() == keyframes);
         QFile changed(clip("sixty.mp4"));
         QVERIFY(changed.open(QIODevice::ReadWrite) && changed.setFileTime(QDateTime::currentDateTime().addSecs(1),
                                                                           QFileDevice::FileModificationTime));
