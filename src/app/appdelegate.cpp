@@ -11,6 +11,8 @@
 #include <QIcon>
 #include <QImage>
 #include <QKeySequence>
+#include <QMenu>
+#include <QScrollBar>
 #include <QLabel>
 #include <QMainWindow>
 #include <QTimer>
@@ -26,6 +28,7 @@
 #include "keyboardshortcuts.h"
 #include "keyframeguide.h"
 #include "openflow.h"
+#include "sliderzoom.h"
 #include "overviewguide.h"
 #include "playback.h"
 #include "progresssheet.h"
@@ -93,12 +96,26 @@ AppDelegate::AppDelegate(const QString &resourceFolder, const QString &temporary
                                     this);
     setUpPlayback();
     m_ui->overviewStrip->setSlider(myRangeSlider);
+    setUpZoom();
     m_overview = new OverviewGuide(m_tools, &m_opening->cache(), m_ui->overviewStrip, this);
     new TimeEntry(m_selection, {startTimeTF, endTimeTF, outputDurationTF}, this);
     for (TimeField *field : {startTimeTF, endTimeTF, outputDurationTF})
         field->setFocusFallback(myRangeSlider);
     m_window->installEventFilter(this);
     connectActions();
+}
+
+// A menu of its own between Playback and Help, and a scroll bar under the slider, shown only while zoomed.
+void AppDelegate::setUpZoom()
+{
+    auto *scrollBar = new QScrollBar(Qt::Horizontal, m_ui->centralWidget);
+    scrollBar->setObjectName(QStringLiteral("zoomScrollBar"));
+    m_ui->mainLayout->insertWidget(m_ui->mainLayout->indexOf(myRangeSlider) + 1, scrollBar);
+    auto *menu = new QMenu(tr("&View"), m_window.get());
+    menu->setObjectName(QStringLiteral("viewMenu"));
+    m_ui->menuBar->insertMenu(m_ui->helpMenu->menuAction(), menu);
+    const auto playhead = [this] { return m_playback->playhead(); };
+    m_zoom = new SliderZoom(myRangeSlider, scrollBar, menu, playhead, this);
 }
 
 // The player comes only with the first Play or step; until then these only wait.
@@ -326,6 +343,7 @@ void AppDelegate::disableEditingControls()
     m_playback->setVideo(QString());
     m_keyframes->stop();
     m_overview->stop();
+    m_zoom->setVideo({});
     clearTemporaryDirectory();
 }
 
@@ -441,6 +459,7 @@ void AppDelegate::videoOpened(std::shared_ptr<const FileProbe> probe, bool accep
     m_posters->prefetch(path, endFrameSeconds());
     m_keyframes->start(path);
     m_overview->start(m_globalFP);
+    m_zoom->setVideo({m_selection->duration(), 1.0 / timeline.frameRate()});
     m_playback->setVideo(path, timeline);
     m_playback->followKnob(posterSeconds());
 }

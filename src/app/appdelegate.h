@@ -28,6 +28,7 @@ class ImageDropView;
 class KeyframeGuide;
 class OpenFlow;
 class OverviewGuide;
+class SliderZoom;
 class Playback;
 class ProgressSheet;
 class QAction;
@@ -125,6 +126,7 @@ signals:
 private:
     void setUpControls();
     void setUpPlayback();
+    void setUpZoom();
     void connectActions();
     void connectNudgeMenu();
     QList<std::pair<QAction *, QToolButton *>> nudgeMenuItems() const;
@@ -178,6 +180,7 @@ private:
     AlertSheets *m_alerts = nullptr;
     QPointer<HelpWindow> m_help;
     OverviewGuide *m_overview = nullptr;
+    SliderZoom *m_zoom = nullptr;
     OpenFlow *m_opening = nullptr;
     TrimFlow *m_trimFlow = nullptr;
     Playback *m_playback = nullptr;

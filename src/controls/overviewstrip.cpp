@@ -31,6 +31,12 @@ QSize OverviewStrip::minimumSizeHint() const
     return {40, pictureHeight + gap + loudnessHeight};
 }
 
+void OverviewStrip::setSlider(RangeSlider *slider)
+{
+    m_slider = slider;
+    connect(slider, &RangeSlider::viewChanged, this, qOverload<>(&QWidget::update));
+}
+
 void OverviewStrip::reset(double seconds)
 {
     m_duration = seconds;
@@ -67,6 +73,14 @@ double OverviewStrip::xOf(double seconds) const
     return mapFrom(window(), m_slider->mapTo(window(), onSlider)).x();
 }
 
+std::pair<double, double> OverviewStrip::sliderExtent() const
+{
+    if (!m_slider)
+        return {0.0, double(width())};
+    const double left = mapFrom(window(), m_slider->mapTo(window(), QPointF(0.0, 0.0))).x();
+    return {left, left + m_slider->width()};
+}
+
 double OverviewStrip::secondsAt(double x) const
 {
     const double left = xOf(0.0), right = xOf(m_duration);
@@ -78,7 +92,11 @@ void OverviewStrip::paintEvent(QPaintEvent *)
     if (m_duration <= 0)
         return;
     QPainter painter(this);
-    const double left = xOf(0.0), right = xOf(m_duration);
+    // Zoomed in, the video runs on past the slider's ends: only what lies under the slider is drawn.
+    const auto [shownLeft, shownRight] = sliderExtent();
+    const double left = std::max(xOf(0.0), shownLeft), right = std::min(xOf(m_duration), shownRight);
+    if (right <= left)
+        return;
     painter.setClipRect(QRectF(left, 0.0, right - left, height()));
     paintPictures(painter, left, right);
     paintLoudness(painter, left, right);
@@ -91,7 +109,9 @@ void OverviewStrip::paintPictures(QPainter &painter, double left, double right) 
         return;
     const QImage &sample = m_pictures.first().image;
     const double slot = std::max(8.0, sample.width() * double(pictureHeight) / std::max(1, sample.height()));
-    for (double x = left; x < right; x += slot) {
+    // Slots keep their places along the video, whatever part of it is shown.
+    const double first = xOf(0.0) + std::floor((left - xOf(0.0)) / slot) * slot;
+    for (double x = first; x < right; x += slot) {
         const double seconds = secondsAt(x);
         auto after = std::upper_bound(m_pictures.cbegin(), m_pictures.cend(), seconds,
                                       [](double time, const Picture &held) { return time < held.seconds; });

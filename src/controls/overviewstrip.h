@@ -24,7 +24,8 @@ public:
 
     explicit OverviewStrip(QWidget *parent = nullptr);
 
-    void setSlider(RangeSlider *slider) { m_slider = slider; }
+    // Drawn at its positions, and again whenever its view changes.
+    void setSlider(RangeSlider *slider);
     // Another video, `seconds` long, with nothing of it drawn yet.
     void reset(double seconds);
     void addPicture(double seconds, const QImage &picture);
@@ -49,6 +50,8 @@ private:
     };
 
     double xOf(double seconds) const;
+    // The slider's own extent, in the strip's pixels.
+    std::pair<double, double> sliderExtent() const;
     double secondsAt(double x) const;
     void paintPictures(QPainter &painter, double left, double right) const;
     void paintLoudness(QPainter &painter, double left, double right) const;

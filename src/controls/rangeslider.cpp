@@ -9,6 +9,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QWheelEvent>
 #include <QPen>
 
 #include "controlsaccessibility.h"
@@ -210,7 +211,42 @@ QSize RangeSlider::minimumSizeHint() const
 
 RangeSliderGeometry RangeSlider::sliderGeometry() const
 {
-    return RangeSliderGeometry(QSizeF(size()), m_knobStyle);
+    return RangeSliderGeometry(QSizeF(size()), m_knobStyle, m_view);
+}
+
+void RangeSlider::setView(SelectionRange view)
+{
+    const double span = std::clamp(view.end - view.start, std::min(1.0, m_minimumViewSpan), 1.0);
+    const double middle = (view.start + view.end) / 2.0;
+    const double start = std::clamp(middle - span / 2.0, 0.0, 1.0 - span);
+    view = {start, start + span};
+    if (view.start == m_view.start && view.end == m_view.end)
+        return;
+    m_view = view;
+    update();
+    emit viewChanged(m_view);
+}
+
+void RangeSlider::zoom(double factor, double value)
+{
+    const double at = fractionFromValue(value);
+    const double span = std::clamp((m_view.end - m_view.start) / factor, std::min(1.0, m_minimumViewSpan), 1.0);
+    // `at` keeps its place across the control, as far as the range's ends allow.
+    const double share = m_view.end > m_view.start ? (at - m_view.start) / (m_view.end - m_view.start) : 0.5;
+    const double start = std::clamp(at - std::clamp(share, 0.0, 1.0) * span, 0.0, 1.0 - span);
+    setView({start, start + span});
+}
+
+void RangeSlider::wheelEvent(QWheelEvent *event)
+{
+    if (!event->modifiers().testFlag(Qt::ControlModifier)) {
+        QWidget::wheelEvent(event);
+        return;
+    }
+    const int steps = event->angleDelta().y() / 120;
+    if (steps != 0)
+        emit zoomAsked(steps, valueFromFraction(sliderGeometry().fractionAt(event->position().x())));
+    event->accept();
 }
 
 double RangeSlider::valueFromFraction(double fraction) const
@@ -225,7 +261,7 @@ double RangeSlider::fractionFromValue(double value) const
 
 double RangeSlider::positionOfValue(double value) const
 {
-    return sliderGeometry().positionOf(fractionFromValue(value));
+    return sliderGeometry().unclampedPositionOf(fractionFromValue(value));
 }
 
 void RangeSlider::mousePressEvent(QMouseEvent *event)
@@ -438,7 +474,7 @@ void RangeSlider::setPlayheadValue(std::optional<double> value)
 bool RangeSlider::isNearPlayhead(QPointF point, const RangeSliderGeometry &geometry) const
 {
     constexpr double reach = 4.0;
-    return m_playheadValue
+    return m_playheadValue && geometry.isInView(fractionFromValue(*m_playheadValue))
         && std::abs(point.x() - geometry.positionOf(fractionFromValue(*m_playheadValue))) <= reach;
 }
 
@@ -446,7 +482,7 @@ bool RangeSlider::isNearPlayhead(QPointF point, const RangeSliderGeometry &geome
 // ticks, the copy-start mark and the knobs.
 void RangeSlider::paintPlayhead(QPainter &painter, const RangeSliderGeometry &geometry) const
 {
-    if (!m_playheadValue)
+    if (!m_playheadValue || !geometry.isInView(fractionFromValue(*m_playheadValue)))
         return;
     const double x = geometry.positionOf(fractionFromValue(*m_playheadValue));
     const QColor colour = palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText);
@@ -467,6 +503,9 @@ void RangeSlider::paintSpans(QPainter &painter, const RangeSliderGeometry &geome
     QColor fill = colour;
     fill.setAlphaF(0.45);
     for (const SelectionRange &span : m_spans) {
+        const double view0 = valueFromFraction(m_view.start), view1 = valueFromFraction(m_view.end);
+        if (span.end < view0 || span.start > view1)
+            continue;
         const double from = geometry.positionOf(fractionFromValue(span.start));
         // Wide enough to see: a span of one frame on a long video still shows.
         const double to = std::max(from + 3.0, geometry.positionOf(fractionFromValue(span.end)));
@@ -489,7 +528,7 @@ void RangeSlider::paintTicks(QPainter &painter, const RangeSliderGeometry &geome
     painter.setPen(QPen(tick, 1.0));
     for (const double x : geometry.tickPositions(fractions))
         painter.drawLine(QPointF(x, bar.top() + 1.0), QPointF(x, bar.bottom() - 1.0));
-    if (m_markedValue) {
+    if (m_markedValue && geometry.isInView(fractionFromValue(*m_markedValue))) {
         const double x = geometry.positionOf(fractionFromValue(*m_markedValue));
         painter.fillRect(QRectF(x - 0.5, 0.0, 2.0, height()), isEnabled() ? markColor() : markColor().lighter(150));
     }

@@ -73,9 +73,19 @@ public:
     void setSpans(const QList<SelectionRange> &spans);
     QList<SelectionRange> spans() const { return m_spans; }
     void setPlayheadValue(std::optional<double> value);
-    // Where `value` lies along the bar, in the slider's pixels: what is
-    // drawn beside the slider lines up with it.
+    // Where `value` lies along the bar, in the slider's pixels, outside the
+    // control where the view leaves it out: what is drawn beside the slider
+    // lines up with it.
     double positionOfValue(double value) const;
+
+    // Zoomed in, the bar shows `view`, fractions of the whole range, across
+    // its width; a view narrower than `minimumViewSpan` is widened to it.
+    SelectionRange view() const { return m_view; }
+    void setView(SelectionRange view);
+    void setMinimumViewSpan(double span) { m_minimumViewSpan = span; }
+    bool isZoomed() const { return m_view.start > 0.0 || m_view.end < 1.0; }
+    // By `factor` (above 1 zooms in), keeping `value` where it stands.
+    void zoom(double factor, double value);
     std::optional<double> playheadValue() const { return m_playheadValue; }
 
     QRectF startKnobFrame() const;
@@ -100,6 +110,9 @@ signals:
     // Left or Right (`steps` -1 or 1), by a frame or with Shift by a second,
     // for `knob`: the one last moved, or chosen with Home and End.
     void keyboardNudge(DraggedSlider knob, int steps, bool bySecond);
+    void viewChanged(SelectionRange view);
+    // Ctrl and the wheel: `steps` up (in) or down (out), around `value`.
+    void zoomAsked(int steps, double value);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -108,6 +121,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
 
 private:
     RangeSliderGeometry sliderGeometry() const;
@@ -138,6 +152,8 @@ private:
     std::optional<double> m_markedValue;
     std::optional<double> m_playheadValue;
     QList<SelectionRange> m_spans;
+    SelectionRange m_view;
+    double m_minimumViewSpan = 0.0;
     bool m_mouseHoldsPlayhead = false;
 
     mutable std::optional<QBrush> m_sliderGradient;

@@ -16,9 +16,10 @@ double centreX(const QRectF &frame)
 
 } // namespace
 
-RangeSliderGeometry::RangeSliderGeometry(const QSizeF &size, RangeSliderKnobStyle knobStyle)
+RangeSliderGeometry::RangeSliderGeometry(const QSizeF &size, RangeSliderKnobStyle knobStyle, const SelectionRange &view)
     : m_size(size)
     , m_knobStyle(knobStyle)
+    , m_view(view)
 {
 }
 
@@ -43,8 +44,10 @@ QRectF RangeSliderGeometry::fillFrame(const SelectionRange &selection) const
 {
     const QRectF bar = barFrame();
     const double span = m_size.width() - 1.0;
-    return {std::floor(selection.start * span) + 0.5, bar.y(),
-            std::floor((selection.end - selection.start) * span), bar.height()};
+    // Clipped to the control where the selection runs past the view.
+    const double start = std::clamp(viewed(selection.start), 0.0, 1.0);
+    const double end = std::clamp(viewed(selection.end), 0.0, 1.0);
+    return {std::floor(start * span) + 0.5, bar.y(), std::floor((end - start) * span), bar.height()};
 }
 
 double RangeSliderGeometry::knobWidth() const
@@ -64,7 +67,10 @@ double RangeSliderGeometry::knobHeight() const
 
 QRectF RangeSliderGeometry::startKnobFrame(double startFraction) const
 {
-    double x = startFraction * m_size.width() - knobHalfWidth();
+    double x = viewed(startFraction) * m_size.width() - knobHalfWidth();
+    // A knob outside the view is not pulled in: it would stand where it is not.
+    if (!isInView(startFraction))
+        return knobFrameAt(x);
     if (x <= 0.0)
         x = 0.0;
     x = std::min(m_size.width() - knobWidth() - 1.0, x);
@@ -75,7 +81,10 @@ QRectF RangeSliderGeometry::endKnobFrame(double endFraction) const
 {
     // The bounds apply in the opposite order to the start knob's; that only
     // matters on a control narrower than one knob.
-    double x = std::min(m_size.width() - knobWidth() - 1.0, endFraction * m_size.width() - knobHalfWidth());
+    const double at = viewed(endFraction) * m_size.width() - knobHalfWidth();
+    if (!isInView(endFraction))
+        return knobFrameAt(at);
+    double x = std::min(m_size.width() - knobWidth() - 1.0, at);
     if (x <= 0.0)
         x = 0.0;
     return knobFrameAt(x);
@@ -95,6 +104,7 @@ double RangeSliderGeometry::fractionAt(double x, std::optional<double> snapRange
         fraction = 1.0;
     if (fraction <= 0.0)
         fraction = 0.0;
+    fraction = unviewed(fraction);
     if (snapRange)
         fraction = std::round(fraction * *snapRange) / *snapRange;
     return fraction;
@@ -103,13 +113,20 @@ double RangeSliderGeometry::fractionAt(double x, std::optional<double> snapRange
 double RangeSliderGeometry::positionOf(double fraction) const
 {
     const double lastColumn = std::max(0.0, std::floor(m_size.width()) - 1.0);
-    return std::clamp(std::floor(fraction * m_size.width()), 0.0, lastColumn) + 0.5;
+    return std::clamp(std::floor(viewed(fraction) * m_size.width()), 0.0, lastColumn) + 0.5;
+}
+
+double RangeSliderGeometry::unclampedPositionOf(double fraction) const
+{
+    return std::floor(viewed(fraction) * m_size.width()) + 0.5;
 }
 
 QList<double> RangeSliderGeometry::tickPositions(const QList<double> &fractions, double minimumGap) const
 {
     QList<double> positions;
     for (const double fraction : fractions) {
+        if (!isInView(fraction))
+            continue;
         const double x = positionOf(fraction);
         if (positions.isEmpty() || x - positions.last() >= minimumGap)
             positions.append(x);

@@ -16,10 +16,14 @@
 //
 // Frame origins sit on half units and sizes on whole units, so that one-unit
 // strokes along the frame edges cover whole pixels.
+//
+// Zoomed in, the control shows `view`, a part of the range, across its whole
+// width; fractions are still of the whole range, and what lies outside the
+// view lies outside the control.
 class RangeSliderGeometry
 {
 public:
-    RangeSliderGeometry(const QSizeF &size, RangeSliderKnobStyle knobStyle);
+    RangeSliderGeometry(const QSizeF &size, RangeSliderKnobStyle knobStyle, const SelectionRange &view = {});
 
     double barHeight() const;
     double cornerRadius() const;
@@ -37,6 +41,9 @@ public:
     // The pixel column's centre for a fraction of the range, clamped to the
     // control.
     double positionOf(double fraction) const;
+    // The same, not clamped: left of 0 or past the width outside the view.
+    double unclampedPositionOf(double fraction) const;
+    bool isInView(double fraction) const { return fraction >= m_view.start && fraction <= m_view.end; }
     // Positions for ticks at `fractions` (sorted), leaving out any that would
     // lie closer than `minimumGap` pixels to the last one kept.
     QList<double> tickPositions(const QList<double> &fractions, double minimumGap = 2.0) const;
@@ -55,7 +62,11 @@ private:
     double knobHalfWidth() const;
     double knobHeight() const;
     QRectF knobFrameAt(double x) const;
+    // A fraction of the range as a fraction of the view, and back.
+    double viewed(double fraction) const { return (fraction - m_view.start) / (m_view.end - m_view.start); }
+    double unviewed(double fraction) const { return m_view.start + fraction * (m_view.end - m_view.start); }
 
     const QSizeF m_size;
     const RangeSliderKnobStyle m_knobStyle = RangeSliderKnobStyle::square;
+    const SelectionRange m_view;
 };

@@ -18,6 +18,7 @@
 #include <QMenuBar>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QTest>
 #include <QToolButton>
@@ -378,6 +379,18 @@ private slots:
                  u"The exact cut re-encodes 4 frames at the start and 4 at the end, and copies the 585 between."_s);
         exact->setChecked(false);
         QVERIFY(slider->spans().isEmpty());
+        // Zoomed to the selection, with a scroll bar, and back; "+" zooms around the playhead, which keeps its place.
+        auto *zoomBar = harness.find<QScrollBar>(u"zoomScrollBar"_s);
+        harness.find<QAction>(u"zoomToSelectionAction"_s)->trigger();
+        QVERIFY(slider->view().start < slider->start() && slider->view().end > slider->end() && slider->isZoomed());
+        QVERIFY(zoomBar->isVisible());
+        harness.find<QAction>(u"zoomToFitAction"_s)->trigger();
+        QVERIFY(!slider->isZoomed() && zoomBar->isHidden());
+        const double playhead = harness.app().findChild<Playback *>()->playhead() / 140.0;
+        const double before = slider->positionOfValue(playhead);
+        harness.find<QAction>(u"zoomInAction"_s)->trigger();
+        QVERIFY(slider->isZoomed() && std::abs(slider->positionOfValue(playhead) - before) <= 1.0);
+        harness.find<QAction>(u"zoomToFitAction"_s)->trigger();
         harness.find<QCheckBox>(u"forceEncodeCBX"_s)->setChecked(true);
         QVERIFY(line->isHidden() && !slider->markedValue());
     }

@@ -74,6 +74,7 @@ struct Frames
     RangeSliderKnobStyle style;
     SelectionRange selection;
     QRectF bar, fill, startKnob, endKnob;
+    SelectionRange view = {}; // zoomed in on this part of the range
 };
 
 } // namespace
@@ -273,6 +274,19 @@ private slots:
         QCOMPARE(slider.currentSliderDragging(), startKnob);
         QCOMPARE(recorder.announced, u"elEL C:end"_s);
         QTRY_VERIFY(slider.paints > paints);
+        // Zoomed twice on a value, it keeps its place; no further than the range's ends, nor below the span allowed.
+        const auto view = [&slider] {
+            return QList<double>{std::round(slider.view().start * 1e9) / 1e9, std::round(slider.view().end * 1e9) / 1e9};
+        };
+        slider.zoom(2.0, 15.0);
+        QCOMPARE(view(), QList<double>({0.25, 0.75}));
+        slider.zoom(2.0, 14.0);
+        QCOMPARE(view(), QList<double>({0.325, 0.575}));
+        slider.setMinimumViewSpan(0.5);
+        slider.zoom(8.0, 20.0);
+        QCOMPARE(view(), QList<double>({0.5, 1.0}));
+        slider.zoom(0.1, 20.0);
+        QVERIFY(!slider.isZoomed());
     }
 
     void geometry_data()
@@ -286,12 +300,18 @@ private slots:
         // Narrower than a knob: the start frame ends on the upper bound, the end frame on the lower.
         row("narrower than a knob", {{6, 20}, RangeSliderKnobStyle::square, {0.5, 0.5}, {0.5, 4.5, 5, 11},
             {2.5, 4.5, 0, 11}, {-2.5, 2.5, 8, 16}, {0.5, 2.5, 8, 16}});
+        // Zoomed in on the third quarter: the fill from 40 % of the width to its end, the end knob held inside.
+        row("zoomed in", {{400, 21}, RangeSliderKnobStyle::circular, {0.6, 0.75}, {0.5, 5.5, 399, 11},
+            {159.5, 5.5, 239, 11}, {151.5, 2.5, 17, 17}, {382.5, 2.5, 17, 17}, {0.5, 0.75}});
+        // A knob out of view stays out, where the fill stops at the edge.
+        row("a knob out of view", {{400, 21}, RangeSliderKnobStyle::circular, {0.2, 0.6}, {0.5, 5.5, 399, 11},
+            {0.5, 5.5, 159, 11}, {-488.5, 2.5, 17, 17}, {151.5, 2.5, 17, 17}, {0.5, 0.75}});
     }
 
     void geometry()
     {
         QFETCH(Frames, row);
-        const RangeSliderGeometry geometry(row.size, row.style);
+        const RangeSliderGeometry geometry(row.size, row.style, row.view);
         QCOMPARE(geometry.barFrame(), row.bar);
         QCOMPARE(geometry.fillFrame(row.selection), row.fill);
         QCOMPARE(geometry.startKnobFrame(row.selection.start), row.startKnob);
@@ -301,6 +321,9 @@ private slots:
         QCOMPARE(geometry.knobAt(row.startKnob.topLeft(), row.selection), startKnob);
         QCOMPARE(geometry.knobAt({row.endKnob.right(), end.y()}, row.selection), noKnob);
         QCOMPARE(geometry.knobAt({end.x(), row.endKnob.bottom()}, row.selection), noKnob);
+        // The pointer over the fill's left edge is at its start, as far as the view reaches.
+        const double pixel = (row.view.end - row.view.start) / row.size.width();
+        QVERIFY(std::abs(geometry.fractionAt(row.fill.left()) - std::max(row.selection.start, row.view.start)) <= pixel);
     }
 
     void drawing()
