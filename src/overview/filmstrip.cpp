@@ -1,22 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "filmstrip.h"
 
-#include <sys/resource.h>
-
 #include <utility>
 
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTimer>
 
+#include "backgroundprocess.h"
 #include "fileprobe.h"
 
 namespace {
-
-constexpr int backgroundNiceness = 10;
-// How long a stopped run may linger before it is killed.
-constexpr int killDelayMs = 1000;
-constexpr int destructionWaitMs = 2000;
 
 constexpr uchar markerStart = 0xFF;
 constexpr uchar startOfImage = 0xD8;
@@ -40,12 +33,7 @@ Filmstrip::Filmstrip(const ToolLocator &tools, QObject *parent)
 
 Filmstrip::~Filmstrip()
 {
-    const QList<QProcess *> processes = findChildren<QProcess *>();
-    for (QProcess *process : processes) {
-        process->disconnect(this);
-        process->kill();
-        process->waitForFinished(destructionWaitMs);
-    }
+    BackgroundProcess::killAll(this);
 }
 
 QStringList Filmstrip::arguments(const QString &path, int videoStream, int height)
@@ -111,12 +99,9 @@ void Filmstrip::start(const FileProbe &file, int height)
         return;
     }
     m_start = file.startTime();
-    m_process = new QProcess(this);
-    m_process->setProgram(program);
-    m_process->setArguments(arguments(*file.fileFullPath(), stream, height));
-    m_process->setStandardInputFile(QProcess::nullDevice());
-    // The overview only helps: the frame shown and the player come first.
-    m_process->setChildProcessModifier([] { setpriority(PRIO_PROCESS, 0, backgroundNiceness); });
+    // The pictures' times come on the error channel, in the creator's log.
+    m_process = BackgroundProcess::make(this, program, arguments(*file.fileFullPath(), stream, height),
+                                        [this](bool succeeded) { finishRun(succeeded); }, true);
     connect(m_process, &QProcess::readyReadStandardOutput, this, [this] {
         takeImages(m_process->readAllStandardOutput());
         pair();
@@ -124,13 +109,6 @@ void Filmstrip::start(const FileProbe &file, int height)
     connect(m_process, &QProcess::readyReadStandardError, this, [this] {
         takeTimes(m_process->readAllStandardError());
         pair();
-    });
-    connect(m_process, &QProcess::finished, this, [this](int exitCode, QProcess::ExitStatus status) {
-        finishRun(status == QProcess::NormalExit && exitCode == 0);
-    });
-    connect(m_process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
-        if (error == QProcess::FailedToStart)
-            finishRun(false);
     });
     m_process->start();
 }
@@ -145,18 +123,7 @@ void Filmstrip::stop()
     m_unfinishedLine.clear();
     m_times.clear();
     m_thumbnails.clear();
-    QProcess *const process = std::exchange(m_process, nullptr);
-    if (!process)
-        return;
-    process->disconnect(this);
-    // It goes its own way, and is deleted once it has ended.
-    connect(process, &QProcess::finished, process, &QObject::deleteLater);
-    connect(process, &QProcess::errorOccurred, process, [process](QProcess::ProcessError error) {
-        if (error == QProcess::FailedToStart)
-            process->deleteLater();
-    });
-    process->terminate();
-    QTimer::singleShot(killDelayMs, process, &QProcess::kill);
+    BackgroundProcess::dismiss(std::exchange(m_process, nullptr), this);
 }
 
 void Filmstrip::takeImages(const QByteArray &bytes)

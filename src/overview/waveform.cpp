@@ -1,26 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "waveform.h"
 
-#include <sys/resource.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <utility>
 
 #include <QProcess>
-#include <QTimer>
 #include <QtEndian>
 
+#include "backgroundprocess.h"
 #include "decimaltext.h"
 #include "fileprobe.h"
 
 namespace {
 
-constexpr int backgroundNiceness = 10;
-// How long a stopped run may linger before it is killed.
-constexpr int killDelayMs = 1000;
-constexpr int destructionWaitMs = 2000;
 constexpr float fullScale = 32768.0F;
 
 static_assert(Waveform::samplesPerValue == static_cast<int>(Waveform::sampleRate * Waveform::interval));
@@ -35,12 +29,7 @@ Waveform::Waveform(const ToolLocator &tools, QObject *parent)
 
 Waveform::~Waveform()
 {
-    const QList<QProcess *> processes = findChildren<QProcess *>();
-    for (QProcess *process : processes) {
-        process->disconnect(this);
-        process->kill();
-        process->waitForFinished(destructionWaitMs);
-    }
+    BackgroundProcess::killAll(this);
 }
 
 QStringList Waveform::arguments(const QString &path, int audioStream, double start)
@@ -80,22 +69,10 @@ void Waveform::start(const FileProbe &file, int audioStream)
     }
     m_peaks.stream = audioStream;
     m_valueCount = file.duration() > 0 ? qsizetype(std::ceil(file.duration() * sampleRate / samplesPerValue)) : -1;
-    m_process = new QProcess(this);
-    m_process->setProgram(program);
-    m_process->setArguments(arguments(*file.fileFullPath(), audioStream, file.startTime()));
-    m_process->setStandardInputFile(QProcess::nullDevice());
-    m_process->setStandardErrorFile(QProcess::nullDevice());
-    // The overview only helps: the frame shown and the player come first.
-    m_process->setChildProcessModifier([] { setpriority(PRIO_PROCESS, 0, backgroundNiceness); });
+    m_process = BackgroundProcess::make(this, program, arguments(*file.fileFullPath(), audioStream, file.startTime()),
+                                        [this](bool succeeded) { finishRun(succeeded); });
     connect(m_process, &QProcess::readyReadStandardOutput, this,
             [this] { takeSamples(m_process->readAllStandardOutput()); });
-    connect(m_process, &QProcess::finished, this, [this](int exitCode, QProcess::ExitStatus status) {
-        finishRun(status == QProcess::NormalExit && exitCode == 0);
-    });
-    connect(m_process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
-        if (error == QProcess::FailedToStart)
-            finishRun(false);
-    });
     m_process->start();
 }
 
@@ -106,18 +83,7 @@ void Waveform::stop()
     m_unfinishedSample.clear();
     m_loudest = 0;
     m_counted = 0;
-    QProcess *const process = std::exchange(m_process, nullptr);
-    if (!process)
-        return;
-    process->disconnect(this);
-    // It goes its own way, and is deleted once it has ended.
-    connect(process, &QProcess::finished, process, &QObject::deleteLater);
-    connect(process, &QProcess::errorOccurred, process, [process](QProcess::ProcessError error) {
-        if (error == QProcess::FailedToStart)
-            process->deleteLater();
-    });
-    process->terminate();
-    QTimer::singleShot(killDelayMs, process, &QProcess::kill);
+    BackgroundProcess::dismiss(std::exchange(m_process, nullptr), this);
 }
 
 bool Waveform::isSilent() const

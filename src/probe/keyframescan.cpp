@@ -1,18 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "keyframescan.h"
 
-#include <sys/resource.h>
-
 #include <utility>
 
 #include <QProcess>
 
-
-namespace {
-
-constexpr int backgroundNiceness = 10;
-
-} // namespace
+#include "backgroundprocess.h"
 
 KeyframeScan::KeyframeScan(const ToolLocator &tools, QObject *parent)
     : QObject(parent)
@@ -78,22 +71,9 @@ void KeyframeScan::run(const QList<Stretch> &read)
     m_reading = read;
     m_building = PacketList(read);
     m_unfinishedLine.clear();
-    m_process = new QProcess(this);
-    m_process->setProgram(program);
-    m_process->setArguments(PacketList::snifferArguments(m_path, read));
-    m_process->setStandardInputFile(QProcess::nullDevice());
-    m_process->setStandardErrorFile(QProcess::nullDevice());
-    // Opening shows a frame at the same time, which a person waits for; the
-    // keyframes only guide, so the listing takes what the frame leaves.
-    m_process->setChildProcessModifier([] { setpriority(PRIO_PROCESS, 0, backgroundNiceness); });
+    m_process = BackgroundProcess::make(this, program, PacketList::snifferArguments(m_path, read),
+                                        [this](bool succeeded) { finishRun(succeeded); });
     connect(m_process, &QProcess::readyReadStandardOutput, this, &KeyframeScan::readListing);
-    connect(m_process, &QProcess::finished, this, [this](int exitCode, QProcess::ExitStatus status) {
-        finishRun(status == QProcess::NormalExit && exitCode == 0);
-    });
-    connect(m_process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
-        if (error == QProcess::FailedToStart)
-            finishRun(false);
-    });
     m_process->start();
 }
 
