@@ -23,6 +23,8 @@ constexpr int childTimeoutMs = 5 * 60 * 1000;
 // Playing may cost this much more CPU time than mpv alone, and this much
 // more memory.
 constexpr double playbackCpuGoalRatio = 1.1;
+// A frame at 20 per second: beyond it the window is seen to hang while playing.
+constexpr double playingStallGoalMs = 50.0;
 constexpr double playbackMemoryGoalKiB = 40.0 * 1024.0;
 
 } // namespace
@@ -202,13 +204,13 @@ void ChildBench::measurePlayback(const BenchClip &clip, double seconds, int repe
     progress(QStringLiteral("playing %1 s of %2 on X, beside mpv alone").arg(seconds).arg(clip.label));
     const QString script = writeMpvReportScript();
     Samples app, alone;
-    QList<double> appDropped, aloneDropped, appPeaks, alonePeaks;
+    QList<double> appDropped, aloneDropped, appPeaks, alonePeaks, stalls;
     QString videoOutput;
     for (int i = 0; i < repetitions; ++i) {
         const Report played = run({ChildMode::playWindow, m_workFolder, clip.path, QString::number(seconds)},
                                   QStringLiteral("xcb"));
         const QList<qint64> figures = played.milestones.value(QStringLiteral("played"));
-        if (!played.succeeded || figures.size() < 6) {
+        if (!played.succeeded || figures.size() < 7) {
             app.addFailure();
             continue;
         }
@@ -234,6 +236,7 @@ void ChildBench::measurePlayback(const BenchClip &clip, double seconds, int repe
         appPeaks.append(static_cast<double>(figures.at(0)));
         alonePeaks.append(static_cast<double>(mpvFigures.at(0)));
         appDropped.append(static_cast<double>(figures.at(2)));
+        stalls.append(static_cast<double>(figures.at(6)));
         aloneDropped.append(static_cast<double>(mpvFigures.at(1)));
     }
     if (app.count() == 0 || alone.count() == 0) {
@@ -257,6 +260,10 @@ void ChildBench::measurePlayback(const BenchClip &clip, double seconds, int repe
                     QString::number(dropped), QString::number(droppedAlone), QString(), mpvAlone, QString(),
                     QString(),
                     QStringLiteral("no more: %1").arg(ResultsTable::goalText(dropped <= droppedAlone))});
+    const double stall = Samples::largest(stalls);
+    m_table.addRow({QStringLiteral("the same: the window's longest stall"), ResultsTable::runsText(app),
+                    ResultsTable::durationText(stall), QString(), QString(), QString(), QString(), QString(),
+                    QStringLiteral("≤ %1 ms: %2").arg(playingStallGoalMs).arg(ResultsTable::goalText(stall <= playingStallGoalMs))});
     const double peak = Samples::median(appPeaks);
     const double peakAlone = Samples::median(alonePeaks);
     m_table.addRow({QStringLiteral("the same: peak RSS"), ResultsTable::runsText(app),

@@ -23,6 +23,7 @@
 #include "posterextraction.h"
 #include "posterwatch.h"
 #include "resourceusage.h"
+#include "stallmeter.h"
 
 namespace {
 
@@ -124,20 +125,26 @@ int ChildMode::runPlayback(const QString &workFolder, const QString &clip, doubl
     const double cpuBefore = ResourceUsage::cpuMs(ResourceUsage::Whose::Self);
     delegate.window()->findChild<QAction *>(QStringLiteral("playPauseAction"))->trigger();
     const MpvPlayer *player = playback->player();
+    // The stalls while it plays, after the first Play has made the player.
+    StallMeter stalls;
+    if (player && QTest::qWaitFor([player] { return player->position() > 0.0; }, posterTimeoutMs))
+        stalls.start();
     // Until the time played, or the pause at the end of the file.
     const bool played = player && QTest::qWaitFor([&] {
         return player->position() >= seconds || (player->position() > 0.0 && player->isPaused());
     }, posterTimeoutMs);
     const double cpuMs = ResourceUsage::cpuMs(ResourceUsage::Whose::Self) - cpuBefore;
+    stalls.stop();
     if (!played)
         return 1;
     const QSize size = playback->view()->size();
-    printMilestone(QStringLiteral("played"), QStringLiteral("%1 %2 %3 %4 %5")
+    printMilestone(QStringLiteral("played"), QStringLiteral("%1 %2 %3 %4 %5 %6")
                                                  .arg(qRound64(cpuMs))
                                                  .arg(player->droppedFrames())
                                                  .arg(size.width())
                                                  .arg(size.height())
-                                                 .arg(playback->view()->drawsWithOpenGl() ? 1 : 0));
+                                                 .arg(playback->view()->drawsWithOpenGl() ? 1 : 0)
+                                                 .arg(qRound64(stalls.longestMs())));
     playback->pause();
     delegate.applicationWillTerminate();
     return 0;

@@ -113,16 +113,42 @@ QImage VideoView::frame() const
     return m_openGl ? m_openGl->grabFramebuffer() : m_frame;
 }
 
+VideoView::~VideoView()
+{
+    if (m_rendering.valid())
+        m_rendering.wait();
+}
+
 void VideoView::drawSoftwareFrame()
 {
-    const QSize size = this->size() * devicePixelRatioF();
-    // Black until mpv has drawn: a new image holds whatever its memory held.
-    if (m_frame.size() != size) {
-        m_frame = QImage(size, QImage::Format_RGBX8888);
-        m_frame.fill(Qt::black);
+    if (m_rendering.valid() && m_rendering.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+        m_renderAgain = true;
+        return;
     }
-    if (!size.isEmpty() && m_player->renderInto(m_frame))
+    const QSize size = this->size() * devicePixelRatioF();
+    if (size.isEmpty())
+        return;
+    m_renderAgain = false;
+    MpvPlayer *const player = m_player;
+    m_rendering = std::async(std::launch::async, [this, player, size] {
+        // Black until mpv has drawn: a new image holds whatever its memory held.
+        QImage image(size, QImage::Format_RGBX8888);
+        image.fill(Qt::black);
+        const bool drawn = player->renderInto(image);
+        // The destructor waits for this, so the view is still there to take it.
+        QMetaObject::invokeMethod(this, [this, image, drawn] { takeSoftwareFrame(image, drawn); },
+                                  Qt::QueuedConnection);
+    });
+}
+
+void VideoView::takeSoftwareFrame(const QImage &image, bool drawn)
+{
+    if (drawn || m_frame.size() != image.size()) {
+        m_frame = image;
         update();
+    }
+    if (m_renderAgain)
+        drawSoftwareFrame();
 }
 
 void VideoView::resizeEvent(QResizeEvent *event)

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <future>
+
 #include <QImage>
 #include <QWidget>
 
@@ -22,6 +24,8 @@ class VideoView : public QWidget
 public:
     // For `player`, which must outlive the view.
     explicit VideoView(MpvPlayer *player, QWidget *parent = nullptr);
+    // Waits for a frame still being drawn, which writes to the player.
+    ~VideoView() override;
 
     static bool hasFastOpenGl();
     bool drawsWithOpenGl() const { return m_openGl != nullptr; }
@@ -45,10 +49,16 @@ private:
     static bool probeFastOpenGl();
     static bool hasGraphicsDevice();
     void drawSoftwareFrame();
+    void takeSoftwareFrame(const QImage &image, bool drawn);
 
     MpvPlayer *const m_player;
     OpenGlVideoView *m_openGl = nullptr;
     QProgressBar *m_busyBar = nullptr;
     QImage m_frame;
+    // The software renderer's scaling and conversion, off the window's thread:
+    // at 1080p one frame held the window up to 90 ms. A frame announced while
+    // one is drawn is drawn after it.
+    std::future<void> m_rendering;
+    bool m_renderAgain = false;
     QString m_message;
 };
