@@ -17,7 +17,9 @@
 
 #include "progress.h"
 #include "appdelegate.h"
+#include "filmstrip.h"
 #include "fileprobe.h"
+#include "overviewstrip.h"
 #include "keyframescan.h"
 #include "mediafactory.h"
 #include "mpvplayer.h"
@@ -28,6 +30,7 @@
 #include "rangeslider.h"
 #include "resultstable.h"
 #include "samples.h"
+#include "waveform.h"
 
 namespace {
 
@@ -36,6 +39,8 @@ constexpr int trimTimeoutMs = 15 * 60 * 1000;
 // The app gives up on one extraction after 30 s, and an action waits for
 // two at most: the one running and its own.
 constexpr int posterTimeoutMs = 2 * 60 * 1000;
+// The overview's runs may cost this much more than the creator's decoding alone.
+constexpr double overviewGoalRatio = 1.1;
 // A second-long drag: 30 moves, one every 33 ms, as a mouse reports them.
 constexpr int dragMoves = 30;
 constexpr int dragMoveIntervalMs = 33;
@@ -453,6 +458,67 @@ void BenchSession::measureKeyframeIndex(const BenchClip &clip, int repetitions)
                            stalls, QStringLiteral("ticks"));
     m_table.addPosterTimes(QStringLiteral("keyframe scan alone to the whole index") + label, aloneWhole, direct[3],
                            allRuns, stalls, QStringLiteral("index"));
+}
+
+// The overview ---------------------------------------------------------------
+
+namespace {
+
+// Until `run` tells its end; true when it went through the whole file.
+template<class Run>
+bool runToEnd(Run &run, const std::function<void()> &start)
+{
+    QEventLoop loop;
+    bool complete = false;
+    const QMetaObject::Connection ended = QObject::connect(&run, &Run::finished, &loop, [&](bool whole) {
+        complete = whole;
+        loop.quit();
+    });
+    QTimer::singleShot(trimTimeoutMs, &loop, &QEventLoop::quit);
+    start();
+    loop.exec();
+    QObject::disconnect(ended);
+    return complete;
+}
+
+} // namespace
+
+// The strip under the slider, each background run to its last picture or
+// value, against the creator decoding the same alone: the keyframes only,
+// and the first audio track.
+void BenchSession::measureOverview(const BenchClip &clip, int repetitions)
+{
+    progress(QStringLiteral("overview: %1").arg(clip.label));
+    const std::shared_ptr<const FileProbe> file = FileProbe::create(clip.path, m_tools);
+    const bool hasAudio = file->hasAudioTrack();
+    Filmstrip pictures(m_tools);
+    Waveform loudness(m_tools);
+    const QString quiet = QStringLiteral("-v quiet -nostdin");
+    const QStringList keyframesAlone = (quiet + QStringLiteral(" -skip_frame nokey -i %1 -map 0:v:0 -fps_mode passthrough -f null -"))
+                                           .split(QLatin1Char(' ')).replaceInStrings(QStringLiteral("%1"), clip.path);
+    const QStringList audioAlone =
+        (quiet + QStringLiteral(" -i %1 -map 0:a:0 -f null -")).split(QLatin1Char(' ')).replaceInStrings(QStringLiteral("%1"), clip.path);
+    Samples appPictures, directPictures, appLoudness, directLoudness;
+    for (int i = 0; i < repetitions; ++i) {
+        const auto appRun = [&] {
+            appPictures.add(Stopwatch::timed([&] {
+                return runToEnd(pictures, [&] { pictures.start(*file, OverviewStrip::pictureHeight); });
+            }));
+            if (hasAudio)
+                appLoudness.add(Stopwatch::timed([&] { return runToEnd(loudness, [&] { loudness.start(*file); }); }));
+        };
+        const auto directRun = [&] {
+            directPictures.add(Stopwatch::timed([&] { return m_direct.encode(keyframesAlone); }));
+            if (hasAudio)
+                directLoudness.add(Stopwatch::timed([&] { return m_direct.encode(audioAlone); }));
+        };
+        inTurn(i, appRun, directRun);
+    }
+    m_table.addTimes(QStringLiteral("filmstrip, %1").arg(clip.label), appPictures, directPictures,
+                     QStringLiteral("ffmpeg decoding the keyframes alone"), overviewGoalRatio);
+    if (hasAudio)
+        m_table.addTimes(QStringLiteral("waveform, %1").arg(clip.label), appLoudness, directLoudness,
+                         QStringLiteral("ffmpeg decoding the first audio track alone"), overviewGoalRatio);
 }
 
 // Nudging -------------------------------------------------------------------

@@ -59,6 +59,7 @@ public:
     // of the whole file, against the prober's runs for the same, one after
     // another, with the longest stall while the index is built.
     void measureKeyframeIndex(const BenchClip &clip, int repetitions);
+    void measureOverview(const BenchClip &clip, int repetitions);
     // A stream copy of `seconds` from the save panel's confirmation to the
     // result alert, against the encoder alone and against `cp`.
     void measureStreamCopy(const BenchClip &clip, double seconds, int repetitions);

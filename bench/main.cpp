@@ -7,7 +7,7 @@
 // one of its comma-separated words (such as "gop10s,720p"), for a shorter
 // run; by default every clip is measured, and with none only start-up is.
 // KESTREL_BENCH_ACTIONS likewise keeps only some kinds of action, of
-// "open", "nudge", "drag", "player", "keyframes", "trim", "exact" and "startup".
+// "open", "nudge", "drag", "player", "keyframes", "overview", "trim", "exact" and "startup".
 #include <cstdio>
 
 #include <QApplication>
@@ -102,7 +102,8 @@ void measureInProcess(const BenchClips &clips, const QString &workFolder, Result
                                                          {"nudge", &BenchSession::measureNudges},
                                                          {"drag", &BenchSession::measureDrag},
                                                          {"player", &BenchSession::measurePlayback},
-                                                         {"keyframes", &BenchSession::measureKeyframeIndex}};
+                                                         {"keyframes", &BenchSession::measureKeyframeIndex},
+                                                         {"overview", &BenchSession::measureOverview}};
     // One kind of action on every clip before the next kind.
     for (const auto &[name, measure] : measures) {
         for (const BenchClips::Kind kind : kinds) {

@@ -266,8 +266,9 @@ private slots:
                    "scale=w=trunc(48*dar/2)*2:h=48,setsar=1,showinfo -fps_mode passthrough -c:v mjpeg -q:v 4 "
                    "-f image2pipe -");
         QTest::newRow("waveform") << Waveform::arguments(lit("IN"), 1, 1.4)
-                                  << lit("-v quiet -nostdin -copyts -i IN -map 0:1 -af asetpts=PTS-(1.4)/TB,"
-                                         "aresample=8000:async=1:first_pts=0,asetnsamples=n=4000:p=0 -ac 1 -f s16le -");
+                                  << lit("-v quiet -nostdin -copyts -i IN -map 0:1 -af aformat=channel_layouts=mono,"
+                                         "asetpts=PTS-(1.4)/TB,aresample=8000:async=1:first_pts=0:filter_size=8:"
+                                         "phase_shift=6,asetnsamples=n=4000:p=0 -f s16le -");
     }
     void overviewArguments()
     {
