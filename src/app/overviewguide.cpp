@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "overviewguide.h"
 
-#include <algorithm>
-
 #include "fileprobe.h"
 #include "mediacache.h"
 #include "overviewstrip.h"
@@ -76,14 +74,12 @@ void OverviewGuide::startFilmstrip()
 
 void OverviewGuide::startWaveform()
 {
-    const QList<MediaTrack> tracks = m_file->mediaTracks();
-    const auto audio = std::find_if(tracks.cbegin(), tracks.cend(),
-                                    [](const MediaTrack &track) { return track.kind == MediaTrack::Kind::Audio; });
-    if (audio == tracks.cend())
+    const int audio = Waveform::firstAudioStream(*m_file);
+    if (audio < 0)
         return;
-    if (const std::optional<WaveformPeaks> known = m_cache->waveform(m_path, audio->index)) {
+    if (const std::optional<WaveformPeaks> known = m_cache->waveform(m_path, audio)) {
         m_strip->addLoudness(known->interval, 0, known->values);
         return;
     }
-    m_waveform.start(*m_file, audio->index);
+    m_waveform.start(*m_file, audio);
 }

@@ -55,14 +55,18 @@ QStringList Waveform::arguments(const QString &path, int audioStream, double sta
             QStringLiteral("-af"), filters, QStringLiteral("-f"), QStringLiteral("s16le"), QStringLiteral("-")};
 }
 
+int Waveform::firstAudioStream(const FileProbe &file)
+{
+    const QList<MediaTrack> tracks = file.mediaTracks();
+    const auto audio = std::ranges::find(tracks, MediaTrack::Kind::Audio, &MediaTrack::kind);
+    return audio == tracks.end() ? -1 : audio->index;
+}
+
 void Waveform::start(const FileProbe &file, int audioStream)
 {
     stop();
-    if (audioStream < 0) {
-        const QList<MediaTrack> tracks = file.mediaTracks();
-        const auto audio = std::ranges::find(tracks, MediaTrack::Kind::Audio, &MediaTrack::kind);
-        audioStream = audio == tracks.end() ? -1 : audio->index;
-    }
+    if (audioStream < 0)
+        audioStream = firstAudioStream(file);
     if (audioStream < 0 || !file.fileFullPath())
         return;
     const QString program = m_tools.pathForResource(ToolLocator::creator);

@@ -46,6 +46,8 @@ public:
     // The file's first audio track when `audioStream` is -1. A file without
     // one gives nothing: no run, no announcement.
     void start(const FileProbe &file, int audioStream = -1);
+    // As the prober numbers streams; -1 without one.
+    static int firstAudioStream(const FileProbe &file);
     void stop();
 
     // The values so far.

@@ -387,14 +387,18 @@ void FileProbe::setVideoSize(qint64 width, qint64 height)
     m_videoRatio = static_cast<double>(width) / static_cast<double>(height);
 }
 
-bool FileProbe::isTrimmableVideo() const
+bool FileProbe::hasSingleFrameVideo() const
 {
     const QList<JSON> videos = trackDictionaries(QStringLiteral("Video"));
-    const bool singleFrame = std::any_of(videos.cbegin(), videos.cend(), [](const JSON &stream) {
+    return std::any_of(videos.cbegin(), videos.cend(), [](const JSON &stream) {
         return stream[QStringLiteral("nb_frames")] == JSON(QStringLiteral("1"));
     });
+}
+
+bool FileProbe::isTrimmableVideo() const
+{
     return m_isValidMediaFile && !m_hasErrors && !m_isEncrypted && m_hasVideoTrack
-        && (!m_videoWidth || *m_videoWidth != 0) && m_duration > 0 && !singleFrame;
+        && (!m_videoWidth || *m_videoWidth != 0) && m_duration > 0 && !hasSingleFrameVideo();
 }
 
 std::optional<double> FileProbe::videoFrameRate() const

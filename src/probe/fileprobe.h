@@ -93,6 +93,8 @@ public:
     // with a video track that is not 0 wide, a duration, and more than the one
     // frame of a still image, whatever the file's name says.
     bool isTrimmableVideo() const;
+    // A video track of one frame: a still picture, whatever the container.
+    bool hasSingleFrameVideo() const;
     // The frame rate of the last video track that gives a readable one.
     std::optional<double> videoFrameRate() const;
     // Where the first video track ends, counted from the file's start as a

@@ -5,7 +5,6 @@
 #include <QMimeDatabase>
 
 #include "fileprobe.h"
-#include "json.h"
 
 Refusal::Refusal(const FileProbe &probe)
     : m_reason(reasonFor(probe))
@@ -26,8 +25,7 @@ Refusal::Reason Refusal::reasonFor(const FileProbe &probe)
         return Reason::encrypted;
     if (probe.isValidMediaFile() && !probe.hasVideoTrack())
         return Reason::noVideoTrack;
-    const QList<JSON> videos = probe.trackDictionaries(QStringLiteral("Video"));
-    if (!videos.isEmpty() && videos.first()[QStringLiteral("nb_frames")] == JSON(QStringLiteral("1")))
+    if (probe.hasSingleFrameVideo())
         return Reason::stillImage;
     if (probe.hasVideoTrack() || type.startsWith(QLatin1String("video/")))
         return Reason::damaged;
