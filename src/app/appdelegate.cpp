@@ -11,10 +11,10 @@
 #include <QIcon>
 #include <QImage>
 #include <QKeySequence>
-#include <QMenu>
-#include <QScrollBar>
 #include <QLabel>
 #include <QMainWindow>
+#include <QMenu>
+#include <QScrollBar>
 #include <QTimer>
 #include <QToolButton>
 
@@ -28,11 +28,11 @@
 #include "keyboardshortcuts.h"
 #include "keyframeguide.h"
 #include "openflow.h"
-#include "sliderzoom.h"
 #include "overviewguide.h"
 #include "playback.h"
 #include "progresssheet.h"
 #include "rangeslider.h"
+#include "sliderzoom.h"
 #include "timeentry.h"
 #include "timefield.h"
 #include "timetext.h"

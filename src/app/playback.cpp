@@ -97,7 +97,7 @@ void Playback::goToTyped(const QString &typed)
     }
     const double seconds = *secondsFromTimeText(typed);
     seekTo(m_timeline.frameAt(seconds).value_or(m_timeline.lastFrameBefore(m_selection->duration())));
-    // Shown as the time of the frame gone to, also before the player has come.
+    // Where no player can be made, the playhead stays, and its time replaces what was typed.
     showPlayheadTime();
 }
 
@@ -158,9 +158,10 @@ void Playback::pause()
 void Playback::followKnob(double seconds)
 {
     m_playhead = seconds;
-    showPlayheadTime();
-    if (!m_player)
+    if (!m_player) {
+        showPlayheadTime();
         return;
+    }
     m_player->pause();
     seekPlayer(seconds);
     movePlayhead(seconds);

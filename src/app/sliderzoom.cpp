@@ -67,13 +67,18 @@ void SliderZoom::setVideo(const Video &video)
     showScrollBar();
 }
 
+// Recomputed before each zoom: the slider may have been resized since.
+void SliderZoom::limitToFrames()
+{
+    const double frames = std::max(1.0, m_slider->width() / pixelsPerFrame);
+    m_slider->setMinimumViewSpan(frames * m_video.frameDuration / m_video.duration);
+}
+
 void SliderZoom::zoomAround(double factor, double seconds)
 {
     if (m_video.duration <= 0)
         return;
-    // Recomputed each time: the slider may have been resized since.
-    const double frames = std::max(1.0, m_slider->width() / pixelsPerFrame);
-    m_slider->setMinimumViewSpan(frames * m_video.frameDuration / m_video.duration);
+    limitToFrames();
     m_slider->zoom(factor, seconds / m_video.duration);
 }
 
@@ -81,8 +86,7 @@ void SliderZoom::zoomToSelection()
 {
     if (m_video.duration <= 0)
         return;
-    const double frames = std::max(1.0, m_slider->width() / pixelsPerFrame);
-    m_slider->setMinimumViewSpan(frames * m_video.frameDuration / m_video.duration);
+    limitToFrames();
     // A knob's width of room either side, so that both knobs show.
     const double margin = (m_slider->end() - m_slider->start()) * 0.02;
     m_slider->setView({m_slider->start() - margin, m_slider->end() + margin});

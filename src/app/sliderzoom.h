@@ -35,6 +35,7 @@ public:
     void setVideo(const Video &video);
 
 private:
+    void limitToFrames();
     void zoomAround(double factor, double seconds);
     void zoomToSelection();
     void showScrollBar();

@@ -453,20 +453,20 @@ void RangeSlider::setMarkedValue(std::optional<double> value)
 
 // Ticks are hairlines inside the bar; the mark is wider, runs the control's
 // full height and has a colour of its own, so it stands out among them.
+void RangeSlider::setPlayheadValue(std::optional<double> value)
+{
+    if (value == m_playheadValue)
+        return;
+    m_playheadValue = value;
+    update();
+}
+
 void RangeSlider::setSpans(const QList<SelectionRange> &spans)
 {
     const auto same = [](const SelectionRange &a, const SelectionRange &b) { return a.start == b.start && a.end == b.end; };
     if (std::equal(spans.cbegin(), spans.cend(), m_spans.cbegin(), m_spans.cend(), same))
         return;
     m_spans = spans;
-    update();
-}
-
-void RangeSlider::setPlayheadValue(std::optional<double> value)
-{
-    if (value == m_playheadValue)
-        return;
-    m_playheadValue = value;
     update();
 }
 
@@ -502,9 +502,9 @@ void RangeSlider::paintSpans(QPainter &painter, const RangeSliderGeometry &geome
     const QColor colour = isEnabled() ? spanColor() : spanColor().lighter(150);
     QColor fill = colour;
     fill.setAlphaF(0.45);
+    const double viewStart = valueFromFraction(m_view.start), viewEnd = valueFromFraction(m_view.end);
     for (const SelectionRange &span : m_spans) {
-        const double view0 = valueFromFraction(m_view.start), view1 = valueFromFraction(m_view.end);
-        if (span.end < view0 || span.start > view1)
+        if (span.end < viewStart || span.start > viewEnd)
             continue;
         const double from = geometry.positionOf(fractionFromValue(span.start));
         // Wide enough to see: a span of one frame on a long video still shows.

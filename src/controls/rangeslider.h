@@ -66,13 +66,14 @@ public:
     QList<double> tickValues() const { return m_tickValues; }
     void setMarkedValue(std::optional<double> value);
     std::optional<double> markedValue() const { return m_markedValue; }
-    // A playhead at a value: a line above the knobs, which a press near it
-    // and a drag move, told through playheadDragged(). None by default.
     // Stretches of the bar in a colour of their own, over the selection's
     // fill: the frames an exact cut re-encodes. Fractions, like the knobs.
     void setSpans(const QList<SelectionRange> &spans);
     QList<SelectionRange> spans() const { return m_spans; }
+    // A playhead at a value: a line above the knobs, which a press near it
+    // and a drag move, told through playheadDragged(). None by default.
     void setPlayheadValue(std::optional<double> value);
+    std::optional<double> playheadValue() const { return m_playheadValue; }
     // Where `value` lies along the bar, in the slider's pixels, outside the
     // control where the view leaves it out: what is drawn beside the slider
     // lines up with it.
@@ -86,7 +87,6 @@ public:
     bool isZoomed() const { return m_view.start > 0.0 || m_view.end < 1.0; }
     // By `factor` (above 1 zooms in), keeping `value` where it stands.
     void zoom(double factor, double value);
-    std::optional<double> playheadValue() const { return m_playheadValue; }
 
     QRectF startKnobFrame() const;
     QRectF endKnobFrame() const;

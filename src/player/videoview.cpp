@@ -131,10 +131,11 @@ void VideoView::drawSoftwareFrame()
     m_renderAgain = false;
     MpvPlayer *const player = m_player;
     m_rendering = std::async(std::launch::async, [this, player, size] {
-        // Black until mpv has drawn: a new image holds whatever its memory held.
         QImage image(size, QImage::Format_RGBX8888);
-        image.fill(Qt::black);
         const bool drawn = player->renderInto(image);
+        // Black until mpv has drawn: a new image holds whatever its memory held.
+        if (!drawn)
+            image.fill(Qt::black);
         // The destructor waits for this, so the view is still there to take it.
         QMetaObject::invokeMethod(this, [this, image, drawn] { takeSoftwareFrame(image, drawn); },
                                   Qt::QueuedConnection);
