@@ -141,6 +141,7 @@ bool Playback::showPlayer()
     });
     connect(m_player.get(), &MpvPlayer::pausedChanged, this, &Playback::namePlayPause);
     connect(m_player.get(), &MpvPlayer::seekFinished, m_view, [this] { m_view->setBusy(false); });
+    connect(m_player.get(), &MpvPlayer::seekFinished, this, &Playback::catchUp);
     connect(m_player.get(), &MpvPlayer::failed, this,
             [this] { m_view->setMessage(tr("This video cannot be played here.")); });
     m_player->setSeekLead(seekLead(m_playhead));
@@ -175,10 +176,12 @@ double Playback::playerTime(double seconds) const
 
 // Decoded from as far before as the creator's exact seek would decode, and the creator's own lead besides,
 // which mpv does not take: its demuxer seeks as the creator's does, and a late MPEG-TS file's first keyframe
-// is decoded before its time.
+// is decoded before its time. No more: on keyframes 10 s apart, a second more than needed just after a
+// keyframe decodes the group before it too. The player's time is a tolerance early, which a keyframe at the
+// frame must not be missed by.
 double Playback::seekLead(double seconds) const
 {
-    return m_timeline.exactSeek(seconds).output + m_timeline.seekLead();
+    return m_timeline.exactSeek(seconds).output + m_timeline.seekLead() - slack;
 }
 
 void Playback::seekPlayer(double seconds)
@@ -234,13 +237,42 @@ void Playback::playSelection()
     m_player->playRange(playerTime(m_selection->startSeconds()), playerTime(m_selection->endSeconds()));
 }
 
-// A frame later or earlier: a seek to the frame beside, as the timeline lists it. Not mpv's own steps: under
-// load its forward step was seen to be dropped, its step back takes seconds, and a frame rate's step would
-// miss frames of a variable rate.
+// A frame later or earlier, as the timeline lists it. From the paused frame in view, the next is mpv's own
+// step, which decodes that frame alone; anything else is an exact seek: mpv's step back decodes the group
+// again, and a frame rate's step would miss frames of a variable rate. Keys pressed during a step move the
+// playhead at once, and the player catches up when the step is over.
 void Playback::stepFrames(int direction)
 {
-    if (const std::optional<double> frame = m_timeline.frameBeside(m_playhead, direction))
-        seekTo(*frame);
+    const std::optional<double> frame = m_timeline.frameBeside(m_playhead, direction);
+    if (frame && m_player && m_player->isStepping()) {
+        movePlayhead(*frame);
+        m_catchUp = true;
+        return;
+    }
+    if (direction > 0 && frame && isAtRestOnPlayhead()) {
+        movePlayhead(*frame);
+        m_player->stepForward(m_timeline.toStream(*frame));
+        return;
+    }
+    seekTo(frame.value_or(m_playhead));
+}
+
+// Paused on the playhead's own frame, with nothing under way.
+bool Playback::isAtRestOnPlayhead() const
+{
+    return m_player && m_player->isPaused() && !m_player->isSeeking()
+        && std::abs(m_timeline.fromStream(m_player->position()) - m_playhead) <= 2 * slack;
+}
+
+// Once a step is over, on to where keys have moved the playhead meanwhile: by another step to the next frame.
+void Playback::catchUp()
+{
+    if (!std::exchange(m_catchUp, false) || !m_player->isPaused() || m_player->isSeeking() || isAtRestOnPlayhead())
+        return;
+    const double shown = m_timeline.fromStream(m_player->position());
+    const std::optional<double> next = m_timeline.frameBeside(shown, 1);
+    if (next && std::abs(*next - m_playhead) <= slack)
+        m_player->stepForward(m_timeline.toStream(m_playhead));
     else
         seekTo(m_playhead);
 }

@@ -76,6 +76,8 @@ private:
     void playSelection();
     void seekTo(double seconds);
     void stepFrames(int direction);
+    bool isAtRestOnPlayhead() const;
+    void catchUp();
     void jump(double seconds);
     void setStartHere();
     void setEndHere();
@@ -98,4 +100,6 @@ private:
     QPointer<VideoView> m_view; // the video area's, which may go first
     // Moved at once by every key, so that keys pressed in a burst add up.
     double m_playhead = 0.0;
+    // Keys have moved the playhead during a step.
+    bool m_catchUp = false;
 };

@@ -35,6 +35,7 @@ MpvLibrary::MpvLibrary()
     resolve(set_option_string, "mpv_set_option_string");
     resolve(set_property_string, "mpv_set_property_string");
     resolve(set_property_async, "mpv_set_property_async");
+    resolve(get_property_async, "mpv_get_property_async");
     resolve(get_property, "mpv_get_property");
     resolve(observe_property, "mpv_observe_property");
     resolve(command_async, "mpv_command_async");

@@ -25,6 +25,7 @@ public:
     decltype(&::mpv_set_property_string) set_property_string = nullptr;
     decltype(&::mpv_set_property_async) set_property_async = nullptr;
     decltype(&::mpv_get_property) get_property = nullptr;
+    decltype(&::mpv_get_property_async) get_property_async = nullptr;
     decltype(&::mpv_observe_property) observe_property = nullptr;
     decltype(&::mpv_command_async) command_async = nullptr;
     decltype(&::mpv_request_log_messages) request_log_messages = nullptr;

@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QMetaObject>
+#include <QTimer>
 
 #include <mpv/render_gl.h>
 
@@ -20,10 +21,16 @@ const MpvLibrary &mpv()
     return MpvLibrary::instance();
 }
 
-enum Observed : quint64 { TimePosition = 1, Pause };
+enum Observed : quint64 { TimePosition = 1, Pause, StepPause };
 
-// A frame just before an open-GOP keyframe decodes after it: a seek that starts at that keyframe never shows it.
-constexpr double minimumSeekLead = 1.0;
+// A step plays one frame at this speed: at the file's own, mpv waits a frame's length and more to show it.
+constexpr double stepSpeed = 100.0;
+// Far longer than any step takes: one not over by then is made good by a seek.
+constexpr int stepPatienceMs = 3000;
+// mpv tells a frame's time to the microsecond.
+constexpr double sameTime = 0.001;
+// While a step's frame is in view but mpv has not yet paused again.
+constexpr int stepPollMs = 2;
 
 // What the player needs of mpv, none of what makes it a player of its own.
 const char *const options[][2] = {
@@ -37,7 +44,9 @@ const char *const options[][2] = {
     {"pause", "yes"},
     {"keep-open", "always"},
     {"hr-seek", "yes"},
-    {"hr-seek-demuxer-offset", "1"}, // minimumSeekLead
+    // Until a lead is set: a frame just before an open-GOP keyframe decodes after it, so a seek that starts at
+    // that keyframe never shows it.
+    {"hr-seek-demuxer-offset", "1"},
     // Times are the file's own timestamps, which the caller translates: mpv
     // would otherwise count from where it finds the first packet, which in
     // Matroska is often the video's, not the file's start.
@@ -110,6 +119,8 @@ void MpvPlayer::load(const QString &path, double seconds)
     m_playingRange = false;
     m_loaded = false;
     m_pendingSeek.reset();
+    if (std::exchange(m_step, std::nullopt))
+        setSpeed(1.0);
     m_seeking = true;
     m_seekAnswered = true;
     if (m_handle)
@@ -122,6 +133,10 @@ void MpvPlayer::load(const QString &path, double seconds)
 void MpvPlayer::play()
 {
     m_rangeEnd.reset();
+    if (m_step) {
+        m_step->playAfter = true;
+        return;
+    }
     // A plain Play runs on past the end of a range played before.
     if (m_playingRange && m_handle) {
         m_playingRange = false;
@@ -133,13 +148,18 @@ void MpvPlayer::play()
 void MpvPlayer::pause()
 {
     m_rangeEnd.reset();
+    // A step ends paused.
+    if (m_step) {
+        m_step->playAfter = false;
+        return;
+    }
     setFlag("pause", true);
 }
 
 void MpvPlayer::seekExact(double seconds)
 {
-    // mpv drops a seek made before the file has loaded.
-    if (!m_loaded) {
+    // mpv drops a seek made before the file has loaded; one made during a step would race with it.
+    if (!m_loaded || m_step) {
         m_pendingSeek = seconds;
         return;
     }
@@ -149,11 +169,83 @@ void MpvPlayer::seekExact(double seconds)
     command({"seek", time.constData(), "absolute+exact"}, ++m_lastSeek);
 }
 
+void MpvPlayer::stepForward(double expected)
+{
+    if (!m_loaded || isSeeking() || !m_paused || m_rangeEnd) {
+        seekExact(expected);
+        return;
+    }
+    if (!m_stepWatchdog) {
+        m_stepWatchdog = new QTimer(this);
+        m_stepWatchdog->setSingleShot(true);
+        m_stepWatchdog->setInterval(stepPatienceMs);
+        connect(m_stepWatchdog, &QTimer::timeout, this, [this] {
+            if (m_step)
+                finishStep();
+        });
+    }
+    m_step = Step{expected};
+    m_seeking = true;
+    setSpeed(stepSpeed);
+    command({"frame-step"});
+    m_stepWatchdog->start();
+}
+
+// Told once the step's frame is in view and mpv has paused again. mpv may
+// tell neither its brief unpausing nor its pausing, both being over before
+// it tells, so it is asked.
+void MpvPlayer::checkStep()
+{
+    if (m_step && !m_step->checking && m_position > m_step->expected - sameTime) {
+        m_step->checking = true;
+        mpv().get_property_async(m_handle, StepPause, "pause", MPV_FORMAT_FLAG);
+    }
+}
+
+void MpvPlayer::takeStepPause(bool paused)
+{
+    if (!m_step)
+        return;
+    m_step->checking = false;
+    if (paused)
+        finishStep();
+    else
+        QTimer::singleShot(stepPollMs, this, &MpvPlayer::checkStep);
+}
+
+void MpvPlayer::finishStep()
+{
+    const Step step = *std::exchange(m_step, std::nullopt);
+    m_stepWatchdog->stop();
+    setSpeed(1.0);
+    m_seeking = false;
+    const bool landed = std::abs(m_position - step.expected) <= sameTime;
+    if (!landed) {
+        DiagnosticLog::print(QStringLiteral("Player: a step forward came to %1, not %2; sought there instead")
+                                 .arg(decimalText(m_position), decimalText(step.expected)));
+        setFlag("pause", true);
+        if (!m_pendingSeek)
+            m_pendingSeek = step.expected;
+    }
+    if (m_pendingSeek)
+        seekExact(*std::exchange(m_pendingSeek, std::nullopt));
+    else
+        emit seekFinished();
+    if (step.playAfter)
+        play();
+}
+
+void MpvPlayer::setSpeed(double speed)
+{
+    if (m_handle)
+        mpv().set_property_async(m_handle, 0, "speed", MPV_FORMAT_DOUBLE, &speed);
+}
+
 void MpvPlayer::setSeekLead(double seconds)
 {
     if (!m_handle)
         return;
-    double lead = std::max(minimumSeekLead, seconds);
+    double lead = seconds;
     mpv().set_property_async(m_handle, 0, "hr-seek-demuxer-offset", MPV_FORMAT_DOUBLE, &lead);
 }
 
@@ -192,10 +284,20 @@ void MpvPlayer::drainEvents()
             if (event->reply_userdata == TimePosition && property->format == MPV_FORMAT_DOUBLE) {
                 m_position = *static_cast<const double *>(property->data);
                 emit positionChanged(m_position);
+                checkStep();
             } else if (event->reply_userdata == Pause && property->format == MPV_FORMAT_FLAG) {
-                m_paused = *static_cast<const int *>(property->data) != 0;
-                emit pausedChanged(m_paused);
+                // A step plays for a frame: no Play to be told.
+                if (!m_step) {
+                    m_paused = *static_cast<const int *>(property->data) != 0;
+                    emit pausedChanged(m_paused);
+                }
             }
+            break;
+        }
+        case MPV_EVENT_GET_PROPERTY_REPLY: {
+            const auto *property = static_cast<const mpv_event_property *>(event->data);
+            if (event->reply_userdata == StepPause && property->format == MPV_FORMAT_FLAG)
+                takeStepPause(*static_cast<const int *>(property->data) != 0);
             break;
         }
         case MPV_EVENT_FILE_LOADED:

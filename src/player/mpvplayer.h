@@ -9,6 +9,8 @@
 #include <QSize>
 #include <QString>
 
+class QTimer;
+
 struct mpv_handle;
 struct mpv_render_context;
 
@@ -44,11 +46,19 @@ public:
     void play();
     void pause();
     void seekExact(double seconds);
+    // One frame on from the paused frame in view, decoding that frame alone,
+    // where a seek decodes from the keyframe before. `expected` is that
+    // frame's time: a step that lands elsewhere ends in an exact seek there,
+    // so the frame shown is the same either way. It ends with seekFinished,
+    // as a seek does; what is asked meanwhile waits for it. Where no step can
+    // start (not paused at rest), it is the seek.
+    void stepForward(double expected);
     // How far before the time asked an exact seek enters the file, to
-    // decode on from the keyframe it finds: at least a second, which the
-    // frame just before an open-GOP keyframe needs, and more where the
-    // demuxer seeks by timestamps alone and would find a later keyframe.
-    // Applies to the seeks and loads asked after it.
+    // decode on from the keyframe it finds: more than a frame before an
+    // open-GOP keyframe needs, and where the demuxer seeks by timestamps
+    // alone and would find a later keyframe; less than 0 reaches a keyframe
+    // just after the time asked. A second until set. Applies to the seeks
+    // and loads asked after it.
     void setSeekLead(double seconds);
     // From `from` until the last frame before `to`, then paused there; it
     // starts playing once the frame at `from` is in view.
@@ -57,6 +67,7 @@ public:
     double position() const { return m_position; }
     // From a seek asked for until its frame is in view.
     bool isSeeking() const { return m_seeking || m_pendingSeek.has_value(); }
+    bool isStepping() const { return m_step.has_value(); }
     bool isPaused() const { return m_paused; }
     // Frames dropped so far, by the decoder or by the output, to keep up.
     qint64 droppedFrames() const;
@@ -91,6 +102,10 @@ private:
     void announceFrames();
     void command(std::initializer_list<const char *> arguments, quint64 reply = 0);
     void setFlag(const char *name, bool value);
+    void setSpeed(double speed);
+    void checkStep();
+    void takeStepPause(bool paused);
+    void finishStep();
 
     mpv_handle *m_handle = nullptr;
     mpv_render_context *m_renderer = nullptr;
@@ -106,4 +121,13 @@ private:
     quint64 m_lastSeek = 0;
     bool m_seekAnswered = true;
     std::optional<double> m_pendingSeek;
+    // A step forward under way: where it must land, and a Play asked for meanwhile.
+    struct Step
+    {
+        double expected = 0.0;
+        bool checking = false; // whether mpv has paused again, asked
+        bool playAfter = false;
+    };
+    std::optional<Step> m_step;
+    QTimer *m_stepWatchdog = nullptr;
 };
