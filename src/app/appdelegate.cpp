@@ -19,6 +19,7 @@
 #include <QToolButton>
 
 #include "alertsheets.h"
+#include "decodedgroup.h"
 #include "decimaltext.h"
 #include "diagnosticlog.h"
 #include "exactcutnote.h"
@@ -125,7 +126,7 @@ void AppDelegate::setUpPlayback()
                               {m_ui->videoArea, myRangeSlider, m_ui->playPauseAction, m_ui->playSelectionAction, m_ui->frameBackAction,
                                m_ui->frameForwardAction, m_ui->secondBackAction, m_ui->secondForwardAction,
                                m_ui->setStartAtPlayheadAction, m_ui->setEndAtPlayheadAction, m_ui->playheadTF},
-                              QString(), this);
+                              m_tools, QString(), this);
     const std::pair<QToolButton *, QAction *> buttons[] = {
         {m_ui->frameBackButton, m_ui->frameBackAction},       {m_ui->playPauseButton, m_ui->playPauseAction},
         {m_ui->frameForwardButton, m_ui->frameForwardAction}, {m_ui->playSelectionButton, m_ui->playSelectionAction},
@@ -460,7 +461,7 @@ void AppDelegate::videoOpened(std::shared_ptr<const FileProbe> probe, bool accep
     m_keyframes->start(path);
     m_overview->start(m_globalFP);
     m_zoom->setVideo({m_selection->duration(), 1.0 / timeline.frameRate()});
-    m_playback->setVideo(path, timeline);
+    m_playback->setVideo(path, timeline, DecodedGroup::colourMatrix(*m_globalFP));
     m_playback->followKnob(posterSeconds());
 }
 

@@ -8,6 +8,7 @@
 #include <QStackedWidget>
 #include <QTimer>
 
+#include "decodedgroup.h"
 #include "mpvplayer.h"
 #include "rangeslider.h"
 #include "selection.h"
@@ -21,15 +22,22 @@ namespace {
 constexpr double slack = Timeline::tolerance;
 // A frame slower than this to come says that it is coming.
 constexpr int busyAfterMs = 300;
+// The frames a step back keeps, at most: some 150 MiB of pictures at the largest.
+constexpr qint64 groupBytes = 150LL << 20;
+// A still is drawn no larger, so that more of a group fits.
+constexpr qint64 stillPixels = 1280 * 720;
 
 } // namespace
 
-Playback::Playback(Selection *selection, const Controls &controls, const QString &audioOutput, QObject *parent)
+Playback::Playback(Selection *selection, const Controls &controls, const ToolLocator &tools,
+                   const QString &audioOutput, QObject *parent)
     : QObject(parent)
     , m_selection(selection)
     , m_controls(controls)
     , m_audioOutput(audioOutput)
+    , m_group(new DecodedGroup(tools, this))
 {
+    connect(m_group, &DecodedGroup::finished, this, &Playback::takeGroup);
     connect(m_controls.playPause, &QAction::triggered, this, &Playback::playOrPause);
     connect(m_controls.playSelection, &QAction::triggered, this, &Playback::playSelection);
     connect(m_controls.frameBack, &QAction::triggered, this, [this] { stepFrames(-1); });
@@ -52,9 +60,12 @@ Playback::~Playback()
     m_player.reset();
 }
 
-void Playback::setVideo(const QString &path, const Timeline &timeline)
+void Playback::setVideo(const QString &path, const Timeline &timeline, const QString &colours)
 {
     m_timeline = timeline;
+    m_colours = colours.isEmpty() ? QStringLiteral("auto") : colours;
+    m_group->stop();
+    m_awaitedStill.reset();
     if (m_view) {
         m_controls.videoArea->setCurrentIndex(0);
         delete m_view.data();
@@ -136,12 +147,21 @@ bool Playback::showPlayer()
     // playhead keeps the frame it was sent to. A seek asked while playing
     // may still be told the times of frames played before it.
     connect(m_player.get(), &MpvPlayer::positionChanged, this, [this](double seconds) {
-        if (!m_player->isPaused() && !m_player->isSeeking())
+        if (!m_player->isPaused() && !m_player->isSeeking()) {
+            clearStill();
             movePlayhead(m_timeline.fromStream(seconds));
+        }
     });
     connect(m_player.get(), &MpvPlayer::pausedChanged, this, &Playback::namePlayPause);
-    connect(m_player.get(), &MpvPlayer::seekFinished, m_view, [this] { m_view->setBusy(false); });
-    connect(m_player.get(), &MpvPlayer::seekFinished, this, &Playback::catchUp);
+    connect(m_player.get(), &MpvPlayer::seekFinished, this, [this] {
+        // A still stays until the player rests on the playhead's frame, so that no other frame shows meanwhile.
+        if (isAtRestOnPlayhead() && !m_awaitedStill) {
+            clearStill();
+            m_view->setBusy(false);
+            emit frameFound();
+        }
+        catchUp();
+    });
     connect(m_player.get(), &MpvPlayer::failed, this,
             [this] { m_view->setMessage(tr("This video cannot be played here.")); });
     m_player->setSeekLead(seekLead(m_playhead));
@@ -164,8 +184,10 @@ void Playback::followKnob(double seconds)
         return;
     }
     m_player->pause();
-    seekPlayer(seconds);
-    movePlayhead(seconds);
+    if (!showFromGroup(seconds)) {
+        seekPlayer(seconds);
+        movePlayhead(seconds);
+    }
 }
 
 // The player counts in the streams' own time; a seek a tolerance early lands on the frame at `seconds`.
@@ -206,13 +228,26 @@ void Playback::seekTo(double seconds)
     if (!showPlayer())
         return;
     m_player->pause();
-    movePlayhead(std::clamp(seconds, 0.0, m_selection->duration()));
+    const double frame = std::clamp(seconds, 0.0, m_selection->duration());
+    if (showFromGroup(frame))
+        return;
+    movePlayhead(frame);
     seekPlayer(m_playhead);
-    // A step back decodes from the keyframe before: on long groups that takes a while.
+    showBusyLater();
+}
+
+// A seek decodes from the keyframe before: on long groups that takes a while.
+void Playback::showBusyLater()
+{
     QTimer::singleShot(busyAfterMs, m_view, [this] {
-        if (m_player && m_player->isSeeking())
+        if (isFindingFrame())
             m_view->setBusy(true);
     });
+}
+
+bool Playback::isFindingFrame() const
+{
+    return m_player && (m_player->isSeeking() || m_awaitedStill);
 }
 
 void Playback::playOrPause()
@@ -220,10 +255,17 @@ void Playback::playOrPause()
     const bool starting = !m_player;
     if (!showPlayer())
         return;
-    if (starting || m_player->isPaused())
-        m_player->play();
-    else
+    if (!starting && !m_player->isPaused()) {
         m_player->pause();
+        return;
+    }
+    // From a step back's still, the player first goes to its frame; the still stays until it plays.
+    if (m_view->isShowingStill() || m_awaitedStill) {
+        m_awaitedStill.reset();
+        if (!isAtRestOnPlayhead())
+            seekPlayer(m_playhead);
+    }
+    m_player->play();
 }
 
 // From the first frame to the last, pausing on it. A player made for it opens on the first frame.
@@ -233,14 +275,16 @@ void Playback::playSelection()
         m_playhead = m_selection->startSeconds();
     if (!showPlayer())
         return;
+    m_awaitedStill.reset();
     m_player->setSeekLead(seekLead(m_selection->startSeconds()));
     m_player->playRange(playerTime(m_selection->startSeconds()), playerTime(m_selection->endSeconds()));
 }
 
 // A frame later or earlier, as the timeline lists it. From the paused frame in view, the next is mpv's own
-// step, which decodes that frame alone; anything else is an exact seek: mpv's step back decodes the group
-// again, and a frame rate's step would miss frames of a variable rate. Keys pressed during a step move the
-// playhead at once, and the player catches up when the step is over.
+// step, which decodes that frame alone. A step back decodes the frames before it, from their keyframe on,
+// once: later steps back among them show them at once, where mpv's own step back would decode the group again
+// each time. Anything else is an exact seek; a frame rate's step would miss frames of a variable rate. Keys
+// pressed during a step move the playhead at once, and the player catches up when the step is over.
 void Playback::stepFrames(int direction)
 {
     const std::optional<double> frame = m_timeline.frameBeside(m_playhead, direction);
@@ -249,12 +293,86 @@ void Playback::stepFrames(int direction)
         m_catchUp = true;
         return;
     }
+    if (frame && showPlayer() && showFromGroup(*frame))
+        return;
     if (direction > 0 && frame && isAtRestOnPlayhead()) {
         movePlayhead(*frame);
         m_player->stepForward(m_timeline.toStream(*frame));
         return;
     }
+    if (direction < 0 && frame && decodeGroupBefore(*frame))
+        return;
     seekTo(frame.value_or(m_playhead));
+}
+
+// The frame from the decoded group, at once or as soon as it has come, or the player's paused frame where
+// that is it.
+bool Playback::showFromGroup(double frame)
+{
+    const bool player = m_player && m_player->isPaused() && !m_player->isSeeking()
+                     && std::abs(m_timeline.fromStream(m_player->position()) - frame) <= 2 * slack;
+    if (!m_group->holds(frame) && !m_group->isComing(frame) && !(player && m_view->isShowingStill()))
+        return false;
+    m_player->pause();
+    movePlayhead(frame);
+    m_awaitedStill.reset();
+    if (const std::optional<QImage> still = m_group->frame(frame)) {
+        m_view->showStill(*still);
+    } else if (m_group->isComing(frame)) {
+        m_awaitedStill = frame;
+        showBusyLater();
+        return true;
+    } else {
+        clearStill();
+    }
+    m_view->setBusy(false);
+    emit frameFound();
+    return true;
+}
+
+// From the frame before the playhead back to its keyframe, as many as the pictures' room holds; the frame
+// itself comes last. Only where every frame is listed: the pictures are known by their place.
+bool Playback::decodeGroupBefore(double frame)
+{
+    const std::optional<double> keyframe = m_timeline.keyframeAtOrBefore(frame);
+    const QSize size = stillSize();
+    if (!m_timeline.listsEveryFrame() || !keyframe || size.isEmpty())
+        return false;
+    const qint64 room = std::max<qint64>(1, groupBytes / (qint64(size.width()) * size.height() * 4));
+    QList<double> times{frame};
+    while (times.size() < room && times.first() > *keyframe + slack) {
+        const std::optional<double> before = m_timeline.frameBeside(times.first(), -1);
+        if (!before || *before >= times.first())
+            break;
+        times.prepend(*before);
+    }
+    m_player->pause();
+    m_group->start(m_path, m_timeline.exactSeek(times.first()), times, size, m_colours);
+    return showFromGroup(frame);
+}
+
+void Playback::takeGroup(bool decoded)
+{
+    if (!m_awaitedStill)
+        return;
+    const double frame = *std::exchange(m_awaitedStill, std::nullopt);
+    if (!decoded || !showFromGroup(frame))
+        seekTo(frame);
+}
+
+void Playback::clearStill()
+{
+    if (m_view)
+        m_view->clearStill();
+}
+
+// The view's size, in pixels, no larger than a picture the group may keep many of.
+QSize Playback::stillSize() const
+{
+    QSize size = m_view->size() * m_view->devicePixelRatioF();
+    if (qint64(size.width()) * size.height() > stillPixels)
+        size = size.scaled(QSize(1280, 720), Qt::KeepAspectRatio);
+    return QSize(size.width() & ~1, size.height() & ~1);
 }
 
 // Paused on the playhead's own frame, with nothing under way.

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 
 #include <QObject>
 #include <QPointer>
@@ -11,7 +12,9 @@
 
 #include "timeline.h"
 
+class DecodedGroup;
 class MpvPlayer;
+class ToolLocator;
 class QAction;
 class QStackedWidget;
 class RangeSlider;
@@ -48,27 +51,34 @@ public:
         TimeField *playheadField = nullptr;
     };
 
-    // "null" for `audioOutput` plays silently; empty lets mpv choose.
-    Playback(Selection *selection, const Controls &controls, const QString &audioOutput = QString(),
-             QObject *parent = nullptr);
+    // "null" for `audioOutput` plays silently; empty lets mpv choose. The
+    // creator of `tools` decodes the frames a step back goes through.
+    Playback(Selection *selection, const Controls &controls, const ToolLocator &tools,
+             const QString &audioOutput = QString(), QObject *parent = nullptr);
     // The player goes, after its view if that is still there.
     ~Playback() override;
 
     // The accepted video, or none: a player made for the one before goes,
     // and the poster shows again. Steps go from frame to frame of the
-    // video's `timeline`, on which the playhead counts.
-    void setVideo(const QString &path, const Timeline &timeline = {});
+    // video's `timeline`, on which the playhead counts. `colours` is the
+    // matrix its frames are converted to RGB with, where the player's
+    // are drawn from decoded pictures.
+    void setVideo(const QString &path, const Timeline &timeline = {}, const QString &colours = QString());
     void pause();
     // A knob moved onto the frame at `seconds`.
     void followKnob(double seconds);
 
     bool isShowing() const { return m_player != nullptr; }
+    // From a step, seek or Play asked for until the playhead's frame is in view.
+    bool isFindingFrame() const;
     double playhead() const { return m_playhead; }
     MpvPlayer *player() const { return m_player.get(); }
     VideoView *view() const { return m_view; }
 
 signals:
     void playheadChanged(double seconds);
+    // The playhead's frame has come into view after a step or seek.
+    void frameFound();
 
 private:
     bool showPlayer();
@@ -78,6 +88,12 @@ private:
     void stepFrames(int direction);
     bool isAtRestOnPlayhead() const;
     void catchUp();
+    bool showFromGroup(double frame);
+    bool decodeGroupBefore(double frame);
+    void takeGroup(bool decoded);
+    void clearStill();
+    void showBusyLater();
+    QSize stillSize() const;
     void jump(double seconds);
     void setStartHere();
     void setEndHere();
@@ -97,6 +113,10 @@ private:
     QString m_path;
     Timeline m_timeline;
     std::unique_ptr<MpvPlayer> m_player;
+    DecodedGroup *const m_group;
+    QString m_colours;
+    // A step back's frame, while the group it is decoded with is coming.
+    std::optional<double> m_awaitedStill;
     QPointer<VideoView> m_view; // the video area's, which may go first
     // Moved at once by every key, so that keys pressed in a burst add up.
     double m_playhead = 0.0;

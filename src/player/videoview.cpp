@@ -83,7 +83,7 @@ void VideoView::setMessage(const QString &text)
 {
     m_message = text;
     if (m_openGl)
-        m_openGl->setVisible(text.isEmpty());
+        m_openGl->setVisible(text.isEmpty() && m_still.isNull());
     setAccessibleDescription(text);
     update();
 }
@@ -108,8 +108,42 @@ bool VideoView::isBusy() const
     return m_busyBar && m_busyBar->isVisible();
 }
 
+void VideoView::showStill(const QImage &picture)
+{
+    m_still = picture;
+    if (m_openGl)
+        m_openGl->setVisible(false);
+    update();
+}
+
+void VideoView::clearStill()
+{
+    if (m_still.isNull())
+        return;
+    m_still = QImage();
+    if (m_openGl)
+        m_openGl->setVisible(m_message.isEmpty());
+    update();
+}
+
+// Fitted and centred, as the player draws its frames.
+void VideoView::drawStill(QPainter &painter, QRect target) const
+{
+    painter.fillRect(target, Qt::black);
+    QRect fit(QPoint(), m_still.size().scaled(target.size(), Qt::KeepAspectRatio));
+    fit.moveCenter(target.center());
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(fit, m_still);
+}
+
 QImage VideoView::frame() const
 {
+    if (!m_still.isNull()) {
+        QImage image(size(), QImage::Format_RGBX8888);
+        QPainter painter(&image);
+        drawStill(painter, image.rect());
+        return image;
+    }
     return m_openGl ? m_openGl->grabFramebuffer() : m_frame;
 }
 
@@ -162,6 +196,10 @@ void VideoView::resizeEvent(QResizeEvent *event)
 void VideoView::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
+    if (m_message.isEmpty() && !m_still.isNull()) {
+        drawStill(painter, rect());
+        return;
+    }
     if (m_message.isEmpty() && !m_openGl && !m_frame.isNull()) {
         painter.drawImage(rect(), m_frame);
         return;

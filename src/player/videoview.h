@@ -8,6 +8,7 @@
 
 class MpvPlayer;
 class OpenGlVideoView;
+class QPainter;
 class QProgressBar;
 
 // Draws the player's frames, and nothing else: through OpenGL where a
@@ -35,6 +36,11 @@ public:
     // A moving bar over the video while a frame is long in coming.
     void setBusy(bool busy);
     bool isBusy() const;
+    // A picture of a frame drawn in place of the player's, until cleared:
+    // the player then shows again, as it is.
+    void showStill(const QImage &picture);
+    void clearStill();
+    bool isShowingStill() const { return !m_still.isNull(); }
     // The frame as last drawn.
     QImage frame() const;
 
@@ -50,11 +56,13 @@ private:
     static bool hasGraphicsDevice();
     void drawSoftwareFrame();
     void takeSoftwareFrame(const QImage &image, bool drawn);
+    void drawStill(QPainter &painter, QRect target) const;
 
     MpvPlayer *const m_player;
     OpenGlVideoView *m_openGl = nullptr;
     QProgressBar *m_busyBar = nullptr;
     QImage m_frame;
+    QImage m_still;
     // The software renderer's scaling and conversion, off the window's thread:
     // at 1080p one frame held the window up to 90 ms. A frame announced while
     // one is drawn is drawn after it.

@@ -91,9 +91,14 @@ std::optional<double> Timeline::frameAt(double seconds) const
     return gridFrameAt(seconds);
 }
 
+bool Timeline::listsEveryFrame() const
+{
+    return m_frames && m_frames->isWhole();
+}
+
 qsizetype Timeline::frameNumber(double seconds) const
 {
-    if (m_frames && m_frames->isWhole()) {
+    if (listsEveryFrame()) {
         const double stream = toStream(seconds) + tolerance;
         const QList<Packet> &packets = m_frames->packets();
         const qsizetype shown = std::count_if(packets.cbegin(), packets.cend(), [stream](const Packet &packet) {

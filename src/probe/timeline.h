@@ -70,6 +70,8 @@ public:
     // The frame after (`direction` 1) or before (-1) the one shown at `seconds`.
     std::optional<double> frameBeside(double seconds, int direction) const;
     double nearestFrame(double seconds) const;
+    // Whether every frame is listed, none stood in for by the grid.
+    bool listsEveryFrame() const;
     // The number of the frame shown at `seconds`, the first being 0: counted
     // in the list once it is whole, on the grid before.
     qsizetype frameNumber(double seconds) const;

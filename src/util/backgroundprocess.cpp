@@ -16,7 +16,7 @@ constexpr int destructionWaitMs = 2000;
 } // namespace
 
 QProcess *BackgroundProcess::make(QObject *owner, const QString &program, const QStringList &arguments,
-                                  const std::function<void(bool)> &ended, bool keepErrors)
+                                  const std::function<void(bool)> &ended, bool keepErrors, Priority priority)
 {
     auto *process = new QProcess(owner);
     process->setProgram(program);
@@ -24,7 +24,8 @@ QProcess *BackgroundProcess::make(QObject *owner, const QString &program, const 
     process->setStandardInputFile(QProcess::nullDevice());
     if (!keepErrors)
         process->setStandardErrorFile(QProcess::nullDevice());
-    process->setChildProcessModifier([] { setpriority(PRIO_PROCESS, 0, backgroundNiceness); });
+    if (priority == Priority::Low)
+        process->setChildProcessModifier([] { setpriority(PRIO_PROCESS, 0, backgroundNiceness); });
     QObject::connect(process, &QProcess::finished, owner, [ended](int exitCode, QProcess::ExitStatus status) {
         ended(status == QProcess::NormalExit && exitCode == 0);
     });

@@ -16,11 +16,18 @@ class QProcess;
 class BackgroundProcess
 {
 public:
+    enum class Priority {
+        Low,
+        // For what a person waits for, which is no more than the run's share.
+        Normal,
+    };
+
     // Not yet started: `program` with `arguments`, reading nothing, its
     // complaints dropped unless `keepErrors`. `ended` is told once, whether
     // it exited with status 0, or could not start.
     static QProcess *make(QObject *owner, const QString &program, const QStringList &arguments,
-                          const std::function<void(bool succeeded)> &ended, bool keepErrors = false);
+                          const std::function<void(bool succeeded)> &ended, bool keepErrors = false,
+                          Priority priority = Priority::Low);
     // Nothing of it reaches its owner any more: asked to end, killed if it
     // lingers, and deleted once it has.
     static void dismiss(QProcess *process, QObject *owner);
