@@ -90,6 +90,7 @@ private:
     bool open(const BenchClip &clip);
     bool waitForOpen() const;
     std::optional<Cost> playerRun(const QString &actionName);
+    bool goToPlayhead(double seconds);
     void openVideo(const BenchClip &clip) const;
     void forgetOpenedFiles() const;
     void measureFirstLooks(const BenchClip &clip, int repetitions);

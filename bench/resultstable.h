@@ -44,7 +44,8 @@ public:
     // `result` names what the action waits for in the goal.
     void addPosterTimes(const QString &action, const Samples &app, const Samples &toolAlone,
                         const QString &baselineIs, const QList<double> &stallsMs,
-                        const QString &result = QStringLiteral("poster"), double stallGoal = stallGoalMs);
+                        const QString &result = QStringLiteral("poster"), double stallGoal = stallGoalMs,
+                        double ratioGoal = posterGoalRatio);
 
     QString markdown() const;
 

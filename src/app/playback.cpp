@@ -22,10 +22,11 @@ namespace {
 constexpr double slack = Timeline::tolerance;
 // A frame slower than this to come says that it is coming.
 constexpr int busyAfterMs = 300;
-// The frames a step back keeps, at most: some 150 MiB of pictures at the largest.
-constexpr qint64 groupBytes = 150LL << 20;
-// A still is drawn no larger, so that more of a group fits.
-constexpr qint64 stillPixels = 1280 * 720;
+// The frames before it a first step back keeps, at most: each costs the creator a scaling and a write on top
+// of the decoding that the step costs anyway, about a millisecond at the largest; a person steps back a few.
+constexpr qsizetype groupFrames = 32;
+// Nor is a still drawn larger: the window is not kept waiting for sharpness that only shows while paused.
+const QSize largestStill(960, 540);
 
 } // namespace
 
@@ -330,17 +331,16 @@ bool Playback::showFromGroup(double frame)
     return true;
 }
 
-// From the frame before the playhead back to its keyframe, as many as the pictures' room holds; the frame
-// itself comes last. Only where every frame is listed: the pictures are known by their place.
+// From the frame before the playhead back to its keyframe, as many as are kept; the frame itself comes last.
+// Only where every frame is listed: the pictures are known by their place.
 bool Playback::decodeGroupBefore(double frame)
 {
     const std::optional<double> keyframe = m_timeline.keyframeAtOrBefore(frame);
     const QSize size = stillSize();
     if (!m_timeline.listsEveryFrame() || !keyframe || size.isEmpty())
         return false;
-    const qint64 room = std::max<qint64>(1, groupBytes / (qint64(size.width()) * size.height() * 4));
     QList<double> times{frame};
-    while (times.size() < room && times.first() > *keyframe + slack) {
+    while (times.size() < groupFrames && times.first() > *keyframe + slack) {
         const std::optional<double> before = m_timeline.frameBeside(times.first(), -1);
         if (!before || *before >= times.first())
             break;
@@ -366,12 +366,12 @@ void Playback::clearStill()
         m_view->clearStill();
 }
 
-// The view's size, in pixels, no larger than a picture the group may keep many of.
+// The view's size, in pixels, no larger than the largest still.
 QSize Playback::stillSize() const
 {
     QSize size = m_view->size() * m_view->devicePixelRatioF();
-    if (qint64(size.width()) * size.height() > stillPixels)
-        size = size.scaled(QSize(1280, 720), Qt::KeepAspectRatio);
+    if (size.width() > largestStill.width() || size.height() > largestStill.height())
+        size = size.scaled(largestStill, Qt::KeepAspectRatio);
     return QSize(size.width() & ~1, size.height() & ~1);
 }
 

@@ -4,8 +4,10 @@
 #include <algorithm>
 #include <cmath>
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include "backgroundprocess.h"
@@ -46,7 +48,8 @@ QString DecodedGroup::fitted(QSize size, const QString &colours)
     const QString width = QString::number(size.width());
     const QString height = QString::number(size.height());
     const QString wider = QStringLiteral("gt(dar,%1/%2)").arg(width, height);
-    return QStringLiteral("scale=w='if(%1,%2,2*trunc(%3*dar/2))':h='if(%1,2*trunc(%2/dar/2),%3)':in_color_matrix=%4,"
+    return QStringLiteral("scale=w='if(%1,%2,2*trunc(%3*dar/2))':h='if(%1,2*trunc(%2/dar/2),%3)':in_color_matrix=%4:"
+                          "flags=bilinear,"
                           "setsar=1,pad=%2:%3:-1:-1,format=rgb0")
         .arg(wider, width, height, colours);
 }
@@ -62,14 +65,17 @@ QString DecodedGroup::colourMatrix(const FileProbe &file)
     return high ? QStringLiteral("bt709") : QStringLiteral("bt601");
 }
 
-// The pictures go to a file, not through a pipe: a group at the view's size is a hundred megabytes and more,
-// which a pipe hands over 64 KiB a wake-up of the window's thread.
+// The pictures go to a file, not through a pipe, which hands them over 64 KiB a wake-up of the window's
+// thread: in the session's runtime folder, kept in memory, where there is one.
 void DecodedGroup::start(const QString &path, const Timeline::Seek &seek, const QList<double> &times, QSize size,
                          const QString &colours)
 {
     stop();
-    if (!m_folder)
-        m_folder = std::make_unique<QTemporaryDir>();
+    if (!m_folder) {
+        const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+        m_folder = std::make_unique<QTemporaryDir>(QDir(runtime.isEmpty() ? QDir::tempPath() : runtime)
+                                                       .filePath(QStringLiteral("kestrel-XXXXXX")));
+    }
     const QString program = m_tools.pathForResource(ToolLocator::creator);
     if (program.isEmpty() || !m_folder->isValid() || times.isEmpty() || size.isEmpty()) {
         emit finished(false);
