@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QProcess>
 #include <QFileInfo>
 #include <QMainWindow>
 #include <QMessageBox>
@@ -504,9 +505,24 @@ void BenchSession::measureKeyframeIndex(const BenchClip &clip, int repetitions)
 
 namespace {
 
-// Until `run` tells its end; true when it went through the whole file.
+// The peak resident memory of a running process, in kibibytes, as the kernel tells it.
+long peakResidentKiB(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    }
+    return 0;
+}
+
+// Until `run` tells its end; true when it went through the whole file. The
+// largest peak its tool was seen at, asked every few milliseconds, grows
+// `toolPeakKiB`.
 template<class Run>
-bool runToEnd(Run &run, const std::function<void()> &start)
+bool runToEnd(Run &run, const std::function<void()> &start, long &toolPeakKiB)
 {
     QEventLoop loop;
     bool complete = false;
@@ -515,6 +531,12 @@ bool runToEnd(Run &run, const std::function<void()> &start)
         loop.quit();
     });
     QTimer::singleShot(trimTimeoutMs, &loop, &QEventLoop::quit);
+    QTimer memory;
+    QObject::connect(&memory, &QTimer::timeout, &loop, [&] {
+        for (const QProcess *tool : run.template findChildren<QProcess *>())
+            toolPeakKiB = std::max(toolPeakKiB, peakResidentKiB(tool->processId()));
+    });
+    memory.start(5);
     start();
     loop.exec();
     QObject::disconnect(ended);
@@ -539,13 +561,17 @@ void BenchSession::measureOverview(const BenchClip &clip, int repetitions)
     const QStringList audioAlone =
         (quiet + QStringLiteral(" -i %1 -map 0:a:0 -f null -")).split(QLatin1Char(' ')).replaceInStrings(QStringLiteral("%1"), clip.path);
     Samples appPictures, directPictures, appLoudness, directLoudness;
+    long picturesPeakKiB = 0;
+    long loudnessPeakKiB = 0;
     for (int i = 0; i < repetitions; ++i) {
         const auto appRun = [&] {
             appPictures.add(Stopwatch::timed([&] {
-                return runToEnd(pictures, [&] { pictures.start(*file, OverviewStrip::pictureHeight); });
+                return runToEnd(pictures, [&] { pictures.start(*file, OverviewStrip::pictureHeight); }, picturesPeakKiB);
             }));
             if (hasAudio)
-                appLoudness.add(Stopwatch::timed([&] { return runToEnd(loudness, [&] { loudness.start(*file); }); }));
+                appLoudness.add(Stopwatch::timed([&] {
+                    return runToEnd(loudness, [&] { loudness.start(*file); }, loudnessPeakKiB);
+                }));
         };
         const auto directRun = [&] {
             directPictures.add(Stopwatch::timed([&] { return m_direct.encode(keyframesAlone); }));
@@ -554,11 +580,14 @@ void BenchSession::measureOverview(const BenchClip &clip, int repetitions)
         };
         inTurn(i, appRun, directRun);
     }
+    const auto memory = [](long kib) { return QStringLiteral("the creator's peak %1 MiB").arg(kib / 1024); };
     m_table.addTimes(QStringLiteral("filmstrip, %1").arg(clip.label), appPictures, directPictures,
-                     QStringLiteral("ffmpeg decoding the keyframes alone"), overviewGoalRatio);
+                     QStringLiteral("ffmpeg decoding the keyframes alone; ") + memory(picturesPeakKiB),
+                     overviewGoalRatio);
     if (hasAudio)
         m_table.addTimes(QStringLiteral("waveform, %1").arg(clip.label), appLoudness, directLoudness,
-                         QStringLiteral("ffmpeg decoding the first audio track alone"), overviewGoalRatio);
+                         QStringLiteral("ffmpeg decoding the first audio track alone; ") + memory(loudnessPeakKiB),
+                         overviewGoalRatio);
 }
 
 // Nudging -------------------------------------------------------------------
