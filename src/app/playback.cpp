@@ -347,7 +347,11 @@ bool Playback::decodeGroupBefore(double frame)
         times.prepend(*before);
     }
     m_player->pause();
-    m_group->start(m_path, m_timeline.exactSeek(times.first()), times, size, m_colours);
+    // From the keyframe itself, entered as a stream copy enters it, where the demuxer finds it by its time.
+    const bool atKeyframe = std::abs(times.first() - *keyframe) <= slack && !m_timeline.entersBlindly();
+    const Timeline::Seek seek = atKeyframe ? Timeline::Seek{m_timeline.copyEntry(*keyframe) + slack, 0.0}
+                                           : m_timeline.exactSeek(times.first());
+    m_group->start(m_path, {seek, atKeyframe}, times, size, m_colours);
     return showFromGroup(frame);
 }
 

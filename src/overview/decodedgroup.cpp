@@ -26,13 +26,16 @@ DecodedGroup::~DecodedGroup()
     BackgroundProcess::killAll(this);
 }
 
-QStringList DecodedGroup::arguments(const QString &path, const Timeline::Seek &seek, qsizetype count, QSize size,
+QStringList DecodedGroup::arguments(const QString &path, const Entry &entry, qsizetype count, QSize size,
                                     const QString &colours, const QString &output)
 {
     QStringList arguments{QStringLiteral("-v"), QStringLiteral("quiet"), QStringLiteral("-nostdin"),
-                          QStringLiteral("-ss"), secondsArgument(seek.input), QStringLiteral("-i"), path};
-    if (seek.output > 0)
-        arguments << QStringLiteral("-ss") << secondsArgument(seek.output);
+                          QStringLiteral("-ss"), secondsArgument(entry.seek.input)};
+    if (entry.atKeyframe)
+        arguments << QStringLiteral("-noaccurate_seek");
+    arguments << QStringLiteral("-i") << path;
+    if (entry.seek.output > 0)
+        arguments << QStringLiteral("-ss") << secondsArgument(entry.seek.output);
     // Every frame once, as the listing has them: no frame made up or dropped to keep a rate.
     return arguments
         + QStringList{QStringLiteral("-map"), QStringLiteral("0:v:0"), QStringLiteral("-fps_mode"),
@@ -67,7 +70,7 @@ QString DecodedGroup::colourMatrix(const FileProbe &file)
 
 // The pictures go to a file, not through a pipe, which hands them over 64 KiB a wake-up of the window's
 // thread: in the session's runtime folder, kept in memory, where there is one.
-void DecodedGroup::start(const QString &path, const Timeline::Seek &seek, const QList<double> &times, QSize size,
+void DecodedGroup::start(const QString &path, const Entry &entry, const QList<double> &times, QSize size,
                          const QString &colours)
 {
     stop();
@@ -85,7 +88,7 @@ void DecodedGroup::start(const QString &path, const Timeline::Seek &seek, const 
     m_size = size;
     const QString output = m_folder->filePath(QStringLiteral("group-%1.rgb").arg(++m_run));
     m_process = BackgroundProcess::make(
-        this, program, arguments(path, seek, times.size(), size, colours, output),
+        this, program, arguments(path, entry, times.size(), size, colours, output),
         [this, output](bool succeeded) {
             m_pictures = std::make_unique<QFile>(output);
             finishRun(succeeded);

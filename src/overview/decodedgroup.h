@@ -37,17 +37,27 @@ public:
     // Kills what still runs and waits for it: no child outlives the owner.
     ~DecodedGroup() override;
 
-    // `count` frames of the first video track from the frame `seek` enters
-    // at, each `size` pixels, in presentation order, into `output`.
+    // How the first frame is reached: by an exact seek, or by entering
+    // just after a keyframe, which the creator then decodes first. An exact
+    // seek must come a tolerance early, and so misses a keyframe just at
+    // its time and decodes the whole group before it.
+    struct Entry
+    {
+        Timeline::Seek seek;
+        bool atKeyframe = false;
+    };
+
+    // `count` frames of the first video track from the frame `entry`
+    // reaches, each `size` pixels, in presentation order, into `output`.
     // `colours` is the scaler's input matrix.
-    static QStringList arguments(const QString &path, const Timeline::Seek &seek, qsizetype count, QSize size,
+    static QStringList arguments(const QString &path, const Entry &entry, qsizetype count, QSize size,
                                  const QString &colours, const QString &output);
     // The scaler's input matrix that draws the file's frames as the player does.
     static QString colourMatrix(const FileProbe &file);
 
     // The frames at `times` (file time, in order, one after another as the
-    // timeline lists them), entered as `seek` says for the first.
-    void start(const QString &path, const Timeline::Seek &seek, const QList<double> &times, QSize size,
+    // timeline lists them), entered as `entry` says for the first.
+    void start(const QString &path, const Entry &entry, const QList<double> &times, QSize size,
                const QString &colours = QStringLiteral("auto"));
     // Stops a run and forgets the frames.
     void stop();

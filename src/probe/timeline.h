@@ -100,6 +100,7 @@ public:
     // position by timestamps alone and decodes from the next keyframe, which
     // may lie after the time asked for.
     static bool seeksBlindly(const QString &formatName);
+    bool entersBlindly() const { return m_seeksBlindly; }
     // Where timestamps are not the presentation's (every container but the
     // QuickTime family) and the video has B-frames, the creator's input seek
     // looks for the keyframe 3/23 s before the time asked, as its decoding
