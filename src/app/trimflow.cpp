@@ -161,11 +161,14 @@ bool TrimFlow::isCuttingExactly() const
     return m_controls.exactCut->isChecked();
 }
 
-ExactCutRun::Source TrimFlow::exactCutSource() const
+// The trim as the window now stands, to `outputPath`.
+TrimJob TrimFlow::job(const QString &outputPath) const
 {
-    return {m_input->fileFullPath().value_or(QString()), m_input->formatName(),
-            m_input->trackDictionaries(QStringLiteral("Video")).value(0).dictionaryObject().value_or(QJsonObject()),
-            m_tracks->keptTracks(), m_selection.timeline().toStream(m_selection.timeline().videoEnd())};
+    const TrimJob::Kind kind = isCuttingExactly() ? TrimJob::Kind::Exact
+                             : isForcingEncode()  ? TrimJob::Kind::Reencode
+                                                  : TrimJob::Kind::Copy;
+    return {m_input.get(), m_selection.timeline(), m_selection.startSeconds(), m_selection.endSeconds(),
+            m_tracks->keptTracks(), kind, outputPath};
 }
 
 // Offered only where it can work, and the tooltip says why it is not.
@@ -173,7 +176,7 @@ void TrimFlow::offerExactCut()
 {
     QCheckBox *const box = m_controls.exactCut;
     const bool open = m_input != nullptr;
-    const bool supported = open && ExactCutRun::supports(exactCutSource());
+    const bool supported = open && job(QString()).canCutExactly();
     const bool offered = supported && !isForcingEncode();
     if (!offered)
         box->setChecked(false);
@@ -246,94 +249,32 @@ void TrimFlow::trimTo(const QString &outputPath)
     if (!m_selection.isTrimmable())
         return;
     m_lastSaveFolder = QFileInfo(outputPath).absolutePath();
-    if (isCuttingExactly()) {
-        startExactCut(outputPath);
-        return;
-    }
-    // A name without an extension says nothing of the format: keep the input's.
-    const QString fallbackSuffix = containerSuffix(isForcingEncode() ? QStringLiteral("mp4") : m_input->formatName());
-    const QString partialPath = EncoderRun::partialPathFor(outputPath, fallbackSuffix);
-    if (!isForcingEncode()) {
-        reportLeftOutTracks();
-        startCopy(outputPath, trimParameters(*m_input, *m_input->fileFullPath(), partialPath));
-        return;
-    }
-    const QStringList arguments = trimArguments(*m_input, *m_input->fileFullPath(), partialPath);
-    startTrimming(outputPath, partialPath, arguments, m_selection.outputDuration());
+    reportLeftOutTracks();
+    const TrimJob trim = job(outputPath);
+    trim.startRun(m_tools, workFolder(), this, [this, outputPath](TrimRun *run) {
+        followTrim(run, outputPath);
+        // One step, named as an exact cut names its own.
+        if (qobject_cast<EncoderRun *>(run))
+            m_controls.sheet->setStep(tr("Re-encoding the selection to MP4"));
+    });
 }
 
 QStringList TrimFlow::trimArguments(const FileProbe &probe, const QString &inputPath,
                                     const QString &outputPath) const
 {
     reportLeftOutTracks();
-    const QStringList arguments = TrimCommand::trimArguments(trimParameters(probe, inputPath, outputPath));
+    TrimJob trim = job(outputPath);
+    trim.input = &probe;
+    TrimParameters parameters = trim.parameters(outputPath);
+    parameters.inputPath = inputPath;
+    const QStringList arguments = TrimCommand::trimArguments(parameters);
     DiagnosticLog::print(TrimCommand::diagnosticLine(arguments));
     return arguments;
-}
-
-TrimParameters TrimFlow::trimParameters(const FileProbe &probe, const QString &inputPath,
-                                        const QString &outputPath) const
-{
-    TrimParameters parameters;
-    parameters.duration = probe.duration();
-    parameters.selectionStart = m_selection.startFraction();
-    parameters.selectionEnd = m_selection.endFraction();
-    parameters.forceEncode = isForcingEncode();
-    parameters.hasAudioTrack = probe.hasAudioTrack();
-    parameters.hasAudioTrackWhichHasMoreThanTwoChannels = probe.hasAudioTrackWhichHasMoreThanTwoChannels();
-    parameters.inputPath = inputPath;
-    parameters.outputPath = outputPath;
-    parameters.videoStream = probe.firstVideoIndex();
-    parameters.keptTracks = m_tracks->keptTracks();
-    parameters.outputSuffix = QFileInfo(outputPath).suffix();
-    parameters.seek = inputSeek();
-    parameters.videoEnd = probe.videoEndTime();
-    parameters.startTime = m_selection.timeline().start();
-    return parameters;
-}
-
-// A re-encode seeks its first frame exactly; a copy enters the input before its keyframe only where the
-// demuxer's own seek would pass that keyframe.
-std::optional<Timeline::Seek> TrimFlow::inputSeek() const
-{
-    const Timeline &timeline = m_selection.timeline();
-    const double start = m_selection.startSeconds();
-    if (isForcingEncode())
-        return timeline.exactSeek(start);
-    const double entry = timeline.copyEntry(start);
-    return entry != start ? std::optional(Timeline::Seek{entry, 0.0}) : std::nullopt;
-}
-
-void TrimFlow::startTrimming(const QString &outputPath, const QString &partialPath, const QStringList &arguments,
-                             double outputDuration)
-{
-    auto *run = new EncoderRun(m_tools, this);
-    followTrim(run, outputPath);
-    // One step, named as an exact cut names its own.
-    m_controls.sheet->setStep(tr("Re-encoding the selection to MP4"));
-    run->start(arguments, partialPath, outputPath, outputDuration);
-}
-
-void TrimFlow::startCopy(const QString &outputPath, const TrimParameters &parameters)
-{
-    auto *run = new StreamCopyRun(m_tools, workFolder(), this);
-    followTrim(run, outputPath);
-    run->start(parameters, outputPath);
 }
 
 QString TrimFlow::workFolder() const
 {
     return m_workFolder.isValid() ? m_workFolder.path() : QDir::tempPath();
-}
-
-void TrimFlow::startExactCut(const QString &outputPath)
-{
-    reportLeftOutTracks();
-    auto *run = new ExactCutRun(m_tools, workFolder(), this);
-    followTrim(run, outputPath);
-    const Timeline &timeline = m_selection.timeline();
-    run->start(exactCutSource(), timeline.toStream(m_selection.startSeconds()),
-               timeline.toStream(m_selection.endSeconds()), outputPath);
 }
 
 // The progress sheet follows a trim however it is made, and the run goes once it has ended.

@@ -14,6 +14,7 @@
 #include "timeline.h"
 #include "toollocator.h"
 #include "trimparameters.h"
+#include "trimjob.h"
 #include "trimrun.h"
 
 class AlertSheets;
@@ -82,19 +83,13 @@ signals:
 private:
     bool isForcingEncode() const;
     bool isCuttingExactly() const;
-    ExactCutRun::Source exactCutSource() const;
+    TrimJob job(const QString &outputPath) const;
     void offerExactCut();
     void trimTo(const QString &outputPath);
     QString outputSuffix() const;
     void showTrackOutput();
     void reportLeftOutTracks() const;
-    std::optional<Timeline::Seek> inputSeek() const;
-    TrimParameters trimParameters(const FileProbe &probe, const QString &inputPath, const QString &outputPath) const;
-    void startTrimming(const QString &outputPath, const QString &partialPath, const QStringList &arguments,
-                       double outputDuration);
-    void startCopy(const QString &outputPath, const TrimParameters &parameters);
     QString workFolder() const;
-    void startExactCut(const QString &outputPath);
     void followTrim(TrimRun *run, const QString &outputPath);
     void showProgressSheet();
     void hideProgressSheet();
