@@ -4,10 +4,15 @@
 #include <QApplication>
 #include <QDir>
 #include <QMainWindow>
+#include <QTextStream>
+#include <QThread>
 #include <QtGlobal>
 
 #include "appdelegate.h"
 #include "commandline.h"
+#include "cutoptions.h"
+#include "cutrunner.h"
+#include "diagnosticlog.h"
 #include "quitsignalwatcher.h"
 #include "toollocator.h"
 
@@ -19,12 +24,34 @@ bool hasDisplay()
         || qEnvironmentVariableIsSet("QT_QPA_PLATFORM");
 }
 
+// `kestrel cut`: no display, no window, no player; results on standard output, the rest on standard error.
+int cut(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    // The tools' command lines the window prints are no result of a cut.
+    const DiagnosticLog::Capture diagnostics;
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    const CutOptions options = CutOptions::parse(QCoreApplication::arguments().mid(2), QThread::idealThreadCount());
+    if (options.helpAsked) {
+        out << CutOptions::helpText();
+        return 0;
+    }
+    if (!options.error.isEmpty()) {
+        err << "kestrel cut: " << options.error << "\nTry 'kestrel cut --help'.\n";
+        return 2;
+    }
+    return CutRunner(ToolLocator(ToolLocator::defaultResourceFolder()), options, out, err).run();
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QCoreApplication::setApplicationName(QStringLiteral("kestrel"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KESTREL_VERSION));
+    if (argc > 1 && qstrcmp(argv[1], "cut") == 0)
+        return cut(argc, argv);
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);

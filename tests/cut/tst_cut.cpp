@@ -2,9 +2,19 @@
 // `kestrel cut` from its arguments: each option read, and each usage error refused with its reason before any
 // tool runs.
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTextStream>
 
 #include "cutoptions.h"
+#include "cutrunner.h"
+#include "diagnosticlog.h"
+#include "fileprobe.h"
+#include "mediafactory.h"
 
 using namespace Qt::StringLiterals;
 
@@ -82,12 +92,107 @@ private slots:
         QCOMPARE(summary(CutOptions::parse(arguments.split(u' '), 4)), expected);
     }
 
+    void initTestCase()
+    {
+        const MediaFactory factory(m_media.path());
+        // Keyframes a second apart, and two audio tracks.
+        QVERIFY(!factory.generate(u"in.mp4"_s, {u"-f"_s, u"lavfi"_s, u"-i"_s, u"testsrc2=size=160x90:rate=25:duration=4"_s,
+                                                u"-f"_s, u"lavfi"_s, u"-i"_s, u"sine=duration=4"_s, u"-map"_s, u"0"_s,
+                                                u"-map"_s, u"1"_s, u"-map"_s, u"1"_s, u"-c:v"_s, u"libx264"_s,
+                                                u"-g"_s, u"25"_s, u"-c:a"_s, u"aac"_s}).isEmpty());
+    }
+
+    // One input cut as asked, read back by the prober: its kind, its length in frames, its audio tracks.
+    void singleRuns_data()
+    {
+        QTest::addColumn<QString>("arguments");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("frames");
+        QTest::addColumn<int>("audioTracks");
+        QTest::newRow("exact where the file allows it") << u"--from 1.2 --to 2.4"_s << u"exact"_s << 30 << 2;
+        QTest::newRow("a copy from the keyframe before") << u"--copy --from 1.2 --duration 1"_s << u"copy"_s << 25 << 2;
+        QTest::newRow("a re-encode to the end, no tracks") << u"--reencode --from 3 --keep-tracks none"_s
+                                                          << u"reencode"_s << 25 << 0;
+        QTest::newRow("one track of two, to alone") << u"--exact --to 0:00.8 --keep-tracks 2"_s << u"exact"_s << 20 << 1;
+    }
+
+    void singleRuns()
+    {
+        QFETCH(QString, arguments);
+        QFETCH(QString, kind);
+        QFETCH(int, frames);
+        QFETCH(int, audioTracks);
+        const QString output = m_media.filePath(u"run%1.mp4"_s.arg(++m_runs));
+        const QJsonObject result = run(arguments + u" --json -o "_s + output + u' ' + m_media.filePath(u"in.mp4"_s));
+        QCOMPARE(result.value(u"outcome"_s).toString(), u"done"_s);
+        QCOMPARE(result.value(u"kind"_s).toString(), kind);
+        QCOMPARE(result.value(u"frames"_s).toInt(), frames);
+        QCOMPARE(result.value(u"tracks"_s).toArray().size(), audioTracks);
+        const auto probe = FileProbe::create(output, ToolLocator(MediaFactory::toolsFolder()));
+        QCOMPARE(probe->mediaTracks().size(), audioTracks);
+        QProcess counter;
+        counter.start(QDir(MediaFactory::toolsFolder()).filePath(u"sniffer"_s),
+                      {u"-v"_s, u"error"_s, u"-count_frames"_s, u"-select_streams"_s, u"v"_s, u"-show_entries"_s,
+                       u"stream=nb_read_frames"_s, u"-of"_s, u"csv=p=0"_s, output});
+        QVERIFY(counter.waitForFinished());
+        const int written = counter.readAllStandardOutput().trimmed().toInt();
+        // A copy holds every frame of the selection, and may hold the group's frames before it.
+        QVERIFY2(kind == u"copy"_s ? written >= frames : written == frames, qPrintable(QString::number(written)));
+    }
+
+    // Nothing is written where nothing may be: a plan, an output that exists, the input itself.
+    void writesNothing_data()
+    {
+        QTest::addColumn<QString>("arguments");
+        QTest::addColumn<QString>("outcome");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("a dry run") << u"--reencode --dry-run -o plan.mp4"_s << u"planned"_s << QString();
+        QTest::newRow("an output that exists") << u"-o in.mp4.copy"_s << u"failed"_s << u"already exists; --force replaces it."_s;
+        QTest::newRow("the input itself, even forced") << u"--force -o in.mp4"_s << u"failed"_s
+                                                       << u"Input file name is same as the output file name!"_s;
+        QTest::newRow("beyond the end") << u"--from 10"_s << u"failed"_s << u"The selection is empty"_s;
+    }
+
+    void writesNothing()
+    {
+        QFETCH(QString, arguments);
+        QFETCH(QString, outcome);
+        QFETCH(QString, error);
+        QFile::copy(m_media.filePath(u"in.mp4"_s), m_media.filePath(u"in.mp4.copy"_s));
+        const QStringList before = QDir(m_media.path()).entryList(QDir::Files | QDir::Hidden);
+        const QJsonObject result = run(u"--json "_s + arguments.replace(u"-o "_s, u"-o "_s + m_media.path() + u'/')
+                                       + u' ' + m_media.filePath(u"in.mp4"_s));
+        QCOMPARE(result.value(u"outcome"_s).toString(), outcome);
+        QVERIFY2(result.value(u"error"_s).toString().contains(error), qPrintable(result.value(u"error"_s).toString()));
+        QCOMPARE(QDir(m_media.path()).entryList(QDir::Files | QDir::Hidden), before);
+        QCOMPARE(m_status, outcome == u"failed"_s ? 1 : 0);
+    }
+
     void helpNamesTheCommand()
     {
         const QString help = CutOptions::helpText();
         QVERIFY2(help.startsWith(u"Usage: kestrel cut [options] INPUT...\n"_s), qPrintable(help));
         QVERIFY(help.contains(u"--keep-tracks"_s));
     }
+
+private:
+    // The one JSON line of a run of `arguments`, its status kept.
+    QJsonObject run(const QString &arguments)
+    {
+        const DiagnosticLog::Capture quiet;
+        QString out, err;
+        QTextStream outStream(&out), errStream(&err);
+        const CutOptions options = CutOptions::parse(arguments.split(u' '), 2);
+        m_status = CutRunner(ToolLocator(MediaFactory::toolsFolder()), options, outStream, errStream).run();
+        const QStringList lines = out.split(u'\n', Qt::SkipEmptyParts);
+        if (lines.size() != 1)
+            qWarning() << options.error << out << err;
+        return QJsonDocument::fromJson(lines.value(0).toUtf8()).object();
+    }
+
+    QTemporaryDir m_media;
+    int m_status = -1;
+    int m_runs = 0;
 };
 
 QTEST_GUILESS_MAIN(TestCut)

@@ -1,0 +1,43 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QJsonObject>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include "cutoptions.h"
+#include "toollocator.h"
+
+class QTextStream;
+
+// `kestrel cut` on its inputs, one after another: each is probed, its
+// frames listed, its selection settled on them as the window settles it,
+// and cut by the window's own trim. Results go to `out`, one line an input;
+// what fails, and why, to `err`. Every check the window makes before a
+// trim is made here too, with its words; nothing is replaced unasked.
+class CutRunner : public QObject
+{
+    Q_OBJECT
+
+public:
+    CutRunner(const ToolLocator &tools, const CutOptions &options, QTextStream &out, QTextStream &err,
+              QObject *parent = nullptr);
+
+    // 0 when every input was cut (or planned), 1 when any failed.
+    int run();
+
+    // Where an input's cut is written without -o: beside it, or in the
+    // folder given, as "Trimmed" with the output's type; of several inputs
+    // in one folder, each after its input's name.
+    static QString outputFor(const QString &input, const CutOptions &options, const QString &suffix);
+
+private:
+    QJsonObject cut(const QString &input);
+    void report(const QJsonObject &result);
+
+    const ToolLocator m_tools;
+    const CutOptions m_options;
+    QTextStream &m_out;
+    QTextStream &m_err;
+};
