@@ -41,7 +41,10 @@ int cut(int argc, char *argv[])
         err << "kestrel cut: " << options.error << "\nTry 'kestrel cut --help'.\n";
         return 2;
     }
-    return CutRunner(ToolLocator(ToolLocator::defaultResourceFolder()), options, out, err).run();
+    CutRunner runner(ToolLocator(ToolLocator::defaultResourceFolder()), options, out, err);
+    const QuitSignalWatcher quitSignals;
+    QObject::connect(&quitSignals, &QuitSignalWatcher::quitRequested, &runner, &CutRunner::stop);
+    return runner.run();
 }
 
 } // namespace
@@ -80,7 +83,7 @@ int main(int argc, char *argv[])
     AppDelegate delegate(ToolLocator::defaultResourceFolder());
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::applicationWillTerminate);
     const QuitSignalWatcher quitSignals;
-    QObject::connect(&quitSignals, &QuitSignalWatcher::quitRequested, &app, &QCoreApplication::quit);
+    QObject::connect(&quitSignals, &QuitSignalWatcher::quitRequested, &app, [] { QCoreApplication::quit(); });
     delegate.window()->show();
     delegate.applicationDidFinishLaunching(commandLine.file);
     return QApplication::exec();

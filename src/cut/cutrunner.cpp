@@ -82,10 +82,19 @@ int CutRunner::run()
     int failed = 0;
     for (const QString &input : m_options.inputs) {
         const QJsonObject result = cut(input);
+        if (m_stoppedBy)
+            return 128 + m_stoppedBy;
         report(result);
         failed += result.value(QStringLiteral("outcome")).toString() == QLatin1String("failed");
     }
     return failed > 0 ? 1 : 0;
+}
+
+void CutRunner::stop(int signal)
+{
+    m_stoppedBy = signal;
+    if (m_running)
+        m_running->cancel();
 }
 
 QJsonObject CutRunner::cut(const QString &input)
@@ -147,6 +156,8 @@ QJsonObject CutRunner::cut(const QString &input)
     if (QFileInfo::exists(job.outputPath) && !m_options.force)
         return fail(tr("%1 already exists; --force replaces it.").arg(job.outputPath));
 
+    if (m_stoppedBy)
+        return fail(QString());
     if (m_options.dryRun) {
         if (job.kind != TrimJob::Kind::Exact)
             result.insert(QStringLiteral("command"),
@@ -160,7 +171,7 @@ QJsonObject CutRunner::cut(const QString &input)
     QEventLoop loop;
     TrimRun::Outcome outcome = TrimRun::Outcome::Failed;
     QString details;
-    job.startRun(m_tools, work.path(), this, [&](TrimRun *run) {
+    m_running = job.startRun(m_tools, work.path(), this, [&](TrimRun *run) {
         connect(run, &TrimRun::finished, &loop, [&, run](TrimRun::Outcome ended, const QString &why) {
             outcome = ended;
             details = why;

@@ -3,6 +3,7 @@
 
 #include <QJsonObject>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
@@ -10,6 +11,7 @@
 #include "toollocator.h"
 
 class QTextStream;
+class TrimRun;
 
 // `kestrel cut` on its inputs, one after another: each is probed, its
 // frames listed, its selection settled on them as the window settles it,
@@ -24,8 +26,11 @@ public:
     CutRunner(const ToolLocator &tools, const CutOptions &options, QTextStream &out, QTextStream &err,
               QObject *parent = nullptr);
 
-    // 0 when every input was cut (or planned), 1 when any failed.
+    // 0 when every input was cut (or planned), 1 when any failed; 128 and
+    // the signal's number when stopped by one.
     int run();
+    // The running tool stopped and its partial output removed; no input after it is begun.
+    void stop(int signal);
 
     // Where an input's cut is written without -o: beside it, or in the
     // folder given, as "Trimmed" with the output's type; of several inputs
@@ -40,4 +45,6 @@ private:
     const CutOptions m_options;
     QTextStream &m_out;
     QTextStream &m_err;
+    int m_stoppedBy = 0;
+    QPointer<TrimRun> m_running;
 };

@@ -2,6 +2,8 @@
 // `kestrel cut` from its arguments: each option read, and each usage error refused with its reason before any
 // tool runs.
 
+#include <csignal>
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -166,6 +168,30 @@ private slots:
         QVERIFY2(result.value(u"error"_s).toString().contains(error), qPrintable(result.value(u"error"_s).toString()));
         QCOMPARE(QDir(m_media.path()).entryList(QDir::Files | QDir::Hidden), before);
         QCOMPARE(m_status, outcome == u"failed"_s ? 1 : 0);
+    }
+
+    // Stopped by a signal during a trim, the command stops its tool, removes what it wrote and tells the signal.
+    void signalStopsEverything()
+    {
+        const MediaFactory factory(m_media.path());
+        const QString input = factory.generate(u"long.mp4"_s, {u"-f"_s, u"lavfi"_s, u"-i"_s,
+                                                               u"testsrc2=size=640x360:rate=25:duration=60"_s,
+                                                               u"-c:v"_s, u"libx264"_s, u"-preset"_s, u"ultrafast"_s});
+        QVERIFY(!input.isEmpty());
+        QTemporaryDir folder;
+        QProcess command;
+        command.start(QStringLiteral(KESTREL_BINARY), {u"cut"_s, u"--reencode"_s, u"--output-dir"_s, folder.path(), input});
+        const auto written = [&] { return QDir(folder.path()).entryList(QDir::Files | QDir::Hidden); };
+        QVERIFY(QTest::qWaitFor([&] { return !written().isEmpty(); }, 30000));
+        ::kill(pid_t(command.processId()), SIGTERM);
+        QVERIFY(command.waitForFinished(10000));
+        QCOMPARE(command.exitCode(), 128 + SIGTERM);
+        QCOMPARE(written(), QStringList());
+        // No tool of it runs on.
+        for (const QString &process : QDir(u"/proc"_s).entryList({u"[0-9]*"_s}, QDir::Dirs)) {
+            QFile line(u"/proc/%1/cmdline"_s.arg(process));
+            QVERIFY(!line.open(QIODevice::ReadOnly) || !line.readAll().contains(folder.path().toUtf8()));
+        }
     }
 
     void helpNamesTheCommand()

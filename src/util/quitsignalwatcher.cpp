@@ -58,5 +58,5 @@ void QuitSignalWatcher::readSignal()
 {
     char byte = 0;
     [[maybe_unused]] const ssize_t read = ::read(s_pipe[1], &byte, 1);
-    emit quitRequested();
+    emit quitRequested(static_cast<unsigned char>(byte));
 }

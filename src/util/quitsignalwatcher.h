@@ -17,7 +17,8 @@ public:
     ~QuitSignalWatcher() override;
 
 signals:
-    void quitRequested();
+    // `signal` is the one that asked, for an exit status of 128 and its number.
+    void quitRequested(int signal);
 
 private:
     static void handleSignal(int signal);
