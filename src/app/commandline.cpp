@@ -10,7 +10,8 @@ CommandLine CommandLine::parse(const QStringList &arguments, const QString &work
 {
     const auto tr = [](const char *text) { return QCoreApplication::translate("CommandLine", text); };
     QCommandLineParser parser;
-    parser.setApplicationDescription(tr("Cut one segment out of a video file."));
+    parser.setApplicationDescription(tr("Cut one segment out of a video file.\n\n"
+                                        "Without a window: kestrel cut [options] INPUT... (kestrel cut --help)"));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("FILE"), tr("The video to open."), QStringLiteral("[FILE]"));

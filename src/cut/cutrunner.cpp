@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QMap>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -79,13 +80,21 @@ QString CutRunner::outputFor(const QString &input, const CutOptions &options, co
 
 int CutRunner::run()
 {
-    int failed = 0;
+    QMap<QString, int> outcomes;
     for (const QString &input : m_options.inputs) {
         const QJsonObject result = cut(input);
         if (m_stoppedBy)
             return 128 + m_stoppedBy;
         report(result);
-        failed += result.value(QStringLiteral("outcome")).toString() == QLatin1String("failed");
+        ++outcomes[result.value(QStringLiteral("outcome")).toString()];
+    }
+    const int failed = outcomes.value(QStringLiteral("failed"));
+    // A batch ends with its count; one input says all in its own line.
+    if (m_options.inputs.size() > 1 && !m_options.quiet) {
+        const int done = outcomes.value(QStringLiteral("done")) + outcomes.value(QStringLiteral("planned"));
+        m_err << tr("kestrel cut: %1 of %2 cut, %3 failed").arg(done).arg(m_options.inputs.size()).arg(failed)
+              << '\n';
+        m_err.flush();
     }
     return failed > 0 ? 1 : 0;
 }

@@ -194,6 +194,28 @@ private slots:
         }
     }
 
+    // One broken input among others: it is told, the others are still cut, and the status says one failed.
+    void batchGoesOnPastAFailure()
+    {
+        QTemporaryDir folder;
+        QFile broken(m_media.filePath(u"broken.mp4"_s));
+        QVERIFY(broken.open(QIODevice::WriteOnly) && broken.write("not a video") > 0);
+        broken.close();
+        QFile::copy(m_media.filePath(u"in.mp4"_s), m_media.filePath(u"other.mp4"_s));
+        QString out, err;
+        QTextStream outStream(&out), errStream(&err);
+        const CutOptions options = CutOptions::parse({u"--copy"_s, u"--to"_s, u"1"_s, u"--output-dir"_s, folder.path(),
+                                                      m_media.filePath(u"in.mp4"_s), broken.fileName(),
+                                                      m_media.filePath(u"other.mp4"_s)}, 2);
+        const DiagnosticLog::Capture quiet;
+        QCOMPARE(CutRunner(ToolLocator(MediaFactory::toolsFolder()), options, outStream, errStream).run(), 1);
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
+                 (QStringList{u"in Trimmed.mp4"_s, u"other Trimmed.mp4"_s}));
+        QCOMPARE(out.count(u'\n'), 2);
+        QVERIFY2(err.contains(u"“broken.mp4” is not a video file."_s) && err.endsWith(u"2 of 3 cut, 1 failed\n"_s),
+                 qPrintable(err));
+    }
+
     void helpNamesTheCommand()
     {
         const QString help = CutOptions::helpText();
