@@ -126,7 +126,7 @@ void AppDelegate::setUpPlayback()
                               {m_ui->videoArea, myRangeSlider, m_ui->playPauseAction, m_ui->playSelectionAction, m_ui->frameBackAction,
                                m_ui->frameForwardAction, m_ui->secondBackAction, m_ui->secondForwardAction,
                                m_ui->setStartAtPlayheadAction, m_ui->setEndAtPlayheadAction, m_ui->playheadTF},
-                              m_tools, QString(), this);
+                              m_tools, m_temporaryDirectory, QString(), this);
     const std::pair<QToolButton *, QAction *> buttons[] = {
         {m_ui->frameBackButton, m_ui->frameBackAction},       {m_ui->playPauseButton, m_ui->playPauseAction},
         {m_ui->frameForwardButton, m_ui->frameForwardAction}, {m_ui->playSelectionButton, m_ui->playSelectionAction},

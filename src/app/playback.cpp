@@ -12,6 +12,7 @@
 #include "mpvplayer.h"
 #include "rangeslider.h"
 #include "selection.h"
+#include "temporarydirectory.h"
 #include "timeentry.h"
 #include "timefield.h"
 #include "timetext.h"
@@ -31,12 +32,13 @@ const QSize largestStill(960, 540);
 } // namespace
 
 Playback::Playback(Selection *selection, const Controls &controls, const ToolLocator &tools,
-                   const QString &audioOutput, QObject *parent)
+                   const TemporaryDirectory &workFolder, const QString &audioOutput, QObject *parent)
     : QObject(parent)
     , m_selection(selection)
     , m_controls(controls)
     , m_audioOutput(audioOutput)
     , m_group(new DecodedGroup(tools, this))
+    , m_workFolder(workFolder)
 {
     connect(m_group, &DecodedGroup::finished, this, &Playback::takeGroup);
     connect(m_controls.playPause, &QAction::triggered, this, &Playback::playOrPause);
@@ -351,7 +353,7 @@ bool Playback::decodeGroupBefore(double frame)
     const bool atKeyframe = std::abs(times.first() - *keyframe) <= slack && !m_timeline.entersBlindly();
     const Timeline::Seek seek = atKeyframe ? Timeline::Seek{m_timeline.copyEntry(*keyframe) + slack, 0.0}
                                            : m_timeline.exactSeek(times.first());
-    m_group->start(m_path, {seek, atKeyframe}, times, size, m_colours);
+    m_group->start(m_path, {seek, atKeyframe}, times, size, m_colours, m_workFolder.path());
     return showFromGroup(frame);
 }
 

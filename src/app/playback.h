@@ -14,6 +14,7 @@
 
 class DecodedGroup;
 class MpvPlayer;
+class TemporaryDirectory;
 class ToolLocator;
 class QAction;
 class QStackedWidget;
@@ -52,9 +53,11 @@ public:
     };
 
     // "null" for `audioOutput` plays silently; empty lets mpv choose. The
-    // creator of `tools` decodes the frames a step back goes through.
+    // creator of `tools` decodes the frames a step back goes through, into
+    // `workFolder`.
     Playback(Selection *selection, const Controls &controls, const ToolLocator &tools,
-             const QString &audioOutput = QString(), QObject *parent = nullptr);
+             const TemporaryDirectory &workFolder, const QString &audioOutput = QString(),
+             QObject *parent = nullptr);
     // The player goes, after its view if that is still there.
     ~Playback() override;
 
@@ -114,6 +117,7 @@ private:
     Timeline m_timeline;
     std::unique_ptr<MpvPlayer> m_player;
     DecodedGroup *const m_group;
+    const TemporaryDirectory &m_workFolder;
     QString m_colours;
     // A step back's frame, while the group it is decoded with is coming.
     std::optional<double> m_awaitedStill;

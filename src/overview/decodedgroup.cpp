@@ -7,8 +7,6 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 
 #include "backgroundprocess.h"
 #include "decimaltext.h"
@@ -69,24 +67,19 @@ QString DecodedGroup::colourMatrix(const FileProbe &file)
 }
 
 // The pictures go to a file, not through a pipe, which hands them over 64 KiB a wake-up of the window's
-// thread: in the session's runtime folder, kept in memory, where there is one.
+// thread; the app's private folder is kept in memory where the session has a runtime folder.
 void DecodedGroup::start(const QString &path, const Entry &entry, const QList<double> &times, QSize size,
-                         const QString &colours)
+                         const QString &colours, const QString &folder)
 {
     stop();
-    if (!m_folder) {
-        const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-        m_folder = std::make_unique<QTemporaryDir>(QDir(runtime.isEmpty() ? QDir::tempPath() : runtime)
-                                                       .filePath(QStringLiteral("kestrel-XXXXXX")));
-    }
     const QString program = m_tools.pathForResource(ToolLocator::creator);
-    if (program.isEmpty() || !m_folder->isValid() || times.isEmpty() || size.isEmpty()) {
+    if (program.isEmpty() || folder.isEmpty() || times.isEmpty() || size.isEmpty()) {
         emit finished(false);
         return;
     }
     m_coming = times;
     m_size = size;
-    const QString output = m_folder->filePath(QStringLiteral("group-%1.rgb").arg(++m_run));
+    const QString output = QDir(folder).filePath(QStringLiteral("group-%1.rgb").arg(++m_run));
     m_process = BackgroundProcess::make(
         this, program, arguments(path, entry, times.size(), size, colours, output),
         [this, output](bool succeeded) {

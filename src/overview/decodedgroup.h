@@ -17,14 +17,13 @@
 class FileProbe;
 class QFile;
 class QProcess;
-class QTemporaryDir;
 
 // The frames before the one in view, decoded once by `creator` so that a
 // step back among them costs no decoding: the player's own step back
 // decodes the group again from its keyframe, each time. One run decodes
 // from the keyframe up to the last frame asked for, as an exact seek does,
 // and writes the frames asked for, fitted into the view, as raw pictures
-// into a file of their own, from which each is read when shown. They count
+// into a file, from which each is read when shown. They count
 // only once all of them have come, as each is known by its place among
 // them. A newer start, or a stop, ends the run before; nothing of it is
 // announced after.
@@ -56,9 +55,10 @@ public:
     static QString colourMatrix(const FileProbe &file);
 
     // The frames at `times` (file time, in order, one after another as the
-    // timeline lists them), entered as `entry` says for the first.
+    // timeline lists them), entered as `entry` says for the first, into a
+    // file of `folder`, the app's private one.
     void start(const QString &path, const Entry &entry, const QList<double> &times, QSize size,
-               const QString &colours = QStringLiteral("auto"));
+               const QString &colours, const QString &folder);
     // Stops a run and forgets the frames.
     void stop();
 
@@ -80,7 +80,6 @@ private:
     void forget();
 
     const ToolLocator m_tools;
-    std::unique_ptr<QTemporaryDir> m_folder;
     QProcess *m_process = nullptr;
     quint64 m_run = 0;
     QList<double> m_coming;

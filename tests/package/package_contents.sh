@@ -48,6 +48,8 @@ gzip -dc "$root/usr/share/man/man1/kestrel.1.gz" | grep -q '^\.SS Keyboard' \
     || fail "the manual page has no keyboard table"
 grep -q "<id>$app_id</id>" "$root/usr/share/metainfo/$app_id.metainfo.xml" \
     || fail "no metainfo for $app_id"
+grep -q 'complete .*-F _kestrel kestrel' "$root/usr/share/bash-completion/completions/kestrel" \
+    || fail "no bash completion for kestrel"
 
 answer=$("$root/usr/bin/kestrel" --version) || fail "the unpacked kestrel --version failed"
 [ "$answer" = "kestrel $version" ] || fail "kestrel --version answered '$answer'"
