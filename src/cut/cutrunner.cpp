@@ -80,18 +80,18 @@ QString CutRunner::outputFor(const QString &input, const CutOptions &options, co
 
 int CutRunner::run()
 {
-    QMap<QString, int> outcomes;
-    for (const QString &input : m_options.inputs) {
-        const QJsonObject result = cut(input);
-        if (m_stoppedBy)
-            return 128 + m_stoppedBy;
-        report(result);
-        ++outcomes[result.value(QStringLiteral("outcome")).toString()];
-    }
-    const int failed = outcomes.value(QStringLiteral("failed"));
+    QEventLoop loop;
+    m_loop = &loop;
+    startMore();
+    if (!m_running.empty())
+        loop.exec();
+    m_loop = nullptr;
+    if (m_stoppedBy)
+        return 128 + m_stoppedBy;
+    const int failed = m_outcomes.value(QStringLiteral("failed"));
     // A batch ends with its count; one input says all in its own line.
     if (m_options.inputs.size() > 1 && !m_options.quiet) {
-        const int done = outcomes.value(QStringLiteral("done")) + outcomes.value(QStringLiteral("planned"));
+        const int done = m_outcomes.value(QStringLiteral("done")) + m_outcomes.value(QStringLiteral("planned"));
         m_err << tr("kestrel cut: %1 of %2 cut, %3 failed").arg(done).arg(m_options.inputs.size()).arg(failed)
               << '\n';
         m_err.flush();
@@ -102,43 +102,92 @@ int CutRunner::run()
 void CutRunner::stop(int signal)
 {
     m_stoppedBy = signal;
-    if (m_running)
-        m_running->cancel();
+    for (const auto &cut : m_running) {
+        if (cut->run)
+            cut->run->cancel();
+    }
 }
 
-QJsonObject CutRunner::cut(const QString &input)
+// Up to --jobs inputs at a time: each is prepared as its turn comes, and the next starts as one ends.
+void CutRunner::startMore()
 {
-    QElapsedTimer clock;
-    clock.start();
-    QJsonObject result{{QStringLiteral("input"), input}, {QStringLiteral("outcome"), QStringLiteral("failed")}};
+    while (!m_stoppedBy && qsizetype(m_running.size()) < m_options.jobs && m_next < m_options.inputs.size()) {
+        std::unique_ptr<Cut> cut = prepare(m_options.inputs.at(m_next++));
+        if (!cut->job.input || m_options.dryRun) {
+            finish(*cut);
+            continue;
+        }
+        Cut *const started = cut.get();
+        m_running.push_back(std::move(cut));
+        started->run = started->job.startRun(m_tools, started->work.path(), this, [this, started](TrimRun *run) {
+            connect(run, &TrimRun::finished, this, [this, started, run](TrimRun::Outcome outcome, const QString &why) {
+                run->deleteLater();
+                ended(started, outcome, why);
+            });
+        });
+    }
+    if (m_running.empty() && m_loop)
+        m_loop->quit();
+}
+
+void CutRunner::ended(Cut *cut, TrimRun::Outcome outcome, const QString &details)
+{
+    if (outcome == TrimRun::Outcome::Succeeded) {
+        cut->result.insert(QStringLiteral("outcome"), QStringLiteral("done"));
+    } else {
+        cut->result.insert(QStringLiteral("error"),
+                           details.isEmpty() ? tr("The video could not be trimmed.") : details);
+    }
+    if (!m_stoppedBy)
+        finish(*cut);
+    const auto found = std::find_if(m_running.begin(), m_running.end(),
+                                    [cut](const std::unique_ptr<Cut> &running) { return running.get() == cut; });
+    if (found != m_running.end())
+        m_running.erase(found);
+    startMore();
+}
+
+void CutRunner::finish(Cut &cut)
+{
+    cut.result.insert(QStringLiteral("seconds"), double(cut.clock.elapsed()) / 1000.0);
+    report(cut.result);
+    ++m_outcomes[cut.result.value(QStringLiteral("outcome")).toString()];
+}
+
+// Everything up to the run: a cut that cannot start, or is only planned, comes back without an input.
+std::unique_ptr<CutRunner::Cut> CutRunner::prepare(const QString &input)
+{
+    auto cut = std::make_unique<Cut>();
+    cut->clock.start();
+    QJsonObject &result = cut->result;
+    result = {{QStringLiteral("input"), input}, {QStringLiteral("outcome"), QStringLiteral("failed")}};
     const auto fail = [&](const QString &error) {
         result.insert(QStringLiteral("error"), error);
-        result.insert(QStringLiteral("seconds"), double(clock.elapsed()) / 1000.0);
-        return result;
+        cut->job.input = nullptr;
+        return std::move(cut);
     };
-    const std::shared_ptr<const FileProbe> probe = FileProbe::create(QFileInfo(input).absoluteFilePath(), m_tools);
-    if (const Refusal refusal(*probe); refusal.reason() != Refusal::Reason::none)
+    cut->probe = FileProbe::create(QFileInfo(input).absoluteFilePath(), m_tools);
+    if (const Refusal refusal(*cut->probe); refusal.reason() != Refusal::Reason::none)
         return fail(refusal.sentence());
-    const PacketList frames = listFrames(m_tools, *probe->fileFullPath());
-    const Timeline timeline = Timeline::of(*probe, &frames);
+    cut->frames = listFrames(m_tools, *cut->probe->fileFullPath());
+    const Timeline timeline = Timeline::of(*cut->probe, &cut->frames);
 
-    TrimJob job;
-    job.input = probe.get();
+    TrimJob &job = cut->job;
+    job.input = cut->probe.get();
     job.timeline = timeline;
-    const double duration = probe->duration();
+    const double duration = cut->probe->duration();
     const double to = m_options.to.value_or(m_options.duration ? m_options.from + *m_options.duration : duration);
     job.start = timeline.settledStart(std::min(m_options.from, duration));
     job.end = timeline.settledEnd(std::min(to, duration));
     if (job.end <= job.start)
         return fail(tr("The selection is empty: %1 lasts %2.").arg(QFileInfo(input).fileName(), timeTextFromSeconds(duration)));
 
-    const QString inputSuffix = QFileInfo(input).suffix();
     job.kind = m_options.kind == CutOptions::Kind::Reencode ? TrimJob::Kind::Reencode
              : m_options.kind == CutOptions::Kind::Copy     ? TrimJob::Kind::Copy
                                                             : TrimJob::Kind::Exact;
-    const QString suffix = job.kind == TrimJob::Kind::Reencode ? QStringLiteral("mp4") : inputSuffix;
+    const QString suffix = job.kind == TrimJob::Kind::Reencode ? QStringLiteral("mp4") : QFileInfo(input).suffix();
     job.outputPath = outputFor(input, m_options, suffix);
-    job.keptTracks = keptTracks(*probe, m_options, QFileInfo(job.outputPath).suffix(), job.kind);
+    job.keptTracks = keptTracks(*cut->probe, m_options, QFileInfo(job.outputPath).suffix(), job.kind);
     if (job.kind == TrimJob::Kind::Exact && !job.canCutExactly()) {
         if (m_options.kind == CutOptions::Kind::Exact)
             return fail(tr("An exact cut needs H.264 or HEVC video in MP4, MOV, M4V or Matroska."));
@@ -164,37 +213,13 @@ QJsonObject CutRunner::cut(const QString &input)
         return fail(tr("The trimmed video cannot be saved in %1. %2.").arg(QDir::toNativeSeparators(folder), *reason));
     if (QFileInfo::exists(job.outputPath) && !m_options.force)
         return fail(tr("%1 already exists; --force replaces it.").arg(job.outputPath));
-
-    if (m_stoppedBy)
-        return fail(QString());
     if (m_options.dryRun) {
         if (job.kind != TrimJob::Kind::Exact)
             result.insert(QStringLiteral("command"),
                           TrimCommand::diagnosticLine(TrimCommand::trimArguments(job.parameters(job.outputPath))));
         result.insert(QStringLiteral("outcome"), QStringLiteral("planned"));
-        result.insert(QStringLiteral("seconds"), double(clock.elapsed()) / 1000.0);
-        return result;
     }
-
-    const QTemporaryDir work;
-    QEventLoop loop;
-    TrimRun::Outcome outcome = TrimRun::Outcome::Failed;
-    QString details;
-    m_running = job.startRun(m_tools, work.path(), this, [&](TrimRun *run) {
-        connect(run, &TrimRun::finished, &loop, [&, run](TrimRun::Outcome ended, const QString &why) {
-            outcome = ended;
-            details = why;
-            run->deleteLater();
-            loop.quit();
-        });
-    });
-    loop.exec();
-    if (outcome != TrimRun::Outcome::Succeeded)
-        return fail(details.isEmpty() ? tr("The video could not be trimmed.") : details);
-    result.insert(QStringLiteral("outcome"), QStringLiteral("done"));
-    result.remove(QStringLiteral("error"));
-    result.insert(QStringLiteral("seconds"), double(clock.elapsed()) / 1000.0);
-    return result;
+    return cut;
 }
 
 void CutRunner::report(const QJsonObject &result)

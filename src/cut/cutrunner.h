@@ -1,19 +1,29 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <memory>
+#include <vector>
+
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QJsonObject>
+#include <QMap>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include "cutoptions.h"
+#include "fileprobe.h"
+#include "packetlist.h"
 #include "toollocator.h"
+#include "trimjob.h"
+#include "trimrun.h"
 
 class QTextStream;
-class TrimRun;
 
-// `kestrel cut` on its inputs, one after another: each is probed, its
+// `kestrel cut` on its inputs, --jobs of them side by side: each is probed, its
 // frames listed, its selection settled on them as the window settles it,
 // and cut by the window's own trim. Results go to `out`, one line an input;
 // what fails, and why, to `err`. Every check the window makes before a
@@ -38,7 +48,22 @@ public:
     static QString outputFor(const QString &input, const CutOptions &options, const QString &suffix);
 
 private:
-    QJsonObject cut(const QString &input);
+    // One input's cut, from its preparation to its end.
+    struct Cut
+    {
+        std::shared_ptr<const FileProbe> probe;
+        PacketList frames;
+        TrimJob job;
+        QJsonObject result;
+        QElapsedTimer clock;
+        QTemporaryDir work;
+        QPointer<TrimRun> run;
+    };
+
+    std::unique_ptr<Cut> prepare(const QString &input);
+    void startMore();
+    void ended(Cut *cut, TrimRun::Outcome outcome, const QString &details);
+    void finish(Cut &cut);
     void report(const QJsonObject &result);
 
     const ToolLocator m_tools;
@@ -46,5 +71,8 @@ private:
     QTextStream &m_out;
     QTextStream &m_err;
     int m_stoppedBy = 0;
-    QPointer<TrimRun> m_running;
+    qsizetype m_next = 0;
+    std::vector<std::unique_ptr<Cut>> m_running;
+    QMap<QString, int> m_outcomes;
+    QEventLoop *m_loop = nullptr;
 };

@@ -194,7 +194,8 @@ private slots:
         }
     }
 
-    // One broken input among others: it is told, the others are still cut, and the status says one failed.
+    // One broken input among others cut two at a time: it is told, the others are still cut, and the status says
+    // one failed.
     void batchGoesOnPastAFailure()
     {
         QTemporaryDir folder;
@@ -204,7 +205,7 @@ private slots:
         QFile::copy(m_media.filePath(u"in.mp4"_s), m_media.filePath(u"other.mp4"_s));
         QString out, err;
         QTextStream outStream(&out), errStream(&err);
-        const CutOptions options = CutOptions::parse({u"--copy"_s, u"--to"_s, u"1"_s, u"--output-dir"_s, folder.path(),
+        const CutOptions options = CutOptions::parse({u"--copy"_s, u"--to"_s, u"1"_s, u"--jobs"_s, u"2"_s, u"--output-dir"_s, folder.path(),
                                                       m_media.filePath(u"in.mp4"_s), broken.fileName(),
                                                       m_media.filePath(u"other.mp4"_s)}, 2);
         const DiagnosticLog::Capture quiet;
