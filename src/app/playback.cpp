@@ -312,9 +312,7 @@ void Playback::stepFrames(int direction)
 // that is it.
 bool Playback::showFromGroup(double frame)
 {
-    const bool player = m_player && m_player->isPaused() && !m_player->isSeeking()
-                     && std::abs(m_timeline.fromStream(m_player->position()) - frame) <= 2 * slack;
-    if (!m_group->holds(frame) && !m_group->isComing(frame) && !(player && m_view->isShowingStill()))
+    if (!m_group->holds(frame) && !m_group->isComing(frame) && !(isAtRestOn(frame) && m_view->isShowingStill()))
         return false;
     m_player->pause();
     movePlayhead(frame);
@@ -381,11 +379,16 @@ QSize Playback::stillSize() const
     return QSize(size.width() & ~1, size.height() & ~1);
 }
 
-// Paused on the playhead's own frame, with nothing under way.
-bool Playback::isAtRestOnPlayhead() const
+// The player paused on the frame at `frame`, with nothing under way.
+bool Playback::isAtRestOn(double frame) const
 {
     return m_player && m_player->isPaused() && !m_player->isSeeking()
-        && std::abs(m_timeline.fromStream(m_player->position()) - m_playhead) <= 2 * slack;
+        && std::abs(m_timeline.fromStream(m_player->position()) - frame) <= 2 * slack;
+}
+
+bool Playback::isAtRestOnPlayhead() const
+{
+    return isAtRestOn(m_playhead);
 }
 
 // Once a step is over, on to where keys have moved the playhead meanwhile: by another step to the next frame.

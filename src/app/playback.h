@@ -89,6 +89,7 @@ private:
     void playSelection();
     void seekTo(double seconds);
     void stepFrames(int direction);
+    bool isAtRestOn(double frame) const;
     bool isAtRestOnPlayhead() const;
     void catchUp();
     bool showFromGroup(double frame);

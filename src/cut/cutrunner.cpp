@@ -1,19 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cutrunner.h"
 
-#include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QMap>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QTextStream>
 
-#include "containersuffix.h"
 #include "fileprobe.h"
 #include "packetlist.h"
 #include "refusal.h"
@@ -190,7 +185,7 @@ std::unique_ptr<CutRunner::Cut> CutRunner::prepare(const QString &input)
     job.keptTracks = keptTracks(*cut->probe, m_options, QFileInfo(job.outputPath).suffix(), job.kind);
     if (job.kind == TrimJob::Kind::Exact && !job.canCutExactly()) {
         if (m_options.kind == CutOptions::Kind::Exact)
-            return fail(tr("An exact cut needs H.264 or HEVC video in MP4, MOV, M4V or Matroska."));
+            return fail(TrimJob::whyNotExactly());
         job.kind = TrimJob::Kind::Copy;
     }
     result.insert(QStringLiteral("output"), job.outputPath);

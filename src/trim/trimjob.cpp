@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "trimjob.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QJsonObject>
 
@@ -17,6 +18,11 @@ ExactCutRun::Source TrimJob::exactCutSource() const
     return {input->fileFullPath().value_or(QString()), input->formatName(),
             input->trackDictionaries(QStringLiteral("Video")).value(0).dictionaryObject().value_or(QJsonObject()),
             keptTracks, timeline.toStream(timeline.videoEnd())};
+}
+
+QString TrimJob::whyNotExactly()
+{
+    return QCoreApplication::translate("TrimJob", "An exact cut needs H.264 or HEVC video in MP4, MOV, M4V or Matroska.");
 }
 
 // A name without an extension says nothing of the format: keep the input's. Each call names another file.

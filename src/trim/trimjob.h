@@ -36,6 +36,8 @@ struct TrimJob
 
     ExactCutRun::Source exactCutSource() const;
     bool canCutExactly() const { return ExactCutRun::supports(exactCutSource()); }
+    // Why a file that cannot be cut exactly cannot, for a person.
+    static QString whyNotExactly();
     // Where a copy or a re-encode writes before the output is complete: a
     // new name at each call.
     QString partialPath() const;
