@@ -6,7 +6,8 @@ set -eu
 
 packages="build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools \
 libgl-dev qt6-qpa-plugins libqt6svg6 ffmpeg xvfb xauth imagemagick appstream \
-desktop-file-utils fonts-dejavu-core libmpv-dev libqt6opengl6-dev dpkg-dev file lintian go-md2man $*"
+desktop-file-utils fonts-dejavu-core libmpv-dev libqt6opengl6-dev dpkg-dev file lintian go-md2man \
+parallel $*"
 
 missing=""
 for p in $packages; do

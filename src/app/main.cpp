@@ -41,7 +41,8 @@ int cut(int argc, char *argv[])
         err << "kestrel cut: " << options.error << "\nTry 'kestrel cut --help'.\n";
         return 2;
     }
-    CutRunner runner(ToolLocator(ToolLocator::defaultResourceFolder()), options, out, err);
+    CutRunner runner(ToolLocator(ToolLocator::defaultResourceFolder()), options, out, err,
+                     CutProgress::terminalWidth());
     const QuitSignalWatcher quitSignals;
     QObject::connect(&quitSignals, &QuitSignalWatcher::quitRequested, &runner, &CutRunner::stop);
     return runner.run();

@@ -1,13 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "outputconfirmation.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <QPushButton>
 
 #include "alertsheets.h"
-#include "samefile.h"
-#include "writablefolder.h"
+#include "outputcheck.h"
 
 OutputConfirmation::OutputConfirmation(AlertSheets *alerts, QObject *parent)
     : QObject(parent)
@@ -17,19 +15,13 @@ OutputConfirmation::OutputConfirmation(AlertSheets *alerts, QObject *parent)
 
 bool OutputConfirmation::accepts(const QString &input, const QString &output) const
 {
-    if (isSameFile(input, output)) {
-        m_alerts->show(QMessageBox::Information, tr("Input file name is same as the output file name!"),
-                       tr("Please specify a different file to save."));
-        return false;
+    const auto problem = OutputCheck::problem(input, output);
+    if (problem) {
+        m_alerts->show(problem->kind == OutputCheck::Problem::Kind::SameFile ? QMessageBox::Information
+                                                                              : QMessageBox::Warning,
+                       problem->text, problem->informativeText);
     }
-    const QString folder = QFileInfo(output).absolutePath();
-    if (const auto reason = WritableFolder::whyNot(folder)) {
-        m_alerts->show(QMessageBox::Warning, tr("The trimmed video cannot be saved in %1.")
-                                                 .arg(QDir::toNativeSeparators(folder)),
-                       tr("%1. Please choose another folder.").arg(*reason));
-        return false;
-    }
-    return true;
+    return !problem;
 }
 
 void OutputConfirmation::confirm(const QString &input, const QString &output,
@@ -43,7 +35,7 @@ void OutputConfirmation::confirm(const QString &input, const QString &output,
     }
     // The words of the save dialog's own question, which is off.
     QMessageBox *question = m_alerts->make(
-        QMessageBox::Warning, tr("%1 already exists.\nDo you want to replace it?").arg(QFileInfo(output).fileName()),
+        QMessageBox::Warning, OutputCheck::existsSentence(output) + QLatin1Char('\n') + tr("Do you want to replace it?"),
         QString(), QMessageBox::Yes | QMessageBox::No);
     question->setDefaultButton(QMessageBox::No);
     question->setEscapeButton(QMessageBox::No);

@@ -9,8 +9,7 @@
 class AlertSheets;
 
 // What is said of an output file a person chose, before anything is written,
-// in this order: the input itself is refused, so is a folder where no file
-// can be made, and an existing file is replaced only once the person agrees.
+// in this order: what OutputCheck refuses is refused, and an existing file is replaced only once the person agrees.
 // The save dialog's own overwrite question stays off, or it would come first.
 class OutputConfirmation : public QObject
 {

@@ -67,13 +67,13 @@ bool TrackChooser::isLoneAudio() const
 
 QList<MediaTrack> TrackChooser::keptTracks() const
 {
-    QList<MediaTrack> kept;
+    QList<MediaTrack> wanted;
     const QList<MediaTrack> listed = listedTracks();
     for (qsizetype i = 0; i < listed.size(); ++i) {
-        if (m_wanted.value(i) && TrackMap::unavailableReason(listed.at(i), m_suffix, m_mode).isEmpty())
-            kept.append(listed.at(i));
+        if (m_wanted.value(i))
+            wanted.append(listed.at(i));
     }
-    return kept;
+    return TrackMap::heldOf(wanted, m_suffix, m_mode);
 }
 
 void TrackChooser::showTracks()

@@ -42,14 +42,17 @@ struct Parser
     const QCommandLineOption dryRun{QStringLiteral("dry-run"), tr("Print the plan and write nothing.")};
     const QCommandLineOption json{QStringLiteral("json"), tr("One JSON object a line on standard output for each input.")};
     const QCommandLineOption force{QStringLiteral("force"), tr("Replace an existing output (never an input).")};
-    const QCommandLineOption quiet{QStringLiteral("quiet"), tr("Show no progress.")};
+    const QCommandLineOption quiet{QStringLiteral("quiet"), tr("Show no progress and no count of a batch.")};
+    const QCommandLineOption progress{QStringLiteral("progress"),
+                                      tr("Show progress where standard error is no terminal too: a line an input "
+                                         "at each tenth done.")};
 
     Parser()
     {
         parser.setApplicationDescription(tr("Cut one segment out of each video file, without a window. TIME is "
                                             "H:MM:SS.mmm, M:SS or seconds, as the window's time fields take it."));
         parser.addOptions({help, from, to, duration, copy, exact, reencode, output, outputFolder, keepTracks, jobs,
-                           dryRun, json, force, quiet});
+                           dryRun, json, force, quiet, progress});
         parser.addPositionalArgument(QStringLiteral("INPUT"), tr("The videos to cut."), QStringLiteral("INPUT..."));
     }
 };
@@ -143,6 +146,7 @@ CutOptions CutOptions::parse(const QStringList &arguments, int cores)
     options.json = parser.isSet(p.json);
     options.force = parser.isSet(p.force);
     options.quiet = parser.isSet(p.quiet);
+    options.progress = parser.isSet(p.progress) && !options.quiet;
     return options;
 }
 

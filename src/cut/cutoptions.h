@@ -36,6 +36,8 @@ struct CutOptions
     bool json = false;
     bool force = false;
     bool quiet = false;
+    // Progress on standard error where it is no terminal too.
+    bool progress = false;
     QStringList inputs;
 
     // `arguments` after "cut". `cores` sets the default number of jobs:

@@ -1,67 +1,60 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cutrunner.h"
 
+#include <algorithm>
+
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QMap>
-#include <QProcess>
 #include <QTextStream>
+#include <QThread>
 
-#include "fileprobe.h"
-#include "packetlist.h"
+#include "exactcutplan.h"
+#include "outputcheck.h"
 #include "refusal.h"
-#include "samefile.h"
 #include "timetext.h"
 #include "trackmap.h"
 #include "trimcommand.h"
-#include "trimjob.h"
-#include "trimrun.h"
-#include "writablefolder.h"
 
 namespace {
 
 const char *const kindNames[] = {"copy", "exact", "reencode"};
 
-// Every packet of the video: the frames a selection is settled on, and the keyframes a copy and an exact cut
-// start from.
-PacketList listFrames(const ToolLocator &tools, const QString &path)
+QList<MediaTrack> wantedTracks(const FileProbe &probe, const CutOptions &options)
 {
-    QProcess sniffer;
-    sniffer.setStandardInputFile(QProcess::nullDevice());
-    sniffer.start(tools.pathForResource(ToolLocator::sniffer), PacketList::snifferArguments(path));
-    if (!sniffer.waitForFinished(-1) || sniffer.exitStatus() != QProcess::NormalExit || sniffer.exitCode() != 0)
-        return PacketList();
-    return PacketList::parse(sniffer.readAllStandardOutput());
+    QList<MediaTrack> wanted;
+    for (const MediaTrack &track : probe.mediaTracks()) {
+        if (options.tracks == CutOptions::Tracks::All
+            || (options.tracks == CutOptions::Tracks::Listed && options.keptTracks.contains(track.index)))
+            wanted.append(track);
+    }
+    return wanted;
 }
 
-QList<MediaTrack> keptTracks(const FileProbe &probe, const CutOptions &options, const QString &suffix,
-                             TrimJob::Kind kind)
+CutProgress::Style progressStyle(const CutOptions &options, int terminalWidth)
 {
-    const TrackMap::Mode mode = kind == TrimJob::Kind::Reencode ? TrackMap::Mode::Reencode : TrackMap::Mode::Copy;
-    QList<MediaTrack> kept;
-    for (const MediaTrack &track : probe.mediaTracks()) {
-        const bool wanted = track.kind != MediaTrack::Kind::Data
-                         && (options.tracks == CutOptions::Tracks::All
-                             || (options.tracks == CutOptions::Tracks::Listed && options.keptTracks.contains(track.index)));
-        if (wanted && TrackMap::unavailableReason(track, suffix, mode).isEmpty())
-            kept.append(track);
-    }
-    return kept;
+    if (options.quiet)
+        return CutProgress::Style::None;
+    if (terminalWidth > 0)
+        return CutProgress::Style::Terminal;
+    return options.progress ? CutProgress::Style::Lines : CutProgress::Style::None;
 }
 
 } // namespace
 
 CutRunner::CutRunner(const ToolLocator &tools, const CutOptions &options, QTextStream &out, QTextStream &err,
-                     QObject *parent)
+                     int terminalWidth, QObject *parent)
     : QObject(parent)
     , m_tools(tools)
     , m_options(options)
     , m_out(out)
     , m_err(err)
+    , m_progress(err, progressStyle(options, terminalWidth), terminalWidth)
 {
 }
+
+CutRunner::~CutRunner() = default;
 
 QString CutRunner::outputFor(const QString &input, const CutOptions &options, const QString &suffix)
 {
@@ -83,50 +76,193 @@ int CutRunner::run()
     m_loop = nullptr;
     if (m_stoppedBy)
         return 128 + m_stoppedBy;
-    const int failed = m_outcomes.value(QStringLiteral("failed"));
-    // A batch ends with its count; one input says all in its own line.
-    if (m_options.inputs.size() > 1 && !m_options.quiet) {
-        const int done = m_outcomes.value(QStringLiteral("done")) + m_outcomes.value(QStringLiteral("planned"));
-        m_err << tr("kestrel cut: %1 of %2 cut, %3 failed").arg(done).arg(m_options.inputs.size()).arg(failed)
-              << '\n';
-        m_err.flush();
-    }
-    return failed > 0 ? 1 : 0;
+    summarize();
+    const bool allCut = m_outcomes.value(QStringLiteral("failed")) + m_outcomes.value(QStringLiteral("skipped")) == 0;
+    return allCut ? 0 : 1;
+}
+
+// A batch ends with its count; one input says all in its own line.
+void CutRunner::summarize()
+{
+    if (m_options.inputs.size() < 2 || m_options.quiet)
+        return;
+    const int done = m_outcomes.value(QStringLiteral("done")) + m_outcomes.value(QStringLiteral("planned"));
+    m_err << tr("kestrel cut: %1 of %2 cut, %3 failed, %4 skipped")
+                 .arg(done)
+                 .arg(m_options.inputs.size())
+                 .arg(m_outcomes.value(QStringLiteral("failed")))
+                 .arg(m_outcomes.value(QStringLiteral("skipped")))
+          << '\n';
+    m_err.flush();
 }
 
 void CutRunner::stop(int signal)
 {
     m_stoppedBy = signal;
-    for (const auto &cut : m_running) {
+    // Copies first: removing a listed cut changes the list.
+    std::vector<Cut *> running;
+    for (const auto &cut : m_running)
+        running.push_back(cut.get());
+    for (Cut *cut : running) {
         if (cut->run)
             cut->run->cancel();
+        else
+            remove(cut);
     }
 }
 
-// Up to --jobs inputs at a time: each is prepared as its turn comes, and the next starts as one ends.
+// Up to --jobs inputs at a time: each is probed and listed as its turn comes, and the next begins as one ends.
 void CutRunner::startMore()
 {
     while (!m_stoppedBy && qsizetype(m_running.size()) < m_options.jobs && m_next < m_options.inputs.size()) {
-        std::unique_ptr<Cut> cut = prepare(m_options.inputs.at(m_next++));
-        if (!cut->job.input || m_options.dryRun) {
+        auto cut = std::make_unique<Cut>();
+        cut->input = m_options.inputs.at(m_next++);
+        if (!begin(*cut)) {
             finish(*cut);
             continue;
         }
-        Cut *const started = cut.get();
         m_running.push_back(std::move(cut));
-        started->run = started->job.startRun(m_tools, started->work.path(), this, [this, started](TrimRun *run) {
-            connect(run, &TrimRun::finished, this, [this, started, run](TrimRun::Outcome outcome, const QString &why) {
-                run->deleteLater();
-                ended(started, outcome, why);
-            });
-        });
     }
     if (m_running.empty() && m_loop)
         m_loop->quit();
 }
 
+// The probe, then the frames listed in the background: a long listing keeps the others' progress, and a
+// signal, answered.
+bool CutRunner::begin(Cut &cut)
+{
+    cut.clock.start();
+    cut.result = {{QStringLiteral("input"), cut.input}, {QStringLiteral("outcome"), QStringLiteral("failed")}};
+    cut.probe = FileProbe::create(QFileInfo(cut.input).absoluteFilePath(), m_tools);
+    if (const Refusal refusal(*cut.probe); refusal.reason() != Refusal::Reason::none) {
+        cut.result.insert(QStringLiteral("error"), refusal.sentence());
+        return false;
+    }
+    cut.scan = std::make_unique<KeyframeScan>(m_tools, nullptr, BackgroundProcess::Priority::Normal);
+    connect(cut.scan.get(), &KeyframeScan::ended, this, [this, listing = &cut] { listed(listing); });
+    cut.scan->start(*cut.probe->fileFullPath(), {}, cut.probe->duration());
+    return true;
+}
+
+void CutRunner::listed(Cut *cut)
+{
+    if (cut->scan->isComplete())
+        cut->frames = cut->scan->packets();
+    // It is within its own signal.
+    cut->scan.release()->deleteLater();
+    if (settle(*cut) && !m_options.dryRun)
+        return startRun(cut);
+    finish(*cut);
+    remove(cut);
+    startMore();
+}
+
+// The selection settled on the listed frames, the kind and the tracks chosen and the output checked, as the
+// window does before a trim. False when the cut cannot start, or is only planned.
+bool CutRunner::settle(Cut &cut)
+{
+    QJsonObject &result = cut.result;
+    const auto fail = [&result](const QString &error, const QString &outcome = QStringLiteral("failed")) {
+        result.insert(QStringLiteral("error"), error);
+        result.insert(QStringLiteral("outcome"), outcome);
+        return false;
+    };
+    const Timeline timeline = Timeline::of(*cut.probe, &cut.frames);
+    TrimJob &job = cut.job;
+    job.input = cut.probe.get();
+    job.timeline = timeline;
+    const double duration = cut.probe->duration();
+    const double to = m_options.to.value_or(m_options.duration ? m_options.from + *m_options.duration : duration);
+    job.start = timeline.settledStart(std::min(m_options.from, duration));
+    job.end = timeline.settledEnd(std::min(to, duration));
+    if (job.end <= job.start)
+        return fail(tr("The selection is empty: %1 lasts %2.")
+                        .arg(QFileInfo(cut.input).fileName(), timeTextFromSeconds(duration)));
+
+    job.kind = m_options.kind == CutOptions::Kind::Reencode ? TrimJob::Kind::Reencode
+             : m_options.kind == CutOptions::Kind::Copy     ? TrimJob::Kind::Copy
+                                                            : TrimJob::Kind::Exact;
+    const QString suffix =
+        job.kind == TrimJob::Kind::Reencode ? QStringLiteral("mp4") : QFileInfo(cut.input).suffix();
+    job.outputPath = outputFor(cut.input, m_options, suffix);
+    const TrackMap::Mode mode = job.kind == TrimJob::Kind::Reencode ? TrackMap::Mode::Reencode : TrackMap::Mode::Copy;
+    job.keptTracks = TrackMap::heldOf(wantedTracks(*cut.probe, m_options), QFileInfo(job.outputPath).suffix(), mode);
+    if (job.kind == TrimJob::Kind::Exact && !job.canCutExactly()) {
+        if (m_options.kind == CutOptions::Kind::Exact)
+            return fail(TrimJob::whyNotExactly());
+        job.kind = TrimJob::Kind::Copy;
+    }
+    plan(cut);
+
+    if (const auto problem = OutputCheck::problem(cut.input, job.outputPath))
+        return fail(problem->text + QLatin1Char(' ') + problem->informativeText);
+    // An existing file is never replaced unasked.
+    if (QFileInfo::exists(job.outputPath) && !m_options.force)
+        return fail(OutputCheck::existsSentence(job.outputPath) + QLatin1Char(' ') + tr("--force replaces it."),
+                    QStringLiteral("skipped"));
+    if (m_options.dryRun) {
+        if (job.kind != TrimJob::Kind::Exact)
+            result.insert(QStringLiteral("command"),
+                          TrimCommand::diagnosticLine(TrimCommand::trimArguments(job.parameters(job.outputPath))));
+        result.insert(QStringLiteral("outcome"), QStringLiteral("planned"));
+        return false;
+    }
+    return true;
+}
+
+// What the result tells before the cut: the output, the kind, the selection and its frames, the tracks kept.
+void CutRunner::plan(Cut &cut)
+{
+    const TrimJob &job = cut.job;
+    QJsonObject &result = cut.result;
+    result.insert(QStringLiteral("output"), job.outputPath);
+    result.insert(QStringLiteral("kind"), QLatin1String(kindNames[int(job.kind)]));
+    result.insert(QStringLiteral("start"), job.start);
+    result.insert(QStringLiteral("end"), job.end);
+    result.insert(QStringLiteral("duration"), job.end - job.start);
+    const qsizetype last = job.timeline.frameNumber(job.timeline.lastFrameBefore(job.end));
+    result.insert(QStringLiteral("frames"), qint64(last - job.timeline.frameNumber(job.start) + 1));
+    if (job.kind == TrimJob::Kind::Exact && !cut.frames.packets().isEmpty()) {
+        const ExactCutPlan exact = ExactCutPlan::make(cut.frames.packets(), job.timeline.toStream(job.start),
+                                                      job.timeline.toStream(job.end));
+        result.insert(QStringLiteral("reencoded"), qint64(exact.encodedFrameCount()));
+        result.insert(QStringLiteral("copied"), qint64(exact.middle().frames));
+    }
+    QJsonArray tracks;
+    for (const MediaTrack &track : job.keptTracks)
+        tracks.append(track.index);
+    result.insert(QStringLiteral("tracks"), tracks);
+}
+
+void CutRunner::startRun(Cut *cut)
+{
+    // An exact cut runs two tools side by side only where two cores are free of the other cuts'.
+    cut->lanes = cut->job.kind == TrimJob::Kind::Exact && QThread::idealThreadCount() - lanesInUse(cut) >= 2 ? 2 : 1;
+    cut->job.sideBySide = cut->lanes == 2;
+    m_progress.begin(cut, cut->input);
+    cut->run = cut->job.startRun(m_tools, cut->work.path(), this, [this, cut](TrimRun *run) {
+        connect(run, &TrimRun::progressChanged, this, [this, cut](double percent) { m_progress.update(cut, percent); });
+        connect(run, &TrimRun::finished, this, [this, cut, run](TrimRun::Outcome outcome, const QString &why) {
+            run->deleteLater();
+            ended(cut, outcome, why);
+        });
+    });
+}
+
+// Of the cuts besides one: one being listed takes a core, as does each lane of a running one.
+int CutRunner::lanesInUse(const Cut *besides) const
+{
+    int lanes = 0;
+    for (const auto &cut : m_running) {
+        if (cut.get() != besides)
+            lanes += cut->run ? cut->lanes : 1;
+    }
+    return lanes;
+}
+
 void CutRunner::ended(Cut *cut, TrimRun::Outcome outcome, const QString &details)
 {
+    m_progress.end(cut);
     if (outcome == TrimRun::Outcome::Succeeded) {
         cut->result.insert(QStringLiteral("outcome"), QStringLiteral("done"));
     } else {
@@ -135,11 +271,18 @@ void CutRunner::ended(Cut *cut, TrimRun::Outcome outcome, const QString &details
     }
     if (!m_stoppedBy)
         finish(*cut);
+    remove(cut);
+    startMore();
+}
+
+void CutRunner::remove(Cut *cut)
+{
     const auto found = std::find_if(m_running.begin(), m_running.end(),
                                     [cut](const std::unique_ptr<Cut> &running) { return running.get() == cut; });
     if (found != m_running.end())
         m_running.erase(found);
-    startMore();
+    if (m_running.empty() && m_loop && m_stoppedBy)
+        m_loop->quit();
 }
 
 void CutRunner::finish(Cut &cut)
@@ -149,79 +292,13 @@ void CutRunner::finish(Cut &cut)
     ++m_outcomes[cut.result.value(QStringLiteral("outcome")).toString()];
 }
 
-// Everything up to the run: a cut that cannot start, or is only planned, comes back without an input.
-std::unique_ptr<CutRunner::Cut> CutRunner::prepare(const QString &input)
-{
-    auto cut = std::make_unique<Cut>();
-    cut->clock.start();
-    QJsonObject &result = cut->result;
-    result = {{QStringLiteral("input"), input}, {QStringLiteral("outcome"), QStringLiteral("failed")}};
-    const auto fail = [&](const QString &error) {
-        result.insert(QStringLiteral("error"), error);
-        cut->job.input = nullptr;
-        return std::move(cut);
-    };
-    cut->probe = FileProbe::create(QFileInfo(input).absoluteFilePath(), m_tools);
-    if (const Refusal refusal(*cut->probe); refusal.reason() != Refusal::Reason::none)
-        return fail(refusal.sentence());
-    cut->frames = listFrames(m_tools, *cut->probe->fileFullPath());
-    const Timeline timeline = Timeline::of(*cut->probe, &cut->frames);
-
-    TrimJob &job = cut->job;
-    job.input = cut->probe.get();
-    job.timeline = timeline;
-    const double duration = cut->probe->duration();
-    const double to = m_options.to.value_or(m_options.duration ? m_options.from + *m_options.duration : duration);
-    job.start = timeline.settledStart(std::min(m_options.from, duration));
-    job.end = timeline.settledEnd(std::min(to, duration));
-    if (job.end <= job.start)
-        return fail(tr("The selection is empty: %1 lasts %2.").arg(QFileInfo(input).fileName(), timeTextFromSeconds(duration)));
-
-    job.kind = m_options.kind == CutOptions::Kind::Reencode ? TrimJob::Kind::Reencode
-             : m_options.kind == CutOptions::Kind::Copy     ? TrimJob::Kind::Copy
-                                                            : TrimJob::Kind::Exact;
-    const QString suffix = job.kind == TrimJob::Kind::Reencode ? QStringLiteral("mp4") : QFileInfo(input).suffix();
-    job.outputPath = outputFor(input, m_options, suffix);
-    job.keptTracks = keptTracks(*cut->probe, m_options, QFileInfo(job.outputPath).suffix(), job.kind);
-    if (job.kind == TrimJob::Kind::Exact && !job.canCutExactly()) {
-        if (m_options.kind == CutOptions::Kind::Exact)
-            return fail(TrimJob::whyNotExactly());
-        job.kind = TrimJob::Kind::Copy;
-    }
-    result.insert(QStringLiteral("output"), job.outputPath);
-    result.insert(QStringLiteral("kind"), QLatin1String(kindNames[int(job.kind)]));
-    result.insert(QStringLiteral("start"), job.start);
-    result.insert(QStringLiteral("end"), job.end);
-    result.insert(QStringLiteral("duration"), job.end - job.start);
-    const qsizetype last = timeline.frameNumber(timeline.lastFrameBefore(job.end));
-    result.insert(QStringLiteral("frames"), qint64(last - timeline.frameNumber(job.start) + 1));
-    QJsonArray tracks;
-    for (const MediaTrack &track : job.keptTracks)
-        tracks.append(track.index);
-    result.insert(QStringLiteral("tracks"), tracks);
-
-    // The window's checks, in its words; an existing file is never replaced unasked.
-    if (isSameFile(input, job.outputPath))
-        return fail(tr("Input file name is same as the output file name!"));
-    const QString folder = QFileInfo(job.outputPath).absolutePath();
-    if (const auto reason = WritableFolder::whyNot(folder))
-        return fail(tr("The trimmed video cannot be saved in %1. %2.").arg(QDir::toNativeSeparators(folder), *reason));
-    if (QFileInfo::exists(job.outputPath) && !m_options.force)
-        return fail(tr("%1 already exists; --force replaces it.").arg(job.outputPath));
-    if (m_options.dryRun) {
-        if (job.kind != TrimJob::Kind::Exact)
-            result.insert(QStringLiteral("command"),
-                          TrimCommand::diagnosticLine(TrimCommand::trimArguments(job.parameters(job.outputPath))));
-        result.insert(QStringLiteral("outcome"), QStringLiteral("planned"));
-    }
-    return cut;
-}
-
 void CutRunner::report(const QJsonObject &result)
 {
+    m_progress.hide();
+    const QString outcome = result.value(QStringLiteral("outcome")).toString();
     if (m_options.json) {
         m_out << QJsonDocument(result).toJson(QJsonDocument::Compact) << '\n';
-    } else if (result.value(QStringLiteral("outcome")).toString() == QLatin1String("failed")) {
+    } else if (outcome == QLatin1String("failed") || outcome == QLatin1String("skipped")) {
         m_err << "kestrel: " << result.value(QStringLiteral("input")).toString() << ": "
               << result.value(QStringLiteral("error")).toString() << '\n';
     } else {
@@ -229,11 +306,16 @@ void CutRunner::report(const QJsonObject &result)
               << result.value(QStringLiteral("kind")).toString() << '\t'
               << timeTextFromSeconds(result.value(QStringLiteral("start")).toDouble()) << '\t'
               << timeTextFromSeconds(result.value(QStringLiteral("end")).toDouble()) << '\t'
-              << result.value(QStringLiteral("frames")).toInteger() << " frames";
+              << tr("%n frames", nullptr, result.value(QStringLiteral("frames")).toInt());
+        if (result.contains(QStringLiteral("copied")))
+            m_out << tr(" (%1 re-encoded, %2 copied)")
+                         .arg(result.value(QStringLiteral("reencoded")).toInteger())
+                         .arg(result.value(QStringLiteral("copied")).toInteger());
         if (result.contains(QStringLiteral("command")))
             m_out << '\t' << result.value(QStringLiteral("command")).toString();
         m_out << '\n';
     }
     m_out.flush();
     m_err.flush();
+    m_progress.show();
 }

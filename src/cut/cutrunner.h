@@ -15,7 +15,9 @@
 #include <QTemporaryDir>
 
 #include "cutoptions.h"
+#include "cutprogress.h"
 #include "fileprobe.h"
+#include "keyframescan.h"
 #include "packetlist.h"
 #include "toollocator.h"
 #include "trimjob.h"
@@ -26,20 +28,24 @@ class QTextStream;
 // `kestrel cut` on its inputs, --jobs of them side by side: each is probed, its
 // frames listed, its selection settled on them as the window settles it,
 // and cut by the window's own trim. Results go to `out`, one line an input;
-// what fails, and why, to `err`. Every check the window makes before a
-// trim is made here too, with its words; nothing is replaced unasked.
+// what fails, and why, to `err`, with the progress. Every check the window
+// makes before a trim is made here too, with its words; nothing is replaced
+// unasked.
 class CutRunner : public QObject
 {
     Q_OBJECT
 
 public:
+    // `terminalWidth`: the columns of the terminal that `err` writes to, where
+    // it writes to one.
     CutRunner(const ToolLocator &tools, const CutOptions &options, QTextStream &out, QTextStream &err,
-              QObject *parent = nullptr);
+              int terminalWidth = 0, QObject *parent = nullptr);
+    ~CutRunner() override;
 
-    // 0 when every input was cut (or planned), 1 when any failed; 128 and
-    // the signal's number when stopped by one.
+    // 0 when every input was cut (or planned), 1 when any failed or was
+    // skipped; 128 and the signal's number when stopped by one.
     int run();
-    // The running tool stopped and its partial output removed; no input after it is begun.
+    // The running tools stopped and their partial outputs removed; no input after them is begun.
     void stop(int signal);
 
     // Where an input's cut is written without -o: beside it, or in the
@@ -48,28 +54,40 @@ public:
     static QString outputFor(const QString &input, const CutOptions &options, const QString &suffix);
 
 private:
-    // One input's cut, from its preparation to its end.
+    // One input's cut, from its probe to its end.
     struct Cut
     {
+        QString input;
         std::shared_ptr<const FileProbe> probe;
+        std::unique_ptr<KeyframeScan> scan;
+        // Every frame, or none where they could not be listed.
         PacketList frames;
         TrimJob job;
         QJsonObject result;
         QElapsedTimer clock;
         QTemporaryDir work;
         QPointer<TrimRun> run;
+        int lanes = 1;
     };
 
-    std::unique_ptr<Cut> prepare(const QString &input);
     void startMore();
+    bool begin(Cut &cut);
+    void listed(Cut *cut);
+    bool settle(Cut &cut);
+    void plan(Cut &cut);
+    void startRun(Cut *cut);
+    int lanesInUse(const Cut *besides) const;
     void ended(Cut *cut, TrimRun::Outcome outcome, const QString &details);
+    void remove(Cut *cut);
     void finish(Cut &cut);
     void report(const QJsonObject &result);
+    void summarize();
 
     const ToolLocator m_tools;
     const CutOptions m_options;
     QTextStream &m_out;
     QTextStream &m_err;
+    CutProgress m_progress;
     int m_stoppedBy = 0;
     qsizetype m_next = 0;
     std::vector<std::unique_ptr<Cut>> m_running;

@@ -7,9 +7,10 @@
 
 #include "backgroundprocess.h"
 
-KeyframeScan::KeyframeScan(const ToolLocator &tools, QObject *parent)
+KeyframeScan::KeyframeScan(const ToolLocator &tools, QObject *parent, BackgroundProcess::Priority priority)
     : QObject(parent)
     , m_tools(tools)
+    , m_priority(priority)
 {
 }
 
@@ -66,13 +67,15 @@ void KeyframeScan::adopt(const PacketList &packets)
 void KeyframeScan::run(const QList<Stretch> &read)
 {
     const QString program = m_tools.pathForResource(ToolLocator::sniffer);
-    if (program.isEmpty())
+    if (program.isEmpty()) {
+        QMetaObject::invokeMethod(this, &KeyframeScan::ended, Qt::QueuedConnection);
         return;
+    }
     m_reading = read;
     m_building = PacketList(read);
     m_unfinishedLine.clear();
     m_process = BackgroundProcess::make(this, program, PacketList::snifferArguments(m_path, read),
-                                        [this](bool succeeded) { finishRun(succeeded); });
+                                        [this](bool succeeded) { finishRun(succeeded); }, false, m_priority);
     connect(m_process, &QProcess::readyReadStandardOutput, this, &KeyframeScan::readListing);
     m_process->start();
 }
@@ -100,6 +103,8 @@ void KeyframeScan::finishRun(bool succeeded)
             emit packetsChanged();
         }
     }
-    if (!wholeFile)
+    if (wholeFile)
+        emit ended();
+    else
         run({});
 }

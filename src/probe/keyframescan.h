@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 
+#include "backgroundprocess.h"
 #include "packetlist.h"
 #include "toollocator.h"
 
@@ -24,7 +25,10 @@ public:
     // Seconds listed on both sides of each time in the first run.
     static constexpr double margin = 30.0;
 
-    explicit KeyframeScan(const ToolLocator &tools, QObject *parent = nullptr);
+    // At low priority for the window, which shows a frame meanwhile; at the
+    // normal one where the list is what everything waits for.
+    explicit KeyframeScan(const ToolLocator &tools, QObject *parent = nullptr,
+                          BackgroundProcess::Priority priority = BackgroundProcess::Priority::Low);
     // Kills what still runs and waits for it: no child outlives the owner.
     ~KeyframeScan() override;
 
@@ -47,6 +51,8 @@ public:
 
 signals:
     void packetsChanged();
+    // The run of the whole file ended, listed or not; never from within start().
+    void ended();
 
 private:
     void run(const QList<Stretch> &read);
@@ -54,6 +60,7 @@ private:
     void finishRun(bool succeeded);
 
     const ToolLocator m_tools;
+    const BackgroundProcess::Priority m_priority;
     QProcess *m_process = nullptr;
     QString m_path;
     QList<Stretch> m_reading;

@@ -2,6 +2,7 @@
 #include "exactcutrun.h"
 
 #include <algorithm>
+#include <utility>
 
 #include <QDir>
 #include <QFile>
@@ -216,6 +217,8 @@ bool ExactCutRun::prepareSteps(QString *details)
                                SubtitleClip::extractionArguments(m_source.path, m_subtitles, m_parts->path()), last, 0,
                                Work::ExtractSubtitles));
     }
+    if (!m_sideBySide)
+        headLane.append(std::exchange(copyLane, {}));
     if (!writeList(ExactCutCommand::joinListFileName(), ExactCutCommand::joinList(m_plan), details))
         return false;
     const QString joinList = workFilePath(ExactCutCommand::joinListFileName());

@@ -60,6 +60,9 @@ public:
     // Stops the running tool; the cut ends in Cancelled. Harmless when
     // nothing runs.
     void cancel() override;
+    // With false, the steps run one after the other on one lane, for a
+    // machine whose cores are busy already. Taken at the next start.
+    void setSideBySide(bool sideBySide) { m_sideBySide = sideBySide; }
     bool isRunning() const override { return m_active; }
     // Known once the packets have been listed.
     const ExactCutPlan &plan() const { return m_plan; }
@@ -133,4 +136,5 @@ private:
     quint64 m_generation = 0;
     bool m_active = false;
     bool m_cancelled = false;
+    bool m_sideBySide = true;
 };

@@ -53,8 +53,10 @@ public:
     // others' when there are clipped subtitles.
     QStringList streamSettings(int input = 0, const QString &videoMap = {}) const;
 
-private:
+    // Of `tracks`, those an output of `suffix` written by a trim of `mode` can hold, in their order.
     static QList<MediaTrack> heldOf(const QList<MediaTrack> &tracks, const QString &suffix, Mode mode);
+
+private:
     QString subtitleCodec(const MediaTrack &track) const;
     QStringList taggingSettings(int input, const QString &videoMap) const;
     static QStringList reencodedAudioSettings(const MediaTrack &track, int output, int input);

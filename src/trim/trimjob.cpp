@@ -75,6 +75,7 @@ TrimRun *TrimJob::startRun(const ToolLocator &tools, const QString &workFolder, 
     switch (kind) {
     case Kind::Exact: {
         auto *run = new ExactCutRun(tools, workFolder, parent);
+        run->setSideBySide(sideBySide);
         follow(run);
         run->start(exactCutSource(), timeline.toStream(start), timeline.toStream(end), outputPath);
         return run;

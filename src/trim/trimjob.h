@@ -33,6 +33,8 @@ struct TrimJob
     QList<MediaTrack> keptTracks;
     Kind kind = Kind::Copy;
     QString outputPath;
+    // An exact cut's two tools run side by side unless the cores are taken.
+    bool sideBySide = true;
 
     ExactCutRun::Source exactCutSource() const;
     bool canCutExactly() const { return ExactCutRun::supports(exactCutSource()); }

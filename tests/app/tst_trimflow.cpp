@@ -145,6 +145,9 @@ private slots:
                                                .action = Action::Cancel, .end = End::Cancelled});
         add("a folder where no file can be made: refused before the encoder starts",
             {.output = Output::Unwritable, .end = End::Refused, .detail = u"The trimmed video cannot be saved in /proc."_s});
+        add("a name longer than the file system takes: refused before the encoder starts",
+            {.outputName = QString(252, u'c') + u".mp4"_s, .end = End::Refused,
+             .detail = u"The name \u201c"_s + QString(40, u'c') + u"\u2026\u201d is too long."_s});
         add("output names a folder", {.output = Output::Folder, .end = End::Failed});
         add("input removed before", {.action = Action::RemoveInput, .end = End::Failed, .detail = u"No such file"_s});
         add("input removed while encoding", {.clip = u"short.mp4"_s, .encoder = u"paced"_s, .forceEncode = true,

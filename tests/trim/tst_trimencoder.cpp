@@ -75,6 +75,7 @@ struct CutCase
     const char *options = ""; // more of the clip's
     bool rotated = false;
     bool cancel = false;
+    bool oneLane = false; // the steps one after the other, as on busy cores
 };
 
 QByteArray toolOutput(const QString &tool, const QStringList &arguments, QByteArray *errors = nullptr)
@@ -508,7 +509,8 @@ private slots:
         QTest::newRow("H.264 in MP4, B-frames") << CutCase{"in.mp4", h264, 0.5, 3.3, 70, 6, subtitles};
         // The selection's times count from the file's start, here ten seconds; subtitles as ASS.
         const char *late = "-i SUBS -metadata:s:s:0 language=fra -metadata:s:s:0 title=Notes -output_ts_offset 10 ";
-        QTest::newRow("H.264 in Matroska, late start") << CutCase{"in.mkv", h264, 0.5, 3.3, 70, 6, late};
+        QTest::newRow("H.264 in Matroska, late start, one lane")
+            << CutCase{"in.mkv", h264, 0.5, 3.3, 70, 6, late, false, false, true};
         QTest::newRow("HEVC in MP4, open GOPs, rotated") << CutCase{"in.mp4", hevc, 0.5, 3.3, 70, 5, "", true};
         QTest::newRow("from a keyframe to the end: copied") << CutCase{"in.mp4", h264, 1.0, 20.0, 275, 2};
         // Its packets are listed from the keyframe at 0 s on.
@@ -547,6 +549,7 @@ private slots:
         QVERIFY(ExactCutRun::supports(source));
         const DiagnosticLog::Capture log;
         auto cut = std::make_unique<ExactCutRun>(tools, work.path());
+        cut->setSideBySide(!row.oneLane);
         QSignalSpy progress(cut.get(), &ExactCutRun::progressChanged), finished(cut.get(), &ExactCutRun::finished);
         QSignalSpy steps(cut.get(), &ExactCutRun::stepChanged);
         cut->start(source, row.start + probe->startTime(), row.end + probe->startTime(), output);
@@ -572,8 +575,10 @@ private slots:
         for (qsizetype i = 1; i < progress.size(); ++i)
             QVERIFY(progress.at(i).at(0).toDouble() >= progress.at(i - 1).at(0).toDouble());
         QStringList named;
-        for (const QList<QVariant> &step : steps)
+        for (const QList<QVariant> &step : steps) {
             named += step.at(0).toString().split(u'\n');
+            QVERIFY(!row.oneLane || !step.at(0).toString().contains(u'\n'));
+        }
         const auto section = [](const char *text, const ExactCutPlan::Section &part) {
             return part.isEmpty() ? QString() : QString::fromLatin1(text).arg(part.frames);
         };
