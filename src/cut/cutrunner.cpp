@@ -11,6 +11,7 @@
 #include <QThread>
 
 #include "exactcutplan.h"
+#include "exactcutrun.h"
 #include "outputcheck.h"
 #include "refusal.h"
 #include "timetext.h"
@@ -127,8 +128,8 @@ void CutRunner::startMore()
         m_loop->quit();
 }
 
-// The probe, then the frames listed in the background: a long listing keeps the others' progress, and a
-// signal, answered.
+// The probe, then the frames around the selection listed in the background, as the window lists them first: a
+// long listing keeps the others' progress, and a signal, answered. A plan waits for every frame, to count them.
 bool CutRunner::begin(Cut &cut)
 {
     cut.clock.start();
@@ -139,15 +140,24 @@ bool CutRunner::begin(Cut &cut)
         return false;
     }
     cut.scan = std::make_unique<KeyframeScan>(m_tools, nullptr, BackgroundProcess::Priority::Normal);
-    connect(cut.scan.get(), &KeyframeScan::ended, this, [this, listing = &cut] { listed(listing); });
-    cut.scan->start(*cut.probe->fileFullPath(), {}, cut.probe->duration());
+    Cut *const listing = &cut;
+    connect(cut.scan.get(), &KeyframeScan::packetsChanged, this, [this, listing] {
+        if (!m_options.dryRun || listing->scan->isComplete())
+            listed(listing);
+    });
+    connect(cut.scan.get(), &KeyframeScan::ended, this, [this, listing] { listed(listing); });
+    const double duration = cut.probe->duration();
+    const double to = m_options.to.value_or(m_options.duration ? m_options.from + *m_options.duration : duration);
+    const QList<double> around = m_options.dryRun ? QList<double>() : QList<double>{m_options.from, to};
+    cut.scan->start(*cut.probe->fileFullPath(), around, duration, Timeline::of(*cut.probe).start());
     return true;
 }
 
 void CutRunner::listed(Cut *cut)
 {
-    if (cut->scan->isComplete())
-        cut->frames = cut->scan->packets();
+    cut->scan->disconnect(this);
+    cut->frames = cut->scan->packets();
+    cut->scan->stop();
     // It is within its own signal.
     cut->scan.release()->deleteLater();
     if (settle(*cut) && !m_options.dryRun)
@@ -220,18 +230,25 @@ void CutRunner::plan(Cut &cut)
     result.insert(QStringLiteral("start"), job.start);
     result.insert(QStringLiteral("end"), job.end);
     result.insert(QStringLiteral("duration"), job.end - job.start);
+    const double start = job.timeline.toStream(job.start);
+    const double end = job.timeline.toStream(job.end);
+    // Counted where the frames are listed; where they are not, on the frame rate, until an exact cut counts them.
+    const std::optional<qsizetype> listed = cut.frames.framesBetween(start, end);
     const qsizetype last = job.timeline.frameNumber(job.timeline.lastFrameBefore(job.end));
-    result.insert(QStringLiteral("frames"), qint64(last - job.timeline.frameNumber(job.start) + 1));
-    if (job.kind == TrimJob::Kind::Exact && !cut.frames.packets().isEmpty()) {
-        const ExactCutPlan exact = ExactCutPlan::make(cut.frames.packets(), job.timeline.toStream(job.start),
-                                                      job.timeline.toStream(job.end));
-        result.insert(QStringLiteral("reencoded"), qint64(exact.encodedFrameCount()));
-        result.insert(QStringLiteral("copied"), qint64(exact.middle().frames));
-    }
+    result.insert(QStringLiteral("frames"), qint64(listed.value_or(last - job.timeline.frameNumber(job.start) + 1)));
+    if (job.kind == TrimJob::Kind::Exact && listed)
+        countExactly(result, ExactCutPlan::make(cut.frames.packets(), start, end));
     QJsonArray tracks;
     for (const MediaTrack &track : job.keptTracks)
         tracks.append(track.index);
     result.insert(QStringLiteral("tracks"), tracks);
+}
+
+void CutRunner::countExactly(QJsonObject &result, const ExactCutPlan &plan)
+{
+    result.insert(QStringLiteral("frames"), qint64(plan.frameCount()));
+    result.insert(QStringLiteral("reencoded"), qint64(plan.encodedFrameCount()));
+    result.insert(QStringLiteral("copied"), qint64(plan.middle().frames));
 }
 
 void CutRunner::startRun(Cut *cut)
@@ -265,6 +282,8 @@ void CutRunner::ended(Cut *cut, TrimRun::Outcome outcome, const QString &details
     m_progress.end(cut);
     if (outcome == TrimRun::Outcome::Succeeded) {
         cut->result.insert(QStringLiteral("outcome"), QStringLiteral("done"));
+        if (const auto *exact = qobject_cast<const ExactCutRun *>(cut->run.data()))
+            countExactly(cut->result, exact->plan());
     } else {
         cut->result.insert(QStringLiteral("error"),
                            details.isEmpty() ? tr("The video could not be trimmed.") : details);

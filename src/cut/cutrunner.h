@@ -23,6 +23,7 @@
 #include "trimjob.h"
 #include "trimrun.h"
 
+class ExactCutPlan;
 class QTextStream;
 
 // `kestrel cut` on its inputs, --jobs of them side by side: each is probed, its
@@ -60,7 +61,7 @@ private:
         QString input;
         std::shared_ptr<const FileProbe> probe;
         std::unique_ptr<KeyframeScan> scan;
-        // Every frame, or none where they could not be listed.
+        // The frames around the selection, every one for a plan; none where they could not be listed.
         PacketList frames;
         TrimJob job;
         QJsonObject result;
@@ -75,6 +76,7 @@ private:
     void listed(Cut *cut);
     bool settle(Cut &cut);
     void plan(Cut &cut);
+    static void countExactly(QJsonObject &result, const ExactCutPlan &plan);
     void startRun(Cut *cut);
     int lanesInUse(const Cut *besides) const;
     void ended(Cut *cut, TrimRun::Outcome outcome, const QString &details);

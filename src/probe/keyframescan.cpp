@@ -45,6 +45,7 @@ QList<Stretch> KeyframeScan::firstStretches(const QList<double> &times, double d
 
 void KeyframeScan::stop()
 {
+    ++m_stops;
     m_packets = PacketList();
     m_complete = false;
     QProcess *const process = std::exchange(m_process, nullptr);
@@ -95,6 +96,7 @@ void KeyframeScan::finishRun(bool succeeded)
     QProcess *const process = std::exchange(m_process, nullptr);
     process->deleteLater();
     const bool wholeFile = m_reading.isEmpty();
+    const quint64 stops = m_stops;
     if (succeeded) {
         m_building.append(m_unfinishedLine + process->readAllStandardOutput());
         if (!m_building.keyframes().isEmpty()) {
@@ -105,6 +107,6 @@ void KeyframeScan::finishRun(bool succeeded)
     }
     if (wholeFile)
         emit ended();
-    else
+    else if (stops == m_stops)
         run({});
 }

@@ -70,4 +70,6 @@ private:
     QByteArray m_unfinishedLine;
     PacketList m_packets;
     bool m_complete = false;
+    // Counts the scans stopped, so that a receiver of packetsChanged() may stop the scan it announces.
+    quint64 m_stops = 0;
 };

@@ -124,6 +124,17 @@ std::optional<double> PacketList::keyframeAfter(double seconds) const
     return *after;
 }
 
+std::optional<qsizetype> PacketList::framesBetween(double from, double to) const
+{
+    const std::optional<Stretch> first = stretchHolding(from);
+    const std::optional<Stretch> last = stretchHolding(to);
+    if (isEmpty() || !first || !last || first->from != last->from)
+        return std::nullopt;
+    return std::count_if(m_packets.cbegin(), m_packets.cend(), [&](const Packet &packet) {
+        return packet.pts >= from - tolerance && packet.pts < to - tolerance;
+    });
+}
+
 std::optional<double> PacketList::lastFrameBefore(double seconds) const
 {
     if (!stretchHolding(seconds))

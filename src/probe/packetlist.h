@@ -77,6 +77,9 @@ public:
     // creator's copy does: with B-frames, frames shown after the end may be
     // decoded before it.
     std::optional<double> lastFrameCopied(double keyframe, double end) const;
+    // How many frames are shown from `from` up to `to`, each time half a
+    // millisecond early as above; none where no one stretch read holds both.
+    std::optional<qsizetype> framesBetween(double from, double to) const;
 
 private:
     std::optional<Stretch> stretchHolding(double seconds) const;

@@ -98,9 +98,10 @@ private slots:
     void initTestCase()
     {
         const MediaFactory factory(m_media.path());
-        // Keyframes a second apart, and two audio tracks.
-        QVERIFY(!factory.generate(u"in.mp4"_s, {u"-f"_s, u"lavfi"_s, u"-i"_s, u"testsrc2=size=160x90:rate=25:duration=4"_s,
-                                                u"-f"_s, u"lavfi"_s, u"-i"_s, u"sine=duration=4"_s, u"-map"_s, u"0"_s,
+        // Two minutes, longer than the frames listed around a selection's ends; keyframes a second apart, and two
+        // audio tracks.
+        QVERIFY(!factory.generate(u"in.mp4"_s, {u"-f"_s, u"lavfi"_s, u"-i"_s, u"testsrc2=size=160x90:rate=25:duration=120"_s,
+                                                u"-f"_s, u"lavfi"_s, u"-i"_s, u"sine=duration=120"_s, u"-map"_s, u"0"_s,
                                                 u"-map"_s, u"1"_s, u"-map"_s, u"1"_s, u"-c:v"_s, u"libx264"_s,
                                                 u"-g"_s, u"25"_s, u"-c:a"_s, u"aac"_s}).isEmpty());
     }
@@ -114,11 +115,13 @@ private slots:
         QTest::addColumn<int>("frames");
         QTest::addColumn<int>("copied");
         QTest::addColumn<int>("audioTracks");
-        QTest::newRow("exact where the file allows it") << u"--from 1.2 --to 3.4"_s << u"exact"_s << 55 << 25 << 2;
+        // Its frames are listed around its ends only, and counted by the cut.
+        QTest::newRow("exact where the file allows it") << u"--from 10.5 --to 1:40.5"_s << u"exact"_s << 2250 << 2225
+                                                        << 2;
         QTest::newRow("a copy from the keyframe before") << u"--copy --from 1.2 --duration 1"_s << u"copy"_s << 25
                                                          << -1 << 2;
         QTest::newRow("a re-encode to the end, no tracks, progress")
-            << u"--reencode --from 3 --keep-tracks none --progress"_s << u"reencode"_s << 25 << -1 << 0;
+            << u"--reencode --from 1:59 --keep-tracks none --progress"_s << u"reencode"_s << 25 << -1 << 0;
         QTest::newRow("one track of two, to alone") << u"--exact --to 0:00.8 --keep-tracks 2"_s << u"exact"_s << 20
                                                     << 0 << 1;
     }
@@ -165,7 +168,7 @@ private slots:
                                                << u"in.mp4.copy already exists. --force replaces it."_s;
         QTest::newRow("the input itself, even forced") << u"--force -o in.mp4"_s << u"failed"_s
                                                        << u"Input file name is same as the output file name!"_s;
-        QTest::newRow("beyond the end") << u"--from 10"_s << u"failed"_s << u"The selection is empty"_s;
+        QTest::newRow("beyond the end") << u"--from 200"_s << u"failed"_s << u"The selection is empty"_s;
     }
 
     void writesNothing()
