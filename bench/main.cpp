@@ -7,7 +7,7 @@
 // one of its comma-separated words (such as "gop10s,720p"), for a shorter
 // run; by default every clip is measured, and with none only start-up is.
 // KESTREL_BENCH_ACTIONS likewise keeps only some kinds of action, of
-// "open", "nudge", "drag", "player", "keyframes", "overview", "trim", "exact" and "startup".
+// "open", "nudge", "drag", "player", "keyframes", "overview", "trim", "exact", "cut" and "startup".
 #include <cstdio>
 
 #include <QApplication>
@@ -22,6 +22,7 @@
 #include "benchsession.h"
 #include "childbench.h"
 #include "childmode.h"
+#include "cutcommandbench.h"
 #include "exactcutbench.h"
 #include "resultstable.h"
 
@@ -40,6 +41,12 @@ constexpr int exactCutRepetitions = 5;
 // A minute of 1080p takes minutes to re-encode on a small machine.
 constexpr int exactCutReencodeRepetitions = 1;
 constexpr double exactCutSeconds = 60.0;
+// `kestrel cut`: one exact cut, a batch of copies of the 720p clip and one of exact cuts.
+constexpr int cutCommandRepetitions = 3;
+constexpr int copyBatchInputs = 20;
+constexpr double copyBatchSeconds = 30.0;
+constexpr int exactBatchInputs = 4;
+constexpr double exactBatchSeconds = 20.0;
 // Ten seconds played in a fresh process each time, the app and then mpv.
 constexpr double playingSeconds = 10.0;
 constexpr int playingRepetitions = 3;
@@ -168,6 +175,18 @@ int main(int argc, char *argv[])
 
     ResultsTable table;
     measureInProcess(clips, workFolder, table);
+    if (isWanted("cut")) {
+        CutCommandBench command(workFolder, table);
+        command.measureStartup(startupRepetitions);
+        const BenchClip fullHd = clips.clip(BenchClips::Kind::FullHd);
+        const BenchClip surround = clips.clip(BenchClips::Kind::HdSurround);
+        if (isMade(fullHd))
+            command.measureExactCut(fullHd, exactCutSeconds, cutCommandRepetitions);
+        if (isMade(surround))
+            command.measureCopyBatch(surround, copyBatchInputs, copyBatchSeconds, cutCommandRepetitions);
+        if (isMade(fullHd))
+            command.measureExactBatch(fullHd, exactBatchInputs, exactBatchSeconds);
+    }
     ChildBench children(workFolder, table);
     if (isWanted("startup"))
         children.measureStartup(startupRepetitions);

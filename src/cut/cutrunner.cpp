@@ -7,9 +7,11 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QRegularExpression>
 #include <QTextStream>
 #include <QThread>
 
+#include "exactcutcommand.h"
 #include "exactcutplan.h"
 #include "exactcutrun.h"
 #include "outputcheck.h"
@@ -22,6 +24,10 @@ namespace {
 
 const char *const kindNames[] = {"copy", "exact", "reencode"};
 
+// Seconds of frames listed on both sides of a selection's ends: enough to settle them on frames. The prober's
+// seek starts each stretch at the keyframe before it, where a copy enters; an exact cut lists its own frames.
+constexpr double listedAroundEnds = 2.0;
+
 QList<MediaTrack> wantedTracks(const FileProbe &probe, const CutOptions &options)
 {
     QList<MediaTrack> wanted;
@@ -31,6 +37,23 @@ QList<MediaTrack> wantedTracks(const FileProbe &probe, const CutOptions &options
             wanted.append(track);
     }
     return wanted;
+}
+
+// A word as a POSIX shell reads it back: a plan's command lines can be pasted into a terminal.
+QString shellWord(const QString &word)
+{
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_./:=,+@%^-]+$"));
+    if (plain.match(word).hasMatch())
+        return word;
+    return QLatin1Char('\'') + QString(word).replace(QLatin1Char('\''), QStringLiteral("'\\''")) + QLatin1Char('\'');
+}
+
+QString shellLine(const QString &program, const QStringList &arguments)
+{
+    QStringList words{shellWord(program)};
+    for (const QString &argument : arguments)
+        words.append(shellWord(argument));
+    return words.join(QLatin1Char(' '));
 }
 
 CutProgress::Style progressStyle(const CutOptions &options, int terminalWidth)
@@ -128,8 +151,8 @@ void CutRunner::startMore()
         m_loop->quit();
 }
 
-// The probe, then the frames around the selection listed in the background, as the window lists them first: a
-// long listing keeps the others' progress, and a signal, answered. A plan waits for every frame, to count them.
+// The probe, then the frames around the selection's ends listed in the background: a long listing keeps the
+// others' progress, and a signal, answered. A plan waits for every frame, to count them.
 bool CutRunner::begin(Cut &cut)
 {
     cut.clock.start();
@@ -149,7 +172,7 @@ bool CutRunner::begin(Cut &cut)
     const double duration = cut.probe->duration();
     const double to = m_options.to.value_or(m_options.duration ? m_options.from + *m_options.duration : duration);
     const QList<double> around = m_options.dryRun ? QList<double>() : QList<double>{m_options.from, to};
-    cut.scan->start(*cut.probe->fileFullPath(), around, duration, Timeline::of(*cut.probe).start());
+    cut.scan->start(*cut.probe->fileFullPath(), around, duration, Timeline::of(*cut.probe).start(), listedAroundEnds);
     return true;
 }
 
@@ -211,9 +234,7 @@ bool CutRunner::settle(Cut &cut)
         return fail(OutputCheck::existsSentence(job.outputPath) + QLatin1Char(' ') + tr("--force replaces it."),
                     QStringLiteral("skipped"));
     if (m_options.dryRun) {
-        if (job.kind != TrimJob::Kind::Exact)
-            result.insert(QStringLiteral("command"),
-                          TrimCommand::diagnosticLine(TrimCommand::trimArguments(job.parameters(job.outputPath))));
+        result.insert(QStringLiteral("commands"), QJsonArray::fromStringList(plannedCommands(cut)));
         result.insert(QStringLiteral("outcome"), QStringLiteral("planned"));
         return false;
     }
@@ -242,6 +263,36 @@ void CutRunner::plan(Cut &cut)
     for (const MediaTrack &track : job.keptTracks)
         tracks.append(track.index);
     result.insert(QStringLiteral("tracks"), tracks);
+}
+
+// The creator's command lines of the cut, as it would run them; an exact cut's parts in a folder of their own.
+QStringList CutRunner::plannedCommands(const Cut &cut) const
+{
+    const TrimJob &job = cut.job;
+    const QString creator = m_tools.pathForResource(ToolLocator::creator);
+    if (job.kind != TrimJob::Kind::Exact)
+        return {shellLine(creator, TrimCommand::trimArguments(job.parameters(job.outputPath)))};
+    const ExactCutRun::Source source = job.exactCutSource();
+    const ExactCutCommand command(source.path, source.videoTrack, source.keptTracks);
+    const ExactCutPlan plan = ExactCutPlan::make(cut.frames.packets(), job.timeline.toStream(job.start),
+                                                 job.timeline.toStream(job.end));
+    const QDir parts(QFileInfo(job.outputPath).dir().filePath(QStringLiteral("exact-cut-parts")));
+    using Segment = ExactCutCommand::Segment;
+    QStringList commands;
+    if (!plan.head().isEmpty())
+        commands << shellLine(creator, command.encodeArguments(plan.head(), parts.filePath(
+                                                                   ExactCutCommand::segmentFileName(Segment::Head))));
+    if (!plan.middle().isEmpty())
+        commands << shellLine(creator, command.copyArguments(plan.middle(),
+                                                             parts.filePath(ExactCutCommand::copyListFileName()),
+                                                             parts.filePath(ExactCutCommand::segmentFileName(
+                                                                 Segment::Middle))));
+    if (!plan.tail().isEmpty())
+        commands << shellLine(creator, command.encodeArguments(plan.tail(), parts.filePath(
+                                                                   ExactCutCommand::segmentFileName(Segment::Tail))));
+    commands << shellLine(creator, command.joinArguments(plan, parts.filePath(ExactCutCommand::joinListFileName()),
+                                                         job.outputPath));
+    return commands;
 }
 
 void CutRunner::countExactly(QJsonObject &result, const ExactCutPlan &plan)
@@ -330,8 +381,8 @@ void CutRunner::report(const QJsonObject &result)
             m_out << tr(" (%1 re-encoded, %2 copied)")
                          .arg(result.value(QStringLiteral("reencoded")).toInteger())
                          .arg(result.value(QStringLiteral("copied")).toInteger());
-        if (result.contains(QStringLiteral("command")))
-            m_out << '\t' << result.value(QStringLiteral("command")).toString();
+        for (const QJsonValue &command : result.value(QStringLiteral("commands")).toArray())
+            m_out << '\t' << command.toString();
         m_out << '\n';
     }
     m_out.flush();

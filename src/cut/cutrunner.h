@@ -76,6 +76,7 @@ private:
     void listed(Cut *cut);
     bool settle(Cut &cut);
     void plan(Cut &cut);
+    QStringList plannedCommands(const Cut &cut) const;
     static void countExactly(QJsonObject &result, const ExactCutPlan &plan);
     void startRun(Cut *cut);
     int lanesInUse(const Cut *besides) const;

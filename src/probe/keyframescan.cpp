@@ -23,11 +23,12 @@ KeyframeScan::~KeyframeScan()
     }
 }
 
-void KeyframeScan::start(const QString &path, const QList<double> &times, double duration, double streamStart)
+void KeyframeScan::start(const QString &path, const QList<double> &times, double duration, double streamStart,
+                         double margin)
 {
     stop();
     m_path = path;
-    QList<Stretch> stretches = firstStretches(times, duration);
+    QList<Stretch> stretches = firstStretches(times, duration, margin);
     // The prober reads and lists in the streams' own time.
     for (Stretch &stretch : stretches)
         stretch = {stretch.from + streamStart, stretch.to + streamStart};
@@ -36,7 +37,7 @@ void KeyframeScan::start(const QString &path, const QList<double> &times, double
 
 // A short file is read whole at once: a second run of the prober would cost
 // more than it saves.
-QList<Stretch> KeyframeScan::firstStretches(const QList<double> &times, double duration)
+QList<Stretch> KeyframeScan::firstStretches(const QList<double> &times, double duration, double margin)
 {
     const QList<Stretch> around = PacketList::stretchesAround(times, margin);
     const bool all = around.size() == 1 && around.first().from <= 0.0 && around.first().to >= duration;

@@ -35,9 +35,12 @@ public:
     // Stops any scan and forgets its list, then scans `path`, around `times`
     // first unless they take in the whole `duration`. These count from the
     // file's start, which lies at `streamStart` in the streams' time.
-    void start(const QString &path, const QList<double> &times, double duration, double streamStart = 0.0);
+    // `margin`: the seconds read on both sides of each time in the first run.
+    void start(const QString &path, const QList<double> &times, double duration, double streamStart = 0.0,
+               double margin = KeyframeScan::margin);
     // What the first run reads: empty for the whole file.
-    static QList<Stretch> firstStretches(const QList<double> &times, double duration);
+    static QList<Stretch> firstStretches(const QList<double> &times, double duration,
+                                         double margin = KeyframeScan::margin);
     // Stops any scan and forgets its list; nothing is announced after.
     void stop();
     // A whole-file list known already, from an earlier scan of the same
