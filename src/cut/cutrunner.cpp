@@ -162,8 +162,14 @@ bool CutRunner::begin(Cut &cut)
         cut.result.insert(QStringLiteral("error"), refusal.sentence());
         return false;
     }
-    cut.scan = std::make_unique<KeyframeScan>(m_tools, nullptr, BackgroundProcess::Priority::Normal);
     Cut *const listing = &cut;
+    // An exact cut lists the frames of its selection itself, and keeps those shown from its start up to its end,
+    // as the window settles them; a listing here would only repeat its work. A plan counts every frame.
+    if (!m_options.dryRun && cutsExactly(*cut.probe)) {
+        QMetaObject::invokeMethod(this, [this, listing] { listed(listing); }, Qt::QueuedConnection);
+        return true;
+    }
+    cut.scan = std::make_unique<KeyframeScan>(m_tools, nullptr, BackgroundProcess::Priority::Normal);
     connect(cut.scan.get(), &KeyframeScan::packetsChanged, this, [this, listing] {
         if (!m_options.dryRun || listing->scan->isComplete())
             listed(listing);
@@ -176,13 +182,27 @@ bool CutRunner::begin(Cut &cut)
     return true;
 }
 
+bool CutRunner::cutsExactly(const FileProbe &probe) const
+{
+    TrimJob job;
+    job.input = &probe;
+    return m_options.kind != CutOptions::Kind::Copy && m_options.kind != CutOptions::Kind::Reencode
+        && job.canCutExactly();
+}
+
 void CutRunner::listed(Cut *cut)
 {
-    cut->scan->disconnect(this);
-    cut->frames = cut->scan->packets();
-    cut->scan->stop();
-    // It is within its own signal.
-    cut->scan.release()->deleteLater();
+    // A signal may have ended it while the call was queued.
+    const auto isCut = [cut](const std::unique_ptr<Cut> &running) { return running.get() == cut; };
+    if (std::none_of(m_running.cbegin(), m_running.cend(), isCut))
+        return;
+    if (cut->scan) {
+        cut->scan->disconnect(this);
+        cut->frames = cut->scan->packets();
+        cut->scan->stop();
+        // It is within its own signal.
+        cut->scan.release()->deleteLater();
+    }
     if (settle(*cut) && !m_options.dryRun)
         return startRun(cut);
     finish(*cut);
@@ -206,8 +226,10 @@ bool CutRunner::settle(Cut &cut)
     job.timeline = timeline;
     const double duration = cut.probe->duration();
     const double to = m_options.to.value_or(m_options.duration ? m_options.from + *m_options.duration : duration);
-    job.start = timeline.settledStart(std::min(m_options.from, duration));
-    job.end = timeline.settledEnd(std::min(to, duration));
+    // Unlisted, as an exact cut's are, the times stand as asked: the cut keeps the frames shown from one to the other.
+    const double from = std::min(m_options.from, duration);
+    job.start = cut.frames.isEmpty() ? from : timeline.settledStart(from);
+    job.end = cut.frames.isEmpty() ? std::min(to, duration) : timeline.settledEnd(std::min(to, duration));
     if (job.end <= job.start)
         return fail(tr("The selection is empty: %1 lasts %2.")
                         .arg(QFileInfo(cut.input).fileName(), timeTextFromSeconds(duration)));
@@ -302,6 +324,18 @@ void CutRunner::countExactly(QJsonObject &result, const ExactCutPlan &plan)
     result.insert(QStringLiteral("copied"), qint64(plan.middle().frames));
 }
 
+// The selection as the exact cut kept it, on the frames it listed.
+void CutRunner::settleOnCut(Cut &cut, const ExactCutPlan &plan)
+{
+    countExactly(cut.result, plan);
+    const Timeline &timeline = cut.job.timeline;
+    const double start = timeline.fromStream(plan.firstKept());
+    const double end = plan.firstExcluded() ? timeline.fromStream(*plan.firstExcluded()) : cut.job.end;
+    cut.result.insert(QStringLiteral("start"), start);
+    cut.result.insert(QStringLiteral("end"), end);
+    cut.result.insert(QStringLiteral("duration"), end - start);
+}
+
 void CutRunner::startRun(Cut *cut)
 {
     // An exact cut runs two tools side by side only where two cores are free of the other cuts'.
@@ -334,7 +368,7 @@ void CutRunner::ended(Cut *cut, TrimRun::Outcome outcome, const QString &details
     if (outcome == TrimRun::Outcome::Succeeded) {
         cut->result.insert(QStringLiteral("outcome"), QStringLiteral("done"));
         if (const auto *exact = qobject_cast<const ExactCutRun *>(cut->run.data()))
-            countExactly(cut->result, exact->plan());
+            settleOnCut(*cut, exact->plan());
     } else {
         cut->result.insert(QStringLiteral("error"),
                            details.isEmpty() ? tr("The video could not be trimmed.") : details);

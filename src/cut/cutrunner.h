@@ -73,10 +73,12 @@ private:
 
     void startMore();
     bool begin(Cut &cut);
+    bool cutsExactly(const FileProbe &probe) const;
     void listed(Cut *cut);
     bool settle(Cut &cut);
     void plan(Cut &cut);
     QStringList plannedCommands(const Cut &cut) const;
+    static void settleOnCut(Cut &cut, const ExactCutPlan &plan);
     static void countExactly(QJsonObject &result, const ExactCutPlan &plan);
     void startRun(Cut *cut);
     int lanesInUse(const Cut *besides) const;
