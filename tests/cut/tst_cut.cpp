@@ -186,7 +186,8 @@ private slots:
         QCOMPARE(m_status, outcome == u"planned"_s ? 0 : 1);
     }
 
-    // Stopped by a signal during a trim, the command stops its tool, removes what it wrote and tells the signal.
+    // Stopped by a signal during an exact cut, the command stops its tools, removes what they wrote, its parts
+    // included, and tells the signal.
     void signalStopsEverything()
     {
         const MediaFactory factory(m_media.path());
@@ -194,20 +195,31 @@ private slots:
                                                                u"testsrc2=size=640x360:rate=25:duration=60"_s,
                                                                u"-c:v"_s, u"libx264"_s, u"-preset"_s, u"ultrafast"_s});
         QVERIFY(!input.isEmpty());
-        QTemporaryDir folder;
+        QTemporaryDir folder, work;
         QProcess command;
-        command.start(QStringLiteral(KESTREL_BINARY), {u"cut"_s, u"--reencode"_s, u"--output-dir"_s, folder.path(), input});
-        const auto written = [&] { return QDir(folder.path()).entryList(QDir::Files | QDir::Hidden); };
-        QVERIFY(QTest::qWaitFor([&] { return !written().isEmpty(); }, 30000));
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"TMPDIR"_s, work.path());
+        command.setProcessEnvironment(environment);
+        command.start(QStringLiteral(KESTREL_BINARY),
+                      {u"cut"_s, u"--exact"_s, u"--from"_s, u"0.5"_s, u"--output-dir"_s, folder.path(), input});
+        // The tools working on the input: the edges' encodes and the copy between them.
+        const auto tools = [&] {
+            QStringList running;
+            for (const QString &process : QDir(u"/proc"_s).entryList({u"[0-9]*"_s}, QDir::Dirs)) {
+                QFile line(u"/proc/%1/cmdline"_s.arg(process));
+                const QByteArray words = line.open(QIODevice::ReadOnly) ? line.readAll() : QByteArray();
+                if (words.contains("-frames:v") && words.contains(input.toUtf8()))
+                    running << process;
+            }
+            return running;
+        };
+        QVERIFY(QTest::qWaitFor([&] { return !tools().isEmpty(); }, 30000));
         ::kill(pid_t(command.processId()), SIGTERM);
         QVERIFY(command.waitForFinished(10000));
         QCOMPARE(command.exitCode(), 128 + SIGTERM);
-        QCOMPARE(written(), QStringList());
-        // No tool of it runs on.
-        for (const QString &process : QDir(u"/proc"_s).entryList({u"[0-9]*"_s}, QDir::Dirs)) {
-            QFile line(u"/proc/%1/cmdline"_s.arg(process));
-            QVERIFY(!line.open(QIODevice::ReadOnly) || !line.readAll().contains(folder.path().toUtf8()));
-        }
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+        QCOMPARE(QDir(work.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+        QCOMPARE(tools(), QStringList());
     }
 
     // One broken input among others cut two at a time, by --jobs or by GNU parallel running one command an input:
