@@ -2,8 +2,11 @@
 #include "cutrunner.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -157,6 +160,13 @@ bool CutRunner::begin(Cut &cut)
 {
     cut.clock.start();
     cut.result = {{QStringLiteral("input"), cut.input}, {QStringLiteral("outcome"), QStringLiteral("failed")}};
+    // A file that cannot be read is said so, not called "not a video".
+    if (QFile file(cut.input); QFileInfo(cut.input).isDir() || !file.open(QIODevice::ReadOnly)) {
+        cut.result.insert(QStringLiteral("error"), QFileInfo(cut.input).isDir()
+                                                       ? QString::fromLocal8Bit(std::strerror(EISDIR))
+                                                       : file.errorString());
+        return false;
+    }
     cut.probe = FileProbe::create(QFileInfo(cut.input).absoluteFilePath(), m_tools);
     if (const Refusal refusal(*cut.probe); refusal.reason() != Refusal::Reason::none) {
         cut.result.insert(QStringLiteral("error"), refusal.sentence());
