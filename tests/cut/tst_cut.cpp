@@ -163,12 +163,14 @@ private slots:
         QTest::addColumn<QString>("arguments");
         QTest::addColumn<QString>("outcome");
         QTest::addColumn<QString>("error");
-        QTest::newRow("a dry run") << u"--reencode --dry-run -o plan.mp4"_s << u"planned"_s << QString();
+        QTest::addColumn<int>("commands");
+        // The head's and the tail's encodes, the copy between them and the join, with the frames each part holds.
+        QTest::newRow("a dry run") << u"--dry-run --from 1.5 --to 3.5 -o plan.mp4"_s << u"planned"_s << QString() << 4;
         QTest::newRow("an output that exists") << u"-o in.mp4.copy"_s << u"skipped"_s
-                                               << u"in.mp4.copy already exists. --force replaces it."_s;
+                                               << u"in.mp4.copy already exists. --force replaces it."_s << 0;
         QTest::newRow("the input itself, even forced") << u"--force -o in.mp4"_s << u"failed"_s
-                                                       << u"Input file name is same as the output file name!"_s;
-        QTest::newRow("beyond the end") << u"--from 200"_s << u"failed"_s << u"The selection is empty"_s;
+                                                       << u"Input file name is same as the output file name!"_s << 0;
+        QTest::newRow("beyond the end") << u"--from 200"_s << u"failed"_s << u"The selection is empty"_s << 0;
     }
 
     void writesNothing()
@@ -176,6 +178,7 @@ private slots:
         QFETCH(QString, arguments);
         QFETCH(QString, outcome);
         QFETCH(QString, error);
+        QFETCH(int, commands);
         QFile::copy(m_media.filePath(u"in.mp4"_s), m_media.filePath(u"in.mp4.copy"_s));
         const QStringList before = QDir(m_media.path()).entryList(QDir::Files | QDir::Hidden);
         const QJsonObject result = run(u"--json "_s + arguments.replace(u"-o "_s, u"-o "_s + m_media.path() + u'/')
@@ -184,6 +187,9 @@ private slots:
         QVERIFY2(result.value(u"error"_s).toString().contains(error), qPrintable(result.value(u"error"_s).toString()));
         QCOMPARE(QDir(m_media.path()).entryList(QDir::Files | QDir::Hidden), before);
         QCOMPARE(m_status, outcome == u"planned"_s ? 0 : 1);
+        QCOMPARE(result.value(u"commands"_s).toArray().size(), commands);
+        if (commands > 0)
+            QCOMPARE(result.value(u"copied"_s).toInt() + result.value(u"reencoded"_s).toInt(), 50);
     }
 
     // Stopped by a signal during an exact cut, the command stops its tools, removes what they wrote, its parts
