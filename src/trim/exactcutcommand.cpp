@@ -29,6 +29,7 @@ constexpr Name h264Profiles[] = {{"Constrained Baseline", "baseline"}, {"Baselin
                                  {"High", "high"}, {"High 10", "high10"}, {"High 4:2:2", "high422"},
                                  {"High 4:4:4 Predictive", "high444"}};
 constexpr Name hevcProfiles[] = {{"Main", "main"}, {"Main 10", "main10"}, {"Main Still Picture", "mainstillpicture"}};
+constexpr Name vp9Profiles[] = {{"Profile 0", "0"}, {"Profile 1", "1"}, {"Profile 2", "2"}, {"Profile 3", "3"}};
 
 // The prober's colour fields and the encoder's options for them.
 constexpr Name colourOptions[] = {{"color_range", "-color_range"}, {"color_space", "-colorspace"},
@@ -40,6 +41,8 @@ QString encoderFor(const QString &codec)
         return QStringLiteral("libx264");
     if (codec == u"hevc")
         return QStringLiteral("libx265");
+    if (codec == u"vp9")
+        return QStringLiteral("libvpx-vp9");
     return {};
 }
 
@@ -131,7 +134,7 @@ QStringList ExactCutCommand::encodeArguments(const ExactCutPlan::Section &sectio
                        QStringLiteral("-vf"), QStringLiteral("setpts=PTS-STARTPTS"),
                        QStringLiteral("-enc_time_base"), QStringLiteral("-1"),
                        QStringLiteral("-c:v"), m_encoder, QStringLiteral("-crf"), edgeQuality}
-        + sourceSettings() + encoderParameters() + containerSettings(outputPath)
+        + qualitySettings() + sourceSettings() + encoderParameters() + containerSettings(outputPath)
         + QStringList{QStringLiteral("-y"), outputPath};
 }
 
@@ -145,17 +148,20 @@ QString ExactCutCommand::copyList(const ExactCutPlan::Section &section) const
 }
 
 // Annex B carries the parameter sets in-band before each keyframe; the keyframe's open-GOP leading frames
-// refer to the group before it, which is not copied, so they are dropped.
+// refer to the group before it, which is not copied, so they are dropped. A VP9 keyframe needs neither: it
+// holds all it is decoded from, and no frame after it refers to one before.
 QStringList ExactCutCommand::copyArguments(const ExactCutPlan::Section &section, const QString &listPath,
                                            const QString &outputPath) const
 {
-    const QString annexB = isHevc() ? QStringLiteral("hevc_mp4toannexb") : QStringLiteral("h264_mp4toannexb");
-    return QStringList{QStringLiteral("-f"), QStringLiteral("concat"), QStringLiteral("-safe"), QStringLiteral("0"),
-                       QStringLiteral("-i"), listPath, QStringLiteral("-map"), QStringLiteral("0:v:0"),
-                       QStringLiteral("-c"), QStringLiteral("copy"),
-                       QStringLiteral("-frames:v"), QString::number(section.frames),
-                       QStringLiteral("-bsf:v"), annexB + QStringLiteral(",noise=drop=lt(pts\\,startpts)")}
-        + containerSettings(outputPath) + QStringList{QStringLiteral("-y"), outputPath};
+    QStringList arguments{QStringLiteral("-f"), QStringLiteral("concat"), QStringLiteral("-safe"), QStringLiteral("0"),
+                          QStringLiteral("-i"), listPath, QStringLiteral("-map"), QStringLiteral("0:v:0"),
+                          QStringLiteral("-c"), QStringLiteral("copy"),
+                          QStringLiteral("-frames:v"), QString::number(section.frames)};
+    if (!isVp9()) {
+        const QString annexB = isHevc() ? QStringLiteral("hevc_mp4toannexb") : QStringLiteral("h264_mp4toannexb");
+        arguments << QStringLiteral("-bsf:v") << annexB + QStringLiteral(",noise=drop=lt(pts\\,startpts)");
+    }
+    return arguments + containerSettings(outputPath) + QStringList{QStringLiteral("-y"), outputPath};
 }
 
 // Each part lasts exactly its section, so no frame's display time is lost or doubled at a seam.
@@ -223,17 +229,20 @@ QStringList ExactCutCommand::packetCountArguments(const QString &path)
 QStringList ExactCutCommand::sourceSettings() const
 {
     QStringList settings;
-    const QString profile = isHevc() ? lookUp(hevcProfiles, m_track.value(u"profile").toString())
-                                     : lookUp(h264Profiles, m_track.value(u"profile").toString());
+    const QString proberProfile = m_track.value(u"profile").toString();
+    const QString profile = isHevc() ? lookUp(hevcProfiles, proberProfile)
+                          : isVp9()  ? lookUp(vp9Profiles, proberProfile)
+                                     : lookUp(h264Profiles, proberProfile);
     if (!profile.isEmpty())
         settings << QStringLiteral("-profile:v") << profile;
+    const bool h264 = !isHevc() && !isVp9();
     const int level = m_track.value(u"level").toInt();
-    if (!isHevc() && level > 0)
+    if (h264 && level > 0)
         settings << QStringLiteral("-level:v") << QString::number(level / 10.0, 'f', 1);
     const QString pixelFormat = m_track.value(u"pix_fmt").toString();
     if (!pixelFormat.isEmpty())
         settings << QStringLiteral("-pix_fmt") << pixelFormat;
-    if (!isHevc())
+    if (h264)
         settings << QStringLiteral("-bf") << QString::number(m_track.value(u"has_b_frames").toInt());
     return settings + colourSettings();
 }
@@ -254,6 +263,10 @@ QStringList ExactCutCommand::colourSettings() const
 QStringList ExactCutCommand::encoderParameters() const
 {
     const int depth = m_track.value(u"has_b_frames").toInt();
+    // libvpx's "good" quality at its fourth speed step, on every core: a few edge frames need no slower pass.
+    if (isVp9())
+        return {QStringLiteral("-deadline"), QStringLiteral("good"), QStringLiteral("-cpu-used"), QStringLiteral("4"),
+                QStringLiteral("-row-mt"), QStringLiteral("1")};
     if (!isHevc())
         return {QStringLiteral("-x264-params"), QStringLiteral("stitchable=1:repeat-headers=1")};
     QString parameters = QStringLiteral("repeat-headers=1:log-level=error:bframes=%1").arg(depth);
@@ -281,4 +294,15 @@ QStringList ExactCutCommand::containerSettings(const QString &outputPath) const
 bool ExactCutCommand::isHevc() const
 {
     return m_encoder == u"libx265";
+}
+
+bool ExactCutCommand::isVp9() const
+{
+    return m_encoder == u"libvpx-vp9";
+}
+
+// libvpx takes -crf as a cap unless the bit rate is left free.
+QStringList ExactCutCommand::qualitySettings() const
+{
+    return isVp9() ? QStringList{QStringLiteral("-b:v"), QStringLiteral("0")} : QStringList();
 }

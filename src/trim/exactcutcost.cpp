@@ -10,6 +10,14 @@ constexpr double toolStart = 0.15;
 constexpr double copiedFrame = 0.00009;
 constexpr double encodedH264Frame = 0.028;
 constexpr double encodedHevcFrame = 0.28;
+constexpr double encodedVp9Frame = 0.075;
+
+double encodedFrame(const QString &encoder)
+{
+    if (encoder == u"libx265")
+        return encodedHevcFrame;
+    return encoder == u"libvpx-vp9" ? encodedVp9Frame : encodedH264Frame;
+}
 
 QString tr(const char *text)
 {
@@ -18,10 +26,10 @@ QString tr(const char *text)
 
 } // namespace
 
-double ExactCutCost::of(Work work, qsizetype frames, bool hevc)
+double ExactCutCost::of(Work work, qsizetype frames, const QString &encoder)
 {
     const bool encodes = work == Work::EncodeHead || work == Work::EncodeTail;
-    const double perFrame = !encodes ? copiedFrame : hevc ? encodedHevcFrame : encodedH264Frame;
+    const double perFrame = encodes ? encodedFrame(encoder) : copiedFrame;
     return toolStart + static_cast<double>(frames) * perFrame;
 }
 

@@ -87,7 +87,7 @@ void ExactCutRun::start(const Source &source, double start, double end, const QS
     if (!m_parts->isValid())
         return failLater(tr("The exact cut could not make a folder for its parts: %1").arg(m_parts->errorString()));
     if (m_command->encoder().isEmpty())
-        return failLater(tr("The exact cut handles H.264 and HEVC video only."));
+        return failLater(tr("The exact cut handles H.264, HEVC and VP9 video only."));
     m_subtitles = TrackMap(source.keptTracks, QFileInfo(m_partialPath).suffix(), TrackMap::Mode::Copy, m_parts->path())
                       .clippedSubtitles();
     emit stepChanged(tr("Listing the frames"));
@@ -182,10 +182,10 @@ bool ExactCutRun::prepareSteps(QString *details)
     using Segment = ExactCutCommand::Segment;
     using Work = ExactCutCost::Work;
     const ExactCutCommand &command = *m_command;
-    const bool hevc = command.encoder() == u"libx265";
-    const auto costed = [hevc](const QString &activity, const QStringList &arguments, const QString &path,
+    const QString encoder = command.encoder();
+    const auto costed = [&encoder](const QString &activity, const QStringList &arguments, const QString &path,
                                qsizetype frames, Work work) {
-        return Step{activity, arguments, path, frames, ExactCutCost::of(work, frames, hevc),
+        return Step{activity, arguments, path, frames, ExactCutCost::of(work, frames, encoder),
                     ExactCutCost::name(work, frames)};
     };
     const auto encode = [&](Segment segment, const ExactCutPlan::Section &section, const QString &activity) {
