@@ -43,6 +43,8 @@ QString encoderFor(const QString &codec)
         return QStringLiteral("libx265");
     if (codec == u"vp9")
         return QStringLiteral("libvpx-vp9");
+    if (codec == u"av1")
+        return QStringLiteral("libsvtav1");
     return {};
 }
 
@@ -81,10 +83,12 @@ bool isQuickTimeFamily(const QString &path)
 
 } // namespace
 
-bool ExactCutCommand::supports(const QString &formatName, const QString &videoCodec)
+bool ExactCutCommand::supports(const QString &formatName, const QString &videoCodec, const QString &pixelFormat)
 {
     const bool container = formatName == u"mov,mp4,m4a,3gp,3g2,mj2" || formatName == u"matroska,webm";
-    return container && !encoderFor(videoCodec).isEmpty();
+    // SVT-AV1 encodes AV1's Main profile only: 4:2:0 in 8 or 10 bits.
+    const bool encodable = videoCodec != u"av1" || pixelFormat == u"yuv420p" || pixelFormat == u"yuv420p10le";
+    return container && encodable && !encoderFor(videoCodec).isEmpty();
 }
 
 ExactCutCommand::ExactCutCommand(const QString &sourcePath, const QJsonObject &videoTrack,
@@ -148,8 +152,8 @@ QString ExactCutCommand::copyList(const ExactCutPlan::Section &section) const
 }
 
 // Annex B carries the parameter sets in-band before each keyframe; the keyframe's open-GOP leading frames
-// refer to the group before it, which is not copied, so they are dropped. A VP9 keyframe needs neither: it
-// holds all it is decoded from, and no frame after it refers to one before.
+// refer to the group before it, which is not copied, so they are dropped. A VP9 or AV1 keyframe needs neither:
+// it holds all it is decoded from, AV1's with its sequence header, and no frame after it refers to one before.
 QStringList ExactCutCommand::copyArguments(const ExactCutPlan::Section &section, const QString &listPath,
                                            const QString &outputPath) const
 {
@@ -157,7 +161,7 @@ QStringList ExactCutCommand::copyArguments(const ExactCutPlan::Section &section,
                           QStringLiteral("-i"), listPath, QStringLiteral("-map"), QStringLiteral("0:v:0"),
                           QStringLiteral("-c"), QStringLiteral("copy"),
                           QStringLiteral("-frames:v"), QString::number(section.frames)};
-    if (!isVp9()) {
+    if (hasParameterSets()) {
         const QString annexB = isHevc() ? QStringLiteral("hevc_mp4toannexb") : QStringLiteral("h264_mp4toannexb");
         arguments << QStringLiteral("-bsf:v") << annexB + QStringLiteral(",noise=drop=lt(pts\\,startpts)");
     }
@@ -230,12 +234,14 @@ QStringList ExactCutCommand::sourceSettings() const
 {
     QStringList settings;
     const QString proberProfile = m_track.value(u"profile").toString();
+    // SVT-AV1's one profile is the source's, as supports() requires.
     const QString profile = isHevc() ? lookUp(hevcProfiles, proberProfile)
                           : isVp9()  ? lookUp(vp9Profiles, proberProfile)
+                          : isAv1()  ? QString()
                                      : lookUp(h264Profiles, proberProfile);
     if (!profile.isEmpty())
         settings << QStringLiteral("-profile:v") << profile;
-    const bool h264 = !isHevc() && !isVp9();
+    const bool h264 = m_encoder == u"libx264";
     const int level = m_track.value(u"level").toInt();
     if (h264 && level > 0)
         settings << QStringLiteral("-level:v") << QString::number(level / 10.0, 'f', 1);
@@ -267,6 +273,9 @@ QStringList ExactCutCommand::encoderParameters() const
     if (isVp9())
         return {QStringLiteral("-deadline"), QStringLiteral("good"), QStringLiteral("-cpu-used"), QStringLiteral("4"),
                 QStringLiteral("-row-mt"), QStringLiteral("1")};
+    // SVT-AV1's eighth preset: of its speeds, the one its authors give for a fast good encode.
+    if (isAv1())
+        return {QStringLiteral("-preset"), QStringLiteral("8")};
     if (!isHevc())
         return {QStringLiteral("-x264-params"), QStringLiteral("stitchable=1:repeat-headers=1")};
     QString parameters = QStringLiteral("repeat-headers=1:log-level=error:bframes=%1").arg(depth);
@@ -299,6 +308,16 @@ bool ExactCutCommand::isHevc() const
 bool ExactCutCommand::isVp9() const
 {
     return m_encoder == u"libvpx-vp9";
+}
+
+bool ExactCutCommand::isAv1() const
+{
+    return m_encoder == u"libsvtav1";
+}
+
+bool ExactCutCommand::hasParameterSets() const
+{
+    return m_encoder == u"libx264" || isHevc();
 }
 
 // libvpx takes -crf as a cap unless the bit rate is left free.

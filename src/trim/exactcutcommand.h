@@ -17,17 +17,19 @@
 // copied middle: they use the source's codec, profile, level, pixel format,
 // colours and reorder depth, and carry their parameter sets in-band, as the
 // copied middle does once converted to Annex B, so a decoder meets each set
-// where it applies. VP9 has no parameter sets and no frame after a keyframe
-// refers to one before it, so its parts join as they are. The segments are MP4 files named by `segmentFileName`
+// where it applies. VP9 and AV1 have no parameter sets to repeat (an AV1
+// keyframe carries its sequence header) and no frame after a keyframe
+// refers to one before it, so their parts join as they are. The segments are MP4 files named by `segmentFileName`
 // in one folder, together with the two concat lists. Pure: nothing runs here.
 class ExactCutCommand
 {
 public:
     enum class Segment { Head, Middle, Tail };
 
-    // H.264, HEVC or VP9 video, in the QuickTime family (MP4, MOV, M4V) or
-    // Matroska and WebM, as the prober names them (format_name, codec_name).
-    static bool supports(const QString &formatName, const QString &videoCodec);
+    // H.264, HEVC, VP9 or AV1 (4:2:0) video, in the QuickTime family (MP4,
+    // MOV, M4V) or Matroska and WebM, as the prober names them (format_name,
+    // codec_name, pix_fmt).
+    static bool supports(const QString &formatName, const QString &videoCodec, const QString &pixelFormat = {});
 
     // `keptTracks`: the source's audio and subtitle tracks the join keeps, in
     // the file's order.
@@ -74,6 +76,8 @@ private:
     QStringList containerSettings(const QString &outputPath) const;
     bool isHevc() const;
     bool isVp9() const;
+    bool isAv1() const;
+    bool hasParameterSets() const;
     QStringList qualitySettings() const;
 
     const QString m_sourcePath;

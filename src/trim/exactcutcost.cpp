@@ -11,11 +11,14 @@ constexpr double copiedFrame = 0.00009;
 constexpr double encodedH264Frame = 0.028;
 constexpr double encodedHevcFrame = 0.28;
 constexpr double encodedVp9Frame = 0.075;
+constexpr double encodedAv1Frame = 0.047;
 
 double encodedFrame(const QString &encoder)
 {
     if (encoder == u"libx265")
         return encodedHevcFrame;
+    if (encoder == u"libsvtav1")
+        return encodedAv1Frame;
     return encoder == u"libvpx-vp9" ? encodedVp9Frame : encodedH264Frame;
 }
 

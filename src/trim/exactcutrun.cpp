@@ -33,7 +33,8 @@ bool ExactCutRun::supports(const Source &source)
 {
     static const QStringList otherMembers{QStringLiteral("3gp"), QStringLiteral("3g2"), QStringLiteral("m4a"),
                                          QStringLiteral("mj2")};
-    return ExactCutCommand::supports(source.formatName, source.videoTrack.value(u"codec_name").toString())
+    return ExactCutCommand::supports(source.formatName, source.videoTrack.value(u"codec_name").toString(),
+                                     source.videoTrack.value(u"pix_fmt").toString())
         && !otherMembers.contains(QFileInfo(source.path).suffix().toLower());
 }
 
@@ -87,7 +88,7 @@ void ExactCutRun::start(const Source &source, double start, double end, const QS
     if (!m_parts->isValid())
         return failLater(tr("The exact cut could not make a folder for its parts: %1").arg(m_parts->errorString()));
     if (m_command->encoder().isEmpty())
-        return failLater(tr("The exact cut handles H.264, HEVC and VP9 video only."));
+        return failLater(tr("The exact cut handles H.264, HEVC, VP9 and AV1 video only."));
     m_subtitles = TrackMap(source.keptTracks, QFileInfo(m_partialPath).suffix(), TrackMap::Mode::Copy, m_parts->path())
                       .clippedSubtitles();
     emit stepChanged(tr("Listing the frames"));
