@@ -10,8 +10,8 @@ constexpr double toolStart = 0.15;
 constexpr double copiedFrame = 0.00009;
 constexpr double encodedH264Frame = 0.028;
 constexpr double encodedHevcFrame = 0.28;
-constexpr double encodedVp9Frame = 0.075;
-constexpr double encodedAv1Frame = 0.047;
+constexpr double encodedVp9Frame = 0.019;
+constexpr double encodedAv1Frame = 0.037;
 
 double encodedFrame(const QString &encoder)
 {

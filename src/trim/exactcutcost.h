@@ -8,8 +8,8 @@
 // machine they were measured on, 1280×720 clips with the real tools: a
 // re-encoded H.264 frame took about 300 times as long as a copied one (28 ms
 // against 0.09 ms), an HEVC frame about ten times as long again, a VP9 frame
-// (libvpx at its speed 4) 2.7 times, an AV1 frame (SVT-AV1's preset 8) 1.7
-// times, and every tool run some 0.15 s to start
+// (libvpx at its real-time speed 8) two thirds as long, an AV1 frame
+// (SVT-AV1's preset 8) 1.3 times as long, and every tool run some 0.15 s to start
 // and find its place in the source. Only their ratios matter.
 namespace ExactCutCost {
 
