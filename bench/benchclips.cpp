@@ -83,6 +83,20 @@ QList<BenchClips::Recipe> BenchClips::recipes()
          testPattern(QStringLiteral("1920x1080"), QStringLiteral("25"), 120) + sineTone(120, 2) + h264()
              + keyframesEvery(10, 25) + aac(QStringLiteral("128k")),
          1},
+        // As downloads come: a keyframe every 2 s (VP9) or 5 s (AV1).
+        {Kind::FullHdVp9, QStringLiteral("1080p VP9 WebM, 2 min"), QStringLiteral("vp9-1080p-2min.webm"),
+         testPattern(QStringLiteral("1920x1080"), QStringLiteral("25"), 60) + sineTone(60, 2)
+             + QStringList{QStringLiteral("-c:v"), QStringLiteral("libvpx-vp9"), QStringLiteral("-deadline"),
+                           QStringLiteral("realtime"), QStringLiteral("-cpu-used"), QStringLiteral("8"),
+                           QStringLiteral("-row-mt"), QStringLiteral("1"), QStringLiteral("-b:v"), QStringLiteral("4M"),
+                           QStringLiteral("-g"), QStringLiteral("50"), QStringLiteral("-c:a"), QStringLiteral("libopus")},
+         2},
+        {Kind::FullHdAv1, QStringLiteral("1080p AV1 Matroska, 2 min"), QStringLiteral("av1-1080p-2min.mkv"),
+         testPattern(QStringLiteral("1920x1080"), QStringLiteral("25"), 60) + sineTone(60, 2)
+             + QStringList{QStringLiteral("-c:v"), QStringLiteral("libsvtav1"), QStringLiteral("-preset"),
+                           QStringLiteral("12"), QStringLiteral("-g"), QStringLiteral("125")}
+             + aac(QStringLiteral("128k")),
+         2},
     };
 }
 

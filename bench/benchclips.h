@@ -20,7 +20,7 @@ struct BenchClip {
 class BenchClips
 {
 public:
-    enum class Kind { FullHd, HdSurround, UltraHdHevc, FullHdSparseKeyframes };
+    enum class Kind { FullHd, HdSurround, UltraHdHevc, FullHdSparseKeyframes, FullHdVp9, FullHdAv1 };
 
     // With `only` empty, every clip; otherwise the clips whose file name
     // holds one of its words, the others being neither made nor measured.

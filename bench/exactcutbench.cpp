@@ -58,7 +58,8 @@ ExactCutBench::ExactCutBench(const QString &workFolder, ResultsTable &table)
     QDir().mkpath(workPath(partsFolderName));
 }
 
-void ExactCutBench::measure(const BenchClip &clip, double seconds, int repetitions, int reencodeRepetitions)
+void ExactCutBench::measure(const BenchClip &clip, double seconds, int repetitions, int reencodeRepetitions,
+                            double floorGoal, double reencodeGoal)
 {
     progress(QStringLiteral("exact cut, %1 s: %2").arg(seconds).arg(clip.label));
     const auto probe = FileProbe::create(clip.path, m_tools);
@@ -86,7 +87,13 @@ void ExactCutBench::measure(const BenchClip &clip, double seconds, int repetitio
             floorRun();
     }
     Samples reencode;
-    const QStringList reencodeArguments = trimArguments(*probe, clip.path, start, end, true, workPath(reencodeName));
+    const QString codec = m_videoTrack.value(QStringLiteral("codec_name")).toString();
+    const bool sameEncoder = codec != QLatin1String("h264");
+    ExactCutPlan::Section whole{m_plan.firstKept(), m_plan.firstExcluded(), m_plan.frameCount(),
+                                m_plan.head().isEmpty() ? m_plan.firstKept() - 0.001 : m_plan.head().entry};
+    const QStringList reencodeArguments =
+        sameEncoder ? ExactCutCommand(clip.path, m_videoTrack).encodeArguments(whole, workPath(reencodeName))
+                    : trimArguments(*probe, clip.path, start, end, true, workPath(reencodeName));
     for (int i = 0; i < reencodeRepetitions; ++i)
         reencode.add(Stopwatch::timed([&] { return m_direct.encode(reencodeArguments); }));
     removeWorkFiles();
@@ -102,8 +109,11 @@ void ExactCutBench::measure(const BenchClip &clip, double seconds, int repetitio
                       ResultsTable::durationText(floor.medianWallMs()),
                       ResultsTable::durationText(reencode.medianWallMs())));
     addRow(action, exact, floor, QStringLiteral("ffmpeg: stream copy of the selection, then the cut's two edge "
-                                                "encodes alone"), floorGoalRatio);
-    addRow(action, exact, reencode, QStringLiteral("ffmpeg: the trim's forced re-encode"), reencodeGoalRatio);
+                                                "encodes alone"), floorGoal);
+    addRow(action, exact, reencode,
+           sameEncoder ? QStringLiteral("ffmpeg: the whole selection re-encoded as the edges are")
+                       : QStringLiteral("ffmpeg: the trim's forced re-encode"),
+           reencodeGoal);
 }
 
 std::optional<Cost> ExactCutBench::cut(const QString &path, double start, double end)

@@ -33,7 +33,10 @@ public:
 
     ExactCutBench(const QString &workFolder, ResultsTable &table);
 
-    void measure(const BenchClip &clip, double seconds, int repetitions, int reencodeRepetitions);
+    // For codecs the app does not re-encode to, the whole selection is re-encoded as the edges are, and the
+    // goals are the ones given.
+    void measure(const BenchClip &clip, double seconds, int repetitions, int reencodeRepetitions,
+                 double floorGoal = floorGoalRatio, double reencodeGoal = reencodeGoalRatio);
 
 private:
     std::optional<Cost> cut(const QString &path, double start, double end);

@@ -41,6 +41,9 @@ constexpr int exactCutRepetitions = 5;
 // A minute of 1080p takes minutes to re-encode on a small machine.
 constexpr int exactCutReencodeRepetitions = 1;
 constexpr double exactCutSeconds = 60.0;
+// VP9 and AV1: their cut's parts alone, and a whole re-encode by the edges' encoder.
+constexpr double newCodecFloorGoal = 1.05;
+constexpr double newCodecReencodeGoal = 0.3;
 // `kestrel cut`: one exact cut, a batch of copies of the 720p clip and one of exact cuts.
 constexpr int cutCommandRepetitions = 3;
 constexpr int copyBatchInputs = 20;
@@ -130,6 +133,11 @@ void measureInProcess(const BenchClips &clips, const QString &workFolder, Result
     for (const BenchClip &clip : {fullHd, surround}) {
         if (isWanted("exact") && isMade(clip))
             exactCut.measure(clip, exactCutSeconds, exactCutRepetitions, exactCutReencodeRepetitions);
+    }
+    for (const BenchClips::Kind kind : {BenchClips::Kind::FullHdVp9, BenchClips::Kind::FullHdAv1}) {
+        if (isWanted("exact") && isMade(clips.clip(kind)))
+            exactCut.measure(clips.clip(kind), exactCutSeconds, exactCutRepetitions, exactCutReencodeRepetitions,
+                             newCodecFloorGoal, newCodecReencodeGoal);
     }
 }
 

@@ -184,7 +184,7 @@ void TrimFlow::offerExactCut()
     if (!open)
         box->setToolTip(QString());
     else if (!supported)
-        box->setToolTip(TrimJob::whyNotExactly());
+        box->setToolTip(job(QString()).whyNotExactly());
     else if (!offered)
         box->setToolTip(tr("A re-encode to MP4 is exact already."));
     else if (const QString note = ExactCutNote::of(*m_input); !note.isEmpty())

@@ -254,7 +254,7 @@ bool CutRunner::settle(Cut &cut)
     job.keptTracks = TrackMap::heldOf(wantedTracks(*cut.probe, m_options), QFileInfo(job.outputPath).suffix(), mode);
     if (job.kind == TrimJob::Kind::Exact && !job.canCutExactly()) {
         if (m_options.kind == CutOptions::Kind::Exact)
-            return fail(TrimJob::whyNotExactly());
+            return fail(job.whyNotExactly());
         job.kind = TrimJob::Kind::Copy;
     }
     plan(cut);

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -34,6 +35,11 @@ constexpr Name vp9Profiles[] = {{"Profile 0", "0"}, {"Profile 1", "1"}, {"Profil
 // The prober's colour fields and the encoder's options for them.
 constexpr Name colourOptions[] = {{"color_range", "-color_range"}, {"color_space", "-colorspace"},
                                   {"color_transfer", "-color_trc"}, {"color_primaries", "-color_primaries"}};
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("ExactCutCommand", text);
+}
 
 QString encoderFor(const QString &codec)
 {
@@ -83,12 +89,25 @@ bool isQuickTimeFamily(const QString &path)
 
 } // namespace
 
-bool ExactCutCommand::supports(const QString &formatName, const QString &videoCodec, const QString &pixelFormat)
+// What the cut takes, and why not: one check a line, the first that fails giving the reason.
+QString ExactCutCommand::whyNot(const QString &formatName, const QJsonObject &videoTrack)
 {
-    const bool container = formatName == u"mov,mp4,m4a,3gp,3g2,mj2" || formatName == u"matroska,webm";
-    // SVT-AV1 encodes AV1's Main profile only: 4:2:0 in 8 or 10 bits.
-    const bool encodable = videoCodec != u"av1" || pixelFormat == u"yuv420p" || pixelFormat == u"yuv420p10le";
-    return container && encodable && !encoderFor(videoCodec).isEmpty();
+    const QString codec = videoTrack.value(u"codec_name").toString();
+    const QString pixelFormat = videoTrack.value(u"pix_fmt").toString();
+    const QString fieldOrder = videoTrack.value(u"field_order").toString();
+    if (formatName != u"mov,mp4,m4a,3gp,3g2,mj2" && formatName != u"matroska,webm")
+        return tr("An exact cut needs an MP4, MOV, M4V, Matroska or WebM file.");
+    if (encoderFor(codec).isEmpty())
+        return tr("An exact cut re-encodes its edges in the video's own codec, which must be H.264, HEVC, VP9 or "
+                  "AV1; this video is %1.").arg(codec.isEmpty() ? tr("of no known codec") : codec.toUpper());
+    // SVT-AV1 encodes AV1's Main profile only.
+    if (codec == u"av1" && pixelFormat != u"yuv420p" && pixelFormat != u"yuv420p10le")
+        return tr("An exact cut of AV1 needs 4:2:0 video in 8 or 10 bits, which its encoder writes; this video "
+                  "is %1.").arg(pixelFormat);
+    // Fields coded apart would meet frames coded whole at a seam.
+    if (!fieldOrder.isEmpty() && fieldOrder != u"progressive" && fieldOrder != u"unknown")
+        return tr("An exact cut needs progressive video; this video is interlaced.");
+    return {};
 }
 
 ExactCutCommand::ExactCutCommand(const QString &sourcePath, const QJsonObject &videoTrack,

@@ -26,10 +26,11 @@ class ExactCutCommand
 public:
     enum class Segment { Head, Middle, Tail };
 
-    // H.264, HEVC, VP9 or AV1 (4:2:0) video, in the QuickTime family (MP4,
-    // MOV, M4V) or Matroska and WebM, as the prober names them (format_name,
-    // codec_name, pix_fmt).
-    static bool supports(const QString &formatName, const QString &videoCodec, const QString &pixelFormat = {});
+    // Why a source cannot be cut exactly, for a person; empty when it can:
+    // progressive H.264, HEVC, VP9 or AV1 (4:2:0) video, in the QuickTime
+    // family (MP4, MOV, M4V) or Matroska and WebM, as the prober names them
+    // (format_name; codec_name, pix_fmt and field_order of the video track).
+    static QString whyNot(const QString &formatName, const QJsonObject &videoTrack);
 
     // `keptTracks`: the source's audio and subtitle tracks the join keeps, in
     // the file's order.

@@ -29,13 +29,14 @@ using Outcome = TrimRun::Outcome;
 
 // The prober names MP4, MOV and M4V by one family that also holds 3GP, M4A and Motion JPEG 2000; only the
 // name tells those apart.
-bool ExactCutRun::supports(const Source &source)
+QString ExactCutRun::whyNot(const Source &source)
 {
+    // Members of the QuickTime family that are not video files.
     static const QStringList otherMembers{QStringLiteral("3gp"), QStringLiteral("3g2"), QStringLiteral("m4a"),
                                          QStringLiteral("mj2")};
-    return ExactCutCommand::supports(source.formatName, source.videoTrack.value(u"codec_name").toString(),
-                                     source.videoTrack.value(u"pix_fmt").toString())
-        && !otherMembers.contains(QFileInfo(source.path).suffix().toLower());
+    if (otherMembers.contains(QFileInfo(source.path).suffix().toLower()))
+        return ExactCutCommand::whyNot(QString(), source.videoTrack);
+    return ExactCutCommand::whyNot(source.formatName, source.videoTrack);
 }
 
 ExactCutRun::ExactCutRun(const ToolLocator &tools, const QString &workFolder, QObject *parent)

@@ -47,7 +47,9 @@ public:
         std::optional<double> videoEnd = {};
     };
 
-    static bool supports(const Source &source);
+    // Why `source` cannot be cut exactly, for a person; empty when it can.
+    static QString whyNot(const Source &source);
+    static bool supports(const Source &source) { return whyNot(source).isEmpty(); }
 
     ExactCutRun(const ToolLocator &tools, const QString &workFolder, QObject *parent = nullptr);
     // A cut still going is stopped and everything it wrote removed.

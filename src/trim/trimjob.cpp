@@ -20,11 +20,6 @@ ExactCutRun::Source TrimJob::exactCutSource() const
             keptTracks, timeline.toStream(timeline.videoEnd())};
 }
 
-QString TrimJob::whyNotExactly()
-{
-    return QCoreApplication::translate("TrimJob", "An exact cut needs H.264, HEVC, VP9 or AV1 (4:2:0) video in MP4, MOV, M4V, Matroska or WebM.");
-}
-
 // A name without an extension says nothing of the format: keep the input's. Each call names another file.
 QString TrimJob::partialPath() const
 {

@@ -38,8 +38,8 @@ struct TrimJob
 
     ExactCutRun::Source exactCutSource() const;
     bool canCutExactly() const { return ExactCutRun::supports(exactCutSource()); }
-    // Why a file that cannot be cut exactly cannot, for a person.
-    static QString whyNotExactly();
+    // Why the input cannot be cut exactly, for a person; empty when it can.
+    QString whyNotExactly() const { return ExactCutRun::whyNot(exactCutSource()); }
     // Where a copy or a re-encode writes before the output is complete: a
     // new name at each call.
     QString partialPath() const;

@@ -466,12 +466,19 @@ private slots:
 
     void exactCutSupports()
     {
-        QVERIFY(ExactCutCommand::supports(u"matroska,webm"_s, u"hevc"_s));
-        QVERIFY(ExactCutCommand::supports(u"matroska,webm"_s, u"vp9"_s));
-        QVERIFY(!ExactCutCommand::supports(u"matroska,webm"_s, u"mpeg4"_s));
-        QVERIFY(ExactCutCommand::supports(u"matroska,webm"_s, u"av1"_s, u"yuv420p10le"_s));
-        QVERIFY(!ExactCutCommand::supports(u"matroska,webm"_s, u"av1"_s, u"yuv444p"_s));
-        QVERIFY(!ExactCutCommand::supports(u"avi"_s, u"h264"_s));
+        const auto reason = [](const char *format, const char *codec, const char *pixels = "yuv420p",
+                               const char *fields = "progressive") {
+            return ExactCutCommand::whyNot(QLatin1String(format), {{u"codec_name"_s, QLatin1String(codec)},
+                                                                  {u"pix_fmt"_s, QLatin1String(pixels)},
+                                                                  {u"field_order"_s, QLatin1String(fields)}});
+        };
+        QCOMPARE(reason("matroska,webm", "hevc"), QString());
+        QCOMPARE(reason("matroska,webm", "vp9"), QString());
+        QCOMPARE(reason("mov,mp4,m4a,3gp,3g2,mj2", "av1", "yuv420p10le"), QString());
+        QVERIFY(reason("matroska,webm", "mpeg4").endsWith(u"this video is MPEG4."_s));
+        QVERIFY(reason("matroska,webm", "av1", "yuv444p").endsWith(u"this video is yuv444p."_s));
+        QVERIFY(reason("matroska,webm", "h264", "yuv420p", "tt").endsWith(u"interlaced."_s));
+        QVERIFY(reason("avi", "h264").contains(u"MP4, MOV, M4V, Matroska or WebM file"_s));
         QVERIFY(!ExactCutRun::supports({u"phone.3GP"_s, u"mov,mp4,m4a,3gp,3g2,mj2"_s, {{u"codec_name"_s, u"h264"_s}}}));
     }
 
