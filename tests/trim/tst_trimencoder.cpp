@@ -523,6 +523,13 @@ private slots:
         const char *late = "-i SUBS -metadata:s:s:0 language=fra -metadata:s:s:0 title=Notes -output_ts_offset 10 ";
         QTest::newRow("H.264 in Matroska, late start, one lane")
             << CutCase{"in.mkv", h264, 0.5, 3.3, 70, 6, late, false, false, true};
+        // As capture cards record: x264 keeps the source's High 4:2:2 and High 4:4:4 profiles at the edges.
+        const char *h264of422 = "-c:v libx264 -preset ultrafast -x264-params keyint=25:scenecut=0:bframes=3 "
+                                "-pix_fmt yuv422p";
+        QTest::newRow("H.264 4:2:2 in MOV") << CutCase{"in.mov", h264of422, 0.5, 3.3, 70, 5};
+        const char *h264of444 = "-c:v libx264 -preset ultrafast -x264-params keyint=25:scenecut=0:bframes=3 "
+                                "-pix_fmt yuv444p";
+        QTest::newRow("H.264 4:4:4 in Matroska") << CutCase{"in.mkv", h264of444, 0.5, 3.3, 70, 5};
         const char *vp9 = "-c:v libvpx-vp9 -deadline realtime -cpu-used 8 -g 25 -b:v 200k";
         QTest::newRow("VP9 in WebM") << CutCase{"in.webm", vp9, 0.5, 3.3, 70, 5};
         // Encoded by libaom, as most AV1 downloads are by one encoder and the edges by another.
