@@ -119,6 +119,7 @@ private slots:
         QVERIFY(!factory.generate(u"late.ts"_s, {u"-i"_s, factory.path(u"h264.mp4"_s), u"-c"_s, u"copy"_s,
                                                  u"-output_ts_offset"_s, u"10"_s}).isEmpty());
         make(u"vp9.webm"_s, u"25"_s, u"-c:v libvpx-vp9 -g 50 -deadline realtime -cpu-used 8 -c:a libopus"_s);
+        make(u"av1.mkv"_s, u"25"_s, u"-c:v libaom-av1 -usage realtime -cpu-used 8 -g 50 -b:v 200k"_s);
         // 10 frames a second until 2.5 s, then 60: the nominal rate's half frame is longer than a frame there.
         const QString variable = u"-vf select=gte(t\\,2.5)+not(mod(n\\,6)) -fps_mode vfr -c:v libx264 -g 50 -bf 3 "
                                  "-pix_fmt yuv420p"_s;
@@ -142,6 +143,7 @@ private slots:
         QTest::newRow("QuickTime") << "h264.mov" << 28 << true;
         QTest::newRow("Matroska, its video after its audio") << "late.mkv" << 60 << true;
         QTest::newRow("WebM") << "vp9.webm" << 28 << true;
+        QTest::newRow("AV1 in Matroska") << "av1.mkv" << 60 << true;
         QTest::newRow("MPEG-TS starting at 11.4 s") << "late.ts" << 60 << false;
         QTest::newRow("Matroska, a variable rate") << "variable.mkv" << 26 << true;
         // Its average rate, 18 a second, is the nominal one: half its frame is longer than a frame at 60.
