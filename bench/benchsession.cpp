@@ -31,6 +31,7 @@
 #include "posterextraction.h"
 #include "posterwatch.h"
 #include "rangeslider.h"
+#include "resourceusage.h"
 #include "resultstable.h"
 #include "samples.h"
 #include "waveform.h"
@@ -505,19 +506,6 @@ void BenchSession::measureKeyframeIndex(const BenchClip &clip, int repetitions)
 
 namespace {
 
-// The peak resident memory of a running process, in kibibytes, as the kernel tells it.
-long peakResidentKiB(qint64 pid)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    }
-    return 0;
-}
-
 // Until `run` tells its end; true when it went through the whole file. The
 // largest peak its tool was seen at, asked every few milliseconds, grows
 // `toolPeakKiB`.
@@ -534,7 +522,7 @@ bool runToEnd(Run &run, const std::function<void()> &start, long &toolPeakKiB)
     QTimer memory;
     QObject::connect(&memory, &QTimer::timeout, &loop, [&] {
         for (const QProcess *tool : run.template findChildren<QProcess *>())
-            toolPeakKiB = std::max(toolPeakKiB, peakResidentKiB(tool->processId()));
+            toolPeakKiB = std::max(toolPeakKiB, ResourceUsage::peakResidentKiBOf(tool->processId()));
     });
     memory.start(5);
     start();

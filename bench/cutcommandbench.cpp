@@ -22,6 +22,7 @@
 #include "json.h"
 #include "mediafactory.h"
 #include "progress.h"
+#include "resourceusage.h"
 #include "resultstable.h"
 #include "samples.h"
 #include "stopwatch.h"
@@ -39,22 +40,15 @@ QString secondsText(double seconds)
     return QString::number(seconds, 'f', 3);
 }
 
-// The peak resident memory of a running process, in kibibytes, as the kernel tells it; none while it is still
-// the spawning program, whose memory it shares until it runs its own. getrusage() is no help: a spawned
-// process's peak counts the memory of the one that spawned it.
+// The peak resident memory of a running process, in kibibytes; none while it is still the spawning program,
+// whose memory it shares until it runs its own. getrusage() is no help: a spawned process's peak counts the
+// memory of the one that spawned it.
 long ownPeakKiB(pid_t pid)
 {
     static const QString bench = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
     if (QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget() == bench)
         return 0;
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    }
-    return 0;
+    return ResourceUsage::peakResidentKiBOf(pid);
 }
 
 pid_t spawn(const QStringList &command)

@@ -21,6 +21,21 @@ double milliseconds(const timeval &time)
     return static_cast<double>(time.tv_sec) * 1000.0 + static_cast<double>(time.tv_usec) / 1000.0;
 }
 
+// VmHWM of a process's status file, which the kernel keeps for it until it ends.
+long vmHwmKiB(const QString &statusPath)
+{
+    QFile status(statusPath);
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    // Files under /proc report a size of 0, so read until the end of data.
+    const QList<QByteArray> lines = status.readAll().split('\n');
+    for (const QByteArray &line : lines) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    }
+    return 0;
+}
+
 } // namespace
 
 double ResourceUsage::cpuMs(Whose whose)
@@ -35,14 +50,10 @@ long ResourceUsage::peakResidentKiB(Whose whose)
         // Linux reports ru_maxrss in kibibytes.
         return usageOf(whose).ru_maxrss;
     }
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    // Files under /proc report a size of 0, so read until the end of data.
-    const QList<QByteArray> lines = status.readAll().split('\n');
-    for (const QByteArray &line : lines) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    }
-    return 0;
+    return vmHwmKiB(QStringLiteral("/proc/self/status"));
+}
+
+long ResourceUsage::peakResidentKiBOf(qint64 pid)
+{
+    return vmHwmKiB(QStringLiteral("/proc/%1/status").arg(pid));
 }

@@ -33,10 +33,9 @@ int CutProgress::terminalWidth()
     return ::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 ? size.ws_col : 80;
 }
 
-CutProgress::Bar *CutProgress::find(const void *key)
+std::vector<CutProgress::Bar>::iterator CutProgress::find(const void *key)
 {
-    const auto found = std::find_if(m_bars.begin(), m_bars.end(), [key](const Bar &bar) { return bar.key == key; });
-    return found == m_bars.end() ? nullptr : &*found;
+    return std::find_if(m_bars.begin(), m_bars.end(), [key](const Bar &bar) { return bar.key == key; });
 }
 
 void CutProgress::begin(const void *key, const QString &name)
@@ -56,8 +55,8 @@ void CutProgress::begin(const void *key, const QString &name)
 
 void CutProgress::update(const void *key, double percent)
 {
-    Bar *const bar = find(key);
-    if (!bar)
+    const auto bar = find(key);
+    if (bar == m_bars.end())
         return;
     const double before = std::exchange(bar->percent, std::clamp(percent, 0.0, 100.0));
     if (m_style == Style::Lines) {
@@ -73,7 +72,7 @@ void CutProgress::update(const void *key, double percent)
 
 void CutProgress::end(const void *key)
 {
-    const auto found = std::find_if(m_bars.begin(), m_bars.end(), [key](const Bar &bar) { return bar.key == key; });
+    const auto found = find(key);
     if (found == m_bars.end())
         return;
     hide();

@@ -39,7 +39,7 @@ private:
         QElapsedTimer clock;
     };
 
-    Bar *find(const void *key);
+    std::vector<Bar>::iterator find(const void *key);
     QString line(const Bar &bar) const;
     static QString timeLeft(const Bar &bar);
 

@@ -186,10 +186,16 @@ bool CutRunner::begin(Cut &cut)
     });
     connect(cut.scan.get(), &KeyframeScan::ended, this, [this, listing] { listed(listing); });
     const double duration = cut.probe->duration();
-    const double to = m_options.to.value_or(m_options.duration ? m_options.from + *m_options.duration : duration);
+    const double to = requestedEnd(duration);
     const QList<double> around = m_options.dryRun ? QList<double>() : QList<double>{m_options.from, to};
     cut.scan->start(*cut.probe->fileFullPath(), around, duration, Timeline::of(*cut.probe).start(), listedAroundEnds);
     return true;
+}
+
+// --to, or --from and --duration, or the end of a file lasting `duration`.
+double CutRunner::requestedEnd(double duration) const
+{
+    return m_options.to.value_or(m_options.duration ? m_options.from + *m_options.duration : duration);
 }
 
 bool CutRunner::cutsExactly(const FileProbe &probe) const
@@ -235,7 +241,7 @@ bool CutRunner::settle(Cut &cut)
     job.input = cut.probe.get();
     job.timeline = timeline;
     const double duration = cut.probe->duration();
-    const double to = m_options.to.value_or(m_options.duration ? m_options.from + *m_options.duration : duration);
+    const double to = requestedEnd(duration);
     // Unlisted, as an exact cut's are, the times stand as asked: the cut keeps the frames shown from one to the other.
     const double from = std::min(m_options.from, duration);
     job.start = cut.frames.isEmpty() ? from : timeline.settledStart(from);
@@ -289,8 +295,10 @@ void CutRunner::plan(Cut &cut)
     const std::optional<qsizetype> listed = cut.frames.framesBetween(start, end);
     const qsizetype last = job.timeline.frameNumber(job.timeline.lastFrameBefore(job.end));
     result.insert(QStringLiteral("frames"), qint64(listed.value_or(last - job.timeline.frameNumber(job.start) + 1)));
-    if (job.kind == TrimJob::Kind::Exact && listed)
-        countExactly(result, ExactCutPlan::make(cut.frames.packets(), start, end));
+    if (job.kind == TrimJob::Kind::Exact && listed) {
+        cut.exactPlan = ExactCutPlan::make(cut.frames.packets(), start, end);
+        countExactly(result, cut.exactPlan);
+    }
     QJsonArray tracks;
     for (const MediaTrack &track : job.keptTracks)
         tracks.append(track.index);
@@ -306,8 +314,7 @@ QStringList CutRunner::plannedCommands(const Cut &cut) const
         return {shellLine(creator, TrimCommand::trimArguments(job.parameters(job.outputPath)))};
     const ExactCutRun::Source source = job.exactCutSource();
     const ExactCutCommand command(source.path, source.videoTrack, source.keptTracks);
-    const ExactCutPlan plan = ExactCutPlan::make(cut.frames.packets(), job.timeline.toStream(job.start),
-                                                 job.timeline.toStream(job.end));
+    const ExactCutPlan &plan = cut.exactPlan;
     const QDir parts(QFileInfo(job.outputPath).dir().filePath(QStringLiteral("exact-cut-parts")));
     using Segment = ExactCutCommand::Segment;
     QStringList commands;

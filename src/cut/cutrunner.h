@@ -16,6 +16,7 @@
 
 #include "cutoptions.h"
 #include "cutprogress.h"
+#include "exactcutplan.h"
 #include "fileprobe.h"
 #include "keyframescan.h"
 #include "packetlist.h"
@@ -23,7 +24,6 @@
 #include "trimjob.h"
 #include "trimrun.h"
 
-class ExactCutPlan;
 class QTextStream;
 
 // `kestrel cut` on its inputs, --jobs of them side by side: each is probed, its
@@ -63,6 +63,8 @@ private:
         std::unique_ptr<KeyframeScan> scan;
         // The frames around the selection, every one for a plan; none where they could not be listed.
         PacketList frames;
+        // Of an exact cut whose frames are listed from its start to its end, as a plan's are.
+        ExactCutPlan exactPlan;
         TrimJob job;
         QJsonObject result;
         QElapsedTimer clock;
@@ -73,6 +75,7 @@ private:
 
     void startMore();
     bool begin(Cut &cut);
+    double requestedEnd(double duration) const;
     bool cutsExactly(const FileProbe &probe) const;
     void listed(Cut *cut);
     bool settle(Cut &cut);
