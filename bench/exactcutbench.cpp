@@ -92,7 +92,7 @@ void ExactCutBench::measure(const BenchClip &clip, double seconds, int repetitio
     ExactCutPlan::Section whole{m_plan.firstKept(), m_plan.firstExcluded(), m_plan.frameCount(),
                                 m_plan.head().isEmpty() ? m_plan.firstKept() - 0.001 : m_plan.head().entry};
     const QStringList reencodeArguments =
-        sameEncoder ? ExactCutCommand(clip.path, m_videoTrack).encodeArguments(whole, workPath(reencodeName))
+        sameEncoder ? ExactCutCommand(clip.path, m_formatName, m_videoTrack).encodeArguments(whole, workPath(reencodeName))
                     : trimArguments(*probe, clip.path, start, end, true, workPath(reencodeName));
     for (int i = 0; i < reencodeRepetitions; ++i)
         reencode.add(Stopwatch::timed([&] { return m_direct.encode(reencodeArguments); }));
@@ -141,7 +141,7 @@ std::optional<Cost> ExactCutBench::cut(const QString &path, double start, double
 
 bool ExactCutBench::runFloor(const QString &path, double start, double end, const FileProbe &probe) const
 {
-    const ExactCutCommand command(path, m_videoTrack);
+    const ExactCutCommand command(path, m_formatName, m_videoTrack);
     bool ok = m_direct.encode(trimArguments(probe, path, start, end, false, workPath(copyName)));
     if (!m_plan.head().isEmpty())
         ok = ok && m_direct.encode(command.encodeArguments(m_plan.head(), workPath(headName)));

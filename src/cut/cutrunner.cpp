@@ -313,22 +313,22 @@ QStringList CutRunner::plannedCommands(const Cut &cut) const
     if (job.kind != TrimJob::Kind::Exact)
         return {shellLine(creator, TrimCommand::trimArguments(job.parameters(job.outputPath)))};
     const ExactCutRun::Source source = job.exactCutSource();
-    const ExactCutCommand command(source.path, source.videoTrack, source.keptTracks);
+    const ExactCutCommand command(source.path, source.formatName, source.videoTrack, source.keptTracks);
     const ExactCutPlan &plan = cut.exactPlan;
     const QDir parts(QFileInfo(job.outputPath).dir().filePath(QStringLiteral("exact-cut-parts")));
     using Segment = ExactCutCommand::Segment;
     QStringList commands;
     if (!plan.head().isEmpty())
         commands << shellLine(creator, command.encodeArguments(plan.head(), parts.filePath(
-                                                                   ExactCutCommand::segmentFileName(Segment::Head))));
+                                                                   command.segmentFileName(Segment::Head))));
     if (!plan.middle().isEmpty())
         commands << shellLine(creator, command.copyArguments(plan.middle(),
                                                              parts.filePath(ExactCutCommand::copyListFileName()),
-                                                             parts.filePath(ExactCutCommand::segmentFileName(
+                                                             parts.filePath(command.segmentFileName(
                                                                  Segment::Middle))));
     if (!plan.tail().isEmpty())
         commands << shellLine(creator, command.encodeArguments(plan.tail(), parts.filePath(
-                                                                   ExactCutCommand::segmentFileName(Segment::Tail))));
+                                                                   command.segmentFileName(Segment::Tail))));
     commands << shellLine(creator, command.joinArguments(plan, parts.filePath(ExactCutCommand::joinListFileName()),
                                                          job.outputPath));
     return commands;

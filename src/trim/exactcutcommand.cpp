@@ -9,6 +9,7 @@
 
 #include "decimaltext.h"
 #include "packetlist.h"
+#include "timeline.h"
 #include "trackmap.h"
 
 namespace {
@@ -16,6 +17,14 @@ namespace {
 // When the track states no usable frame rate: a step's progress is then told as if its frames were this short.
 constexpr double fallbackFrameDuration = 0.002;
 constexpr double scanMargin = 2.0;
+// Where a seek lands on no keyframe (MPEG-TS), the listing must reach back to the keyframe before the selection.
+constexpr double blindScanMargin = 10.0;
+// Such a seek lands at or before the time asked for, and decoding starts at the first keyframe it meets: it
+// enters this much before the keyframe wanted.
+constexpr double blindEntryMargin = 0.5;
+// Audio is stored up to the muxer's delay (0.7 s by default) ahead of the video beside it; the join reads it
+// from this much earlier and drops what lies before the selection.
+constexpr double blindAudioLead = 1.0;
 // Visually lossless for the few frames at the edges.
 const QString edgeQuality = QStringLiteral("16");
 
@@ -87,19 +96,29 @@ bool isQuickTimeFamily(const QString &path)
     return suffixes.contains(QFileInfo(path).suffix().toLower());
 }
 
+bool isTransportStream(const QString &path)
+{
+    static const QStringList suffixes{QStringLiteral("ts"), QStringLiteral("m2ts"), QStringLiteral("mts")};
+    return suffixes.contains(QFileInfo(path).suffix().toLower());
+}
+
 } // namespace
 
 // What the cut takes, and why not: one check a line, the first that fails giving the reason.
 QString ExactCutCommand::whyNot(const QString &formatName, const QJsonObject &videoTrack)
 {
     const QString codec = videoTrack.value(u"codec_name").toString();
+    const QString codecName = codec.isEmpty() ? tr("of no known codec") : codec.toUpper();
     const QString pixelFormat = videoTrack.value(u"pix_fmt").toString();
     const QString fieldOrder = videoTrack.value(u"field_order").toString();
-    if (formatName != u"mov,mp4,m4a,3gp,3g2,mj2" && formatName != u"matroska,webm")
-        return tr("An exact cut needs an MP4, MOV, M4V, Matroska or WebM file.");
+    const bool transportStream = formatName == u"mpegts";
+    if (formatName != u"mov,mp4,m4a,3gp,3g2,mj2" && formatName != u"matroska,webm" && !transportStream)
+        return tr("An exact cut needs an MP4, MOV, M4V, Matroska, WebM or MPEG-TS file.");
     if (encoderFor(codec).isEmpty())
         return tr("An exact cut re-encodes its edges in the video's own codec, which must be H.264, HEVC, VP9 or "
-                  "AV1; this video is %1.").arg(codec.isEmpty() ? tr("of no known codec") : codec.toUpper());
+                  "AV1; this video is %1.").arg(codecName);
+    if (transportStream && codec != u"h264" && codec != u"hevc")
+        return tr("An exact cut of an MPEG-TS file needs H.264 or HEVC video; this video is %1.").arg(codecName);
     // SVT-AV1 encodes AV1's Main profile only.
     if (codec == u"av1" && pixelFormat != u"yuv420p" && pixelFormat != u"yuv420p10le")
         return tr("An exact cut of AV1 needs 4:2:0 video in 8 or 10 bits, which its encoder writes; this video "
@@ -110,9 +129,10 @@ QString ExactCutCommand::whyNot(const QString &formatName, const QJsonObject &vi
     return {};
 }
 
-ExactCutCommand::ExactCutCommand(const QString &sourcePath, const QJsonObject &videoTrack,
+ExactCutCommand::ExactCutCommand(const QString &sourcePath, const QString &formatName, const QJsonObject &videoTrack,
                                  const QList<MediaTrack> &keptTracks)
     : m_sourcePath(sourcePath)
+    , m_entersBlindly(Timeline::seeksBlindly(formatName))
     , m_track(videoTrack)
     , m_keptTracks(keptTracks)
     , m_encoder(encoderFor(videoTrack.value(u"codec_name").toString()))
@@ -120,17 +140,18 @@ ExactCutCommand::ExactCutCommand(const QString &sourcePath, const QJsonObject &v
 {
 }
 
-QString ExactCutCommand::segmentFileName(Segment segment)
+QString ExactCutCommand::segmentFileName(Segment segment) const
 {
+    const QString suffix = m_entersBlindly ? QStringLiteral(".ts") : QStringLiteral(".mp4");
     switch (segment) {
     case Segment::Head:
-        return QStringLiteral("head.mp4");
+        return QStringLiteral("head") + suffix;
     case Segment::Middle:
-        return QStringLiteral("middle.mp4");
+        return QStringLiteral("middle") + suffix;
     case Segment::Tail:
         break;
     }
-    return QStringLiteral("tail.mp4");
+    return QStringLiteral("tail") + suffix;
 }
 
 // The margin holds the B-frames that follow the last frame in decoding order, and tells a selection that reaches
@@ -138,23 +159,30 @@ QString ExactCutCommand::segmentFileName(Segment segment)
 // prober seeks to, which may lie long before the start.
 QStringList ExactCutCommand::scanArguments(double start, double end) const
 {
-    return PacketList::snifferArguments(m_sourcePath, {{std::max(0.0, start - scanMargin), end + scanMargin}});
+    const double before = m_entersBlindly ? blindScanMargin : scanMargin;
+    return PacketList::snifferArguments(m_sourcePath, {{std::max(0.0, start - before), end + scanMargin}});
 }
 
 // The seek lands between the frame before and the first, so that a time rounded by the prober still keeps the
 // frame, at any frame rate, variable ones included; the count ends it. Timestamps restart at zero for the join
 // to place the part, and the encoder keeps the source's. The frames stay as stored, like the copied ones, and
 // the part carries the source's rotation on to the join.
+// Where a seek lands blindly, the input is entered before the section's keyframe and the frames before the
+// entry are trimmed by their times, which then count from where the input was entered.
 QStringList ExactCutCommand::encodeArguments(const ExactCutPlan::Section &section, const QString &outputPath) const
 {
+    const double entered = m_entersBlindly ? blindEntry(section) : section.entry;
+    const QString trim = m_entersBlindly
+        ? QStringLiteral("trim=start=%1,").arg(secondsArgument(section.entry - entered))
+        : QString();
     return QStringList{QStringLiteral("-autorotate"), QStringLiteral("0"),
                        QStringLiteral("-seek_timestamp"), QStringLiteral("1"),
-                       QStringLiteral("-ss"), secondsArgument(section.entry),
+                       QStringLiteral("-ss"), secondsArgument(entered),
                        QStringLiteral("-i"), m_sourcePath,
                        QStringLiteral("-map"), QStringLiteral("0:v:0"), QStringLiteral("-an"), QStringLiteral("-sn"),
                        QStringLiteral("-dn"), QStringLiteral("-frames:v"), QString::number(section.frames),
                        QStringLiteral("-fps_mode"), QStringLiteral("passthrough"),
-                       QStringLiteral("-vf"), QStringLiteral("setpts=PTS-STARTPTS"),
+                       QStringLiteral("-vf"), trim + QStringLiteral("setpts=PTS-STARTPTS"),
                        QStringLiteral("-enc_time_base"), QStringLiteral("-1"),
                        QStringLiteral("-c:v"), m_encoder, QStringLiteral("-crf"), edgeQuality}
         + qualitySettings() + sourceSettings() + encoderParameters() + containerSettings(outputPath)
@@ -165,6 +193,8 @@ QStringList ExactCutCommand::encodeArguments(const ExactCutPlan::Section &sectio
 // (Matroska with B-frames). The microsecond covers the prober's rounding of the keyframe's time.
 QString ExactCutCommand::copyList(const ExactCutPlan::Section &section) const
 {
+    if (m_entersBlindly)
+        return {};
     // A relative path would count from the list's folder.
     return QStringLiteral("ffconcat version 1.0\n") + fileLine(QFileInfo(m_sourcePath).absoluteFilePath())
         + QStringLiteral("inpoint %1\n").arg(secondsArgument(section.from + 1e-6));
@@ -176,22 +206,52 @@ QString ExactCutCommand::copyList(const ExactCutPlan::Section &section) const
 QStringList ExactCutCommand::copyArguments(const ExactCutPlan::Section &section, const QString &listPath,
                                            const QString &outputPath) const
 {
-    QStringList arguments{QStringLiteral("-f"), QStringLiteral("concat"), QStringLiteral("-safe"), QStringLiteral("0"),
-                          QStringLiteral("-i"), listPath, QStringLiteral("-map"), QStringLiteral("0:v:0"),
-                          QStringLiteral("-c"), QStringLiteral("copy"),
-                          QStringLiteral("-frames:v"), QString::number(section.frames)};
+    QStringList arguments = m_entersBlindly ? blindCopyInput(section)
+                                            : QStringList{QStringLiteral("-f"), QStringLiteral("concat"),
+                                                          QStringLiteral("-safe"), QStringLiteral("0"),
+                                                          QStringLiteral("-i"), listPath};
+    arguments << QStringLiteral("-map") << QStringLiteral("0:v:0") << QStringLiteral("-c") << QStringLiteral("copy")
+              << QStringLiteral("-frames:v") << QString::number(section.frames);
     if (hasParameterSets()) {
         const QString annexB = isHevc() ? QStringLiteral("hevc_mp4toannexb") : QStringLiteral("h264_mp4toannexb");
-        arguments << QStringLiteral("-bsf:v") << annexB + QStringLiteral(",noise=drop=lt(pts\\,startpts)");
+        const QString first = m_entersBlindly ? QString::number(ticksBefore(section.from)) : QStringLiteral("startpts");
+        arguments << QStringLiteral("-bsf:v") << annexB + QStringLiteral(",noise=drop=lt(pts\\,%1)").arg(first);
     }
+    if (m_entersBlindly)
+        arguments << QStringLiteral("-output_ts_offset") << secondsArgument(-section.from);
     return arguments + containerSettings(outputPath) + QStringList{QStringLiteral("-y"), outputPath};
 }
 
+// The source's own times are kept, so that the packets before the keyframe, its open-GOP leading frames among
+// them, are told by their own; the part then counts from the keyframe.
+QStringList ExactCutCommand::blindCopyInput(const ExactCutPlan::Section &section) const
+{
+    return {QStringLiteral("-copyts"), QStringLiteral("-seek_timestamp"), QStringLiteral("1"),
+            QStringLiteral("-ss"), secondsArgument(section.from - blindEntryMargin),
+            QStringLiteral("-i"), m_sourcePath};
+}
+
+// Before the keyframe wanted, or where none is listed, as far back as the listing reaches.
+double ExactCutCommand::blindEntry(const ExactCutPlan::Section &section)
+{
+    return section.keyframe.value_or(section.from - blindScanMargin) - blindEntryMargin;
+}
+
+// Half a millisecond before `seconds`, in the video's own ticks.
+qint64 ExactCutCommand::ticksBefore(double seconds) const
+{
+    const QStringList timeBase = m_track.value(u"time_base").toString().split(QLatin1Char('/'));
+    const double ticksPerSecond = timeBase.size() == 2 && timeBase.at(0).toDouble() > 0
+        ? timeBase.at(1).toDouble() / timeBase.at(0).toDouble()
+        : 90000.0; // MPEG-TS's clock
+    return std::llround((seconds - Timeline::tolerance) * ticksPerSecond);
+}
+
 // Each part lasts exactly its section, so no frame's display time is lost or doubled at a seam.
-QString ExactCutCommand::joinList(const ExactCutPlan &plan)
+QString ExactCutCommand::joinList(const ExactCutPlan &plan) const
 {
     QString list = QStringLiteral("ffconcat version 1.0\n");
-    const auto add = [&list](Segment segment, const ExactCutPlan::Section &section) {
+    const auto add = [this, &list](Segment segment, const ExactCutPlan::Section &section) {
         if (section.isEmpty())
             return;
         list += fileLine(segmentFileName(segment));
@@ -211,19 +271,34 @@ QStringList ExactCutCommand::joinArguments(const ExactCutPlan &plan, const QStri
 {
     QStringList arguments{QStringLiteral("-f"), QStringLiteral("concat"), QStringLiteral("-safe"),
                           QStringLiteral("0"), QStringLiteral("-i"), listPath,
-                          QStringLiteral("-seek_timestamp"), QStringLiteral("1"),
-                          QStringLiteral("-ss"), secondsArgument(plan.firstKept())};
+                          QStringLiteral("-seek_timestamp"), QStringLiteral("1")};
+    // Shifted back by the lead, the audio before the selection falls before zero, where it is dropped.
+    const double lead = m_entersBlindly ? blindAudioLead : 0.0;
+    if (lead > 0)
+        arguments << QStringLiteral("-itsoffset") << secondsArgument(-lead);
+    arguments << QStringLiteral("-ss") << secondsArgument(plan.firstKept() - lead);
     if (const auto end = plan.firstExcluded())
         arguments << QStringLiteral("-t") << secondsArgument(*end - plan.firstKept());
     const TrackMap tracks(m_keptTracks, QFileInfo(outputPath).suffix(), TrackMap::Mode::Copy, subtitleFolder);
     const QString video = QStringLiteral("0:v:0");
     return arguments + QStringList{QStringLiteral("-i"), m_sourcePath} + tracks.clipInputArguments()
         + QStringList{QStringLiteral("-map"), video} + tracks.mapArguments(1)
-        + QStringList{QStringLiteral("-c"), QStringLiteral("copy")} + tracks.streamSettings(1, video)
+        + QStringList{QStringLiteral("-c"), QStringLiteral("copy")} + annexBSettings(outputPath)
+        + tracks.streamSettings(1, video)
         + QStringList{QStringLiteral("-copypriorss:a"), QStringLiteral("0"),
                       QStringLiteral("-map_metadata"), QStringLiteral("1"),
                       QStringLiteral("-map_chapters"), QStringLiteral("-1")}
         + containerSettings(outputPath) + QStringList{QStringLiteral("-y"), outputPath};
+}
+
+// MPEG-TS takes HEVC in Annex B. The converter the muxer would add puts the first part's parameter sets before
+// every keyframe, and a decoder meeting other sets before each copied keyframe then drops its open-GOP leading
+// frames. The metadata filter writes Annex B and adds nothing. Parts from MPEG-TS are in Annex B already.
+QStringList ExactCutCommand::annexBSettings(const QString &outputPath) const
+{
+    if (!isHevc() || m_entersBlindly || !isTransportStream(outputPath))
+        return {};
+    return {QStringLiteral("-bsf:v"), QStringLiteral("hevc_metadata")};
 }
 
 QStringList ExactCutCommand::encoderListArguments()

@@ -19,7 +19,7 @@
 // copied middle does once converted to Annex B, so a decoder meets each set
 // where it applies. VP9 and AV1 have no parameter sets to repeat (an AV1
 // keyframe carries its sequence header) and no frame after a keyframe
-// refers to one before it, so their parts join as they are. The segments are MP4 files named by `segmentFileName`
+// refers to one before it, so their parts join as they are. The segments are files named by `segmentFileName`
 // in one folder, together with the two concat lists. Pure: nothing runs here.
 class ExactCutCommand
 {
@@ -28,13 +28,18 @@ public:
 
     // Why a source cannot be cut exactly, for a person; empty when it can:
     // progressive H.264, HEVC, VP9 or AV1 (4:2:0) video, in the QuickTime
-    // family (MP4, MOV, M4V) or Matroska and WebM, as the prober names them
+    // family (MP4, MOV, M4V), Matroska and WebM, or H.264 and HEVC in MPEG-TS,
+    // as the prober names them
     // (format_name; codec_name, pix_fmt and field_order of the video track).
     static QString whyNot(const QString &formatName, const QJsonObject &videoTrack);
 
     // `keptTracks`: the source's audio and subtitle tracks the join keeps, in
     // the file's order.
-    ExactCutCommand(const QString &sourcePath, const QJsonObject &videoTrack,
+    // `formatName` as the prober gives it: an MPEG-TS file is entered blindly
+    // (Timeline::seeksBlindly()), before the keyframe each part starts from,
+    // and its middle is copied from the file rather than through a concat
+    // list, whose seek would land a group late.
+    ExactCutCommand(const QString &sourcePath, const QString &formatName, const QJsonObject &videoTrack,
                     const QList<MediaTrack> &keptTracks = {});
 
     // The encoder of the source's codec ("libx264", "libx265"); empty for a
@@ -44,7 +49,10 @@ public:
     // estimated by it; where frames go is read from the packets' own times.
     double frameDuration() const { return m_frameDuration; }
 
-    static QString segmentFileName(Segment segment);
+    // MP4, or MPEG-TS for an MPEG-TS source, whose copied packets then keep
+    // their framing and need no conversion that would repeat the edges'
+    // parameter sets before each of the copied keyframes.
+    QString segmentFileName(Segment segment) const;
     static QString copyListFileName() { return QStringLiteral("middle.ffconcat"); }
     static QString joinListFileName() { return QStringLiteral("join.ffconcat"); }
 
@@ -52,7 +60,8 @@ public:
     QStringList scanArguments(double start, double end) const;
     // Re-encodes the frames of `section` into `outputPath`.
     QStringList encodeArguments(const ExactCutPlan::Section &section, const QString &outputPath) const;
-    // Copies the packets of `section` through the concat list `copyList`.
+    // Copies the packets of `section` through the concat list `copyList`,
+    // which is empty where the file is entered blindly and none is read.
     QString copyList(const ExactCutPlan::Section &section) const;
     QStringList copyArguments(const ExactCutPlan::Section &section, const QString &listPath,
                               const QString &outputPath) const;
@@ -60,7 +69,7 @@ public:
     // the source's selection, copied once; the text subtitles read from
     // their files in `subtitleFolder` cut to the plan's frames (SubtitleClip),
     // counted from its first, where there is one.
-    static QString joinList(const ExactCutPlan &plan);
+    QString joinList(const ExactCutPlan &plan) const;
     QStringList joinArguments(const ExactCutPlan &plan, const QString &listPath, const QString &outputPath,
                               const QString &subtitleFolder = {}) const;
 
@@ -71,6 +80,10 @@ public:
     static QStringList packetCountArguments(const QString &path);
 
 private:
+    QStringList blindCopyInput(const ExactCutPlan::Section &section) const;
+    static double blindEntry(const ExactCutPlan::Section &section);
+    qint64 ticksBefore(double seconds) const;
+    QStringList annexBSettings(const QString &outputPath) const;
     QStringList sourceSettings() const;
     QStringList colourSettings() const;
     QStringList encoderParameters() const;
@@ -82,6 +95,7 @@ private:
     QStringList qualitySettings() const;
 
     const QString m_sourcePath;
+    const bool m_entersBlindly;
     const QJsonObject m_track;
     const QList<MediaTrack> m_keptTracks;
     const QString m_encoder;

@@ -49,6 +49,12 @@ qsizetype lastKeyframeAtOrBefore(const QList<Packet> &packets, double seconds)
     return best;
 }
 
+std::optional<double> keyframeAtOrBefore(const QList<Packet> &packets, double seconds)
+{
+    const qsizetype index = lastKeyframeAtOrBefore(packets, seconds);
+    return index < 0 ? std::nullopt : std::optional(packets.at(index).pts);
+}
+
 // What a copy from the keyframe at `first` up to the packet at `last` (decoding order) keeps: the keyframe's
 // leading frames refer to the group before it, which the copy does not have, so they are dropped.
 qsizetype copiedFrames(const QList<Packet> &packets, qsizetype first, qsizetype last)
@@ -102,8 +108,9 @@ ExactCutPlan ExactCutPlan::make(const QList<Packet> &packets, double start, doub
     const double s = *firstKept;
     plan.m_firstExcluded = firstExcluded;
     const double headEntry = entryBefore(times, s);
+    const std::optional<double> headKeyframe = keyframeAtOrBefore(packets, s);
     const auto wholeSelectionEncoded = [&] {
-        plan.m_head = {s, firstExcluded, framesIn(packets, s, firstExcluded), headEntry};
+        plan.m_head = {s, firstExcluded, framesIn(packets, s, firstExcluded), headEntry, headKeyframe};
         return plan;
     };
 
@@ -112,9 +119,10 @@ ExactCutPlan ExactCutPlan::make(const QList<Packet> &packets, double start, doub
     if (k1 < 0)
         return wholeSelectionEncoded();
     const double keyframe1 = packets.at(k1).pts;
-    plan.m_head = {s, keyframe1, framesIn(packets, s, keyframe1), headEntry};
+    plan.m_head = {s, keyframe1, framesIn(packets, s, keyframe1), headEntry, headKeyframe};
     if (!firstExcluded) {
-        plan.m_middle = {keyframe1, std::nullopt, copiedFrames(packets, k1, packets.size())};
+        plan.m_middle = {keyframe1, std::nullopt, copiedFrames(packets, k1, packets.size()),
+                         entryBefore(times, keyframe1), keyframe1};
         return plan;
     }
 
@@ -122,9 +130,9 @@ ExactCutPlan ExactCutPlan::make(const QList<Packet> &packets, double start, doub
     const double tailStart = earliestShownFrom(packets, k2);
     if (tailStart <= keyframe1)
         return wholeSelectionEncoded();
-    plan.m_middle = {keyframe1, tailStart, copiedFrames(packets, k1, k2)};
+    plan.m_middle = {keyframe1, tailStart, copiedFrames(packets, k1, k2), entryBefore(times, keyframe1), keyframe1};
     plan.m_tail = {tailStart, firstExcluded, framesIn(packets, tailStart, firstExcluded),
-                   entryBefore(times, tailStart)};
+                   entryBefore(times, tailStart), keyframeAtOrBefore(packets, tailStart)};
     return plan;
 }
 

@@ -34,6 +34,9 @@ public:
         // Halfway from the frame before to the first: a seek there keeps the
         // first frame and no other, whatever the spacing of frames around it.
         double entry = 0.0;
+        // The listed keyframe at or before `from` that its decoding starts
+        // from: a file whose seeks land blindly is entered before it.
+        std::optional<double> keyframe;
 
         bool isEmpty() const { return frames == 0; }
         std::optional<double> duration() const;

@@ -75,7 +75,7 @@ void ExactCutRun::start(const Source &source, double start, double end, const QS
     m_end = end;
     m_outputPath = outputPath;
     m_partialPath = EncoderRun::partialPathFor(outputPath, containerSuffix(source.formatName));
-    m_command.emplace(source.path, source.videoTrack, source.keptTracks);
+    m_command.emplace(source.path, source.formatName, source.videoTrack, source.keptTracks);
     m_source = source;
     m_subtitles.clear();
     m_plan = {};
@@ -191,7 +191,7 @@ bool ExactCutRun::prepareSteps(QString *details)
                     ExactCutCost::name(work, frames)};
     };
     const auto encode = [&](Segment segment, const ExactCutPlan::Section &section, const QString &activity) {
-        const QString path = workFilePath(ExactCutCommand::segmentFileName(segment));
+        const QString path = workFilePath(command.segmentFileName(segment));
         if (section.isEmpty())
             return std::optional<Step>();
         const Work work = segment == Segment::Head ? Work::EncodeHead : Work::EncodeTail;
@@ -203,9 +203,10 @@ bool ExactCutRun::prepareSteps(QString *details)
     if (const auto head = encode(Segment::Head, m_plan.head(), tr("re-encoding the first frames")))
         headLane.append(*head);
     if (const ExactCutPlan::Section &middle = m_plan.middle(); !middle.isEmpty()) {
-        if (!writeList(ExactCutCommand::copyListFileName(), command.copyList(middle), details))
+        const QString copyList = command.copyList(middle);
+        if (!copyList.isEmpty() && !writeList(ExactCutCommand::copyListFileName(), copyList, details))
             return false;
-        const QString path = workFilePath(ExactCutCommand::segmentFileName(Segment::Middle));
+        const QString path = workFilePath(command.segmentFileName(Segment::Middle));
         const QString list = workFilePath(ExactCutCommand::copyListFileName());
         const QStringList arguments = command.copyArguments(middle, list, path);
         copyLane.append(costed(tr("copying the frames between"), arguments, path, middle.frames, Work::Copy));
@@ -221,7 +222,7 @@ bool ExactCutRun::prepareSteps(QString *details)
     }
     if (!m_sideBySide)
         headLane.append(std::exchange(copyLane, {}));
-    if (!writeList(ExactCutCommand::joinListFileName(), ExactCutCommand::joinList(m_plan), details))
+    if (!writeList(ExactCutCommand::joinListFileName(), command.joinList(m_plan), details))
         return false;
     const QString joinList = workFilePath(ExactCutCommand::joinListFileName());
     m_join = costed(tr("joining the parts"), command.joinArguments(m_plan, joinList, m_partialPath, m_parts->path()),

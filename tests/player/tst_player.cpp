@@ -144,7 +144,7 @@ private slots:
         QTest::newRow("Matroska, its video after its audio") << "late.mkv" << 60 << true;
         QTest::newRow("WebM") << "vp9.webm" << 28 << true;
         QTest::newRow("AV1 in Matroska") << "av1.mkv" << 60 << true;
-        QTest::newRow("MPEG-TS starting at 11.4 s") << "late.ts" << 60 << false;
+        QTest::newRow("MPEG-TS starting at 11.4 s") << "late.ts" << 60 << true;
         QTest::newRow("Matroska, a variable rate") << "variable.mkv" << 26 << true;
         // Its average rate, 18 a second, is the nominal one: half its frame is longer than a frame at 60.
         QTest::newRow("MP4, a variable rate") << "variable.mp4" << 26 << true;
