@@ -68,7 +68,9 @@ void PacketList::append(QByteArrayView listing)
 
 QStringList PacketList::snifferArguments(const QString &path, const QList<Stretch> &read)
 {
+    // MPEG-PS stores no presentation time for some frames; the demuxer then works it out from the decoding times.
     QStringList arguments{QStringLiteral("-v"),           QStringLiteral("error"),
+                          QStringLiteral("-fflags"),      QStringLiteral("+genpts"),
                           QStringLiteral("-select_streams"), QStringLiteral("v:0"),
                           QStringLiteral("-show_entries"), QStringLiteral("packet=pts_time,dts_time,flags"),
                           QStringLiteral("-of"),           QStringLiteral("csv=p=0")};

@@ -40,6 +40,7 @@ constexpr Name h264Profiles[] = {{"Constrained Baseline", "baseline"}, {"Baselin
                                  {"High 4:4:4 Predictive", "high444"}};
 constexpr Name hevcProfiles[] = {{"Main", "main"}, {"Main 10", "main10"}, {"Main Still Picture", "mainstillpicture"}};
 constexpr Name vp9Profiles[] = {{"Profile 0", "0"}, {"Profile 1", "1"}, {"Profile 2", "2"}, {"Profile 3", "3"}};
+constexpr Name mpeg2Profiles[] = {{"Simple", "simple"}, {"Main", "main"}, {"High", "high"}, {"4:2:2", "422"}};
 
 // The prober's colour fields and the encoder's options for them.
 constexpr Name colourOptions[] = {{"color_range", "-color_range"}, {"color_space", "-colorspace"},
@@ -60,6 +61,8 @@ QString encoderFor(const QString &codec)
         return QStringLiteral("libvpx-vp9");
     if (codec == u"av1")
         return QStringLiteral("libsvtav1");
+    if (codec == u"mpeg2video")
+        return QStringLiteral("mpeg2video");
     return {};
 }
 
@@ -112,13 +115,20 @@ QString ExactCutCommand::whyNot(const QString &formatName, const QJsonObject &vi
     const QString pixelFormat = videoTrack.value(u"pix_fmt").toString();
     const QString fieldOrder = videoTrack.value(u"field_order").toString();
     const bool transportStream = formatName == u"mpegts";
-    if (formatName != u"mov,mp4,m4a,3gp,3g2,mj2" && formatName != u"matroska,webm" && !transportStream)
-        return tr("An exact cut needs an MP4, MOV, M4V, Matroska, WebM or MPEG-TS file.");
+    const bool programStream = formatName == u"mpeg";
+    if (formatName != u"mov,mp4,m4a,3gp,3g2,mj2" && formatName != u"matroska,webm" && !transportStream
+        && !programStream)
+        return tr("An exact cut needs an MP4, MOV, M4V, Matroska, WebM, MPEG-TS or MPEG-PS file.");
     if (encoderFor(codec).isEmpty())
-        return tr("An exact cut re-encodes its edges in the video's own codec, which must be H.264, HEVC, VP9 or "
-                  "AV1; this video is %1.").arg(codecName);
-    if (transportStream && codec != u"h264" && codec != u"hevc")
-        return tr("An exact cut of an MPEG-TS file needs H.264 or HEVC video; this video is %1.").arg(codecName);
+        return tr("An exact cut re-encodes its edges in the video's own codec, which must be H.264, HEVC, VP9, AV1 or "
+                  "MPEG-2; this video is %1.").arg(codecName);
+    if (transportStream && codec != u"h264" && codec != u"hevc" && codec != u"mpeg2video")
+        return tr("An exact cut of an MPEG-TS file needs H.264, HEVC or MPEG-2 video; this video is %1.")
+            .arg(codecName);
+    if (programStream && codec != u"mpeg2video")
+        return tr("An exact cut of an MPEG-PS file needs MPEG-2 video; this video is %1.").arg(codecName);
+    if (codec == u"mpeg2video" && !transportStream && !programStream)
+        return tr("An exact cut of MPEG-2 video needs an MPEG-TS or MPEG-PS file.");
     // SVT-AV1 encodes AV1's Main profile only.
     if (codec == u"av1" && pixelFormat != u"yuv420p" && pixelFormat != u"yuv420p10le")
         return tr("An exact cut of AV1 needs 4:2:0 video in 8 or 10 bits, which its encoder writes; this video "
@@ -182,10 +192,8 @@ QStringList ExactCutCommand::encodeArguments(const ExactCutPlan::Section &sectio
                        QStringLiteral("-map"), QStringLiteral("0:v:0"), QStringLiteral("-an"), QStringLiteral("-sn"),
                        QStringLiteral("-dn"), QStringLiteral("-frames:v"), QString::number(section.frames),
                        QStringLiteral("-fps_mode"), QStringLiteral("passthrough"),
-                       QStringLiteral("-vf"), trim + QStringLiteral("setpts=PTS-STARTPTS"),
-                       QStringLiteral("-enc_time_base"), QStringLiteral("-1"),
-                       QStringLiteral("-c:v"), m_encoder, QStringLiteral("-crf"), edgeQuality}
-        + qualitySettings() + sourceSettings() + encoderParameters() + containerSettings(outputPath)
+                       QStringLiteral("-vf"), trim + QStringLiteral("setpts=PTS-STARTPTS")}
+        + timeBaseSettings() + QStringList{QStringLiteral("-c:v"), m_encoder} + qualitySettings() + sourceSettings() + encoderParameters() + containerSettings(outputPath)
         + QStringList{QStringLiteral("-y"), outputPath};
 }
 
@@ -212,10 +220,12 @@ QStringList ExactCutCommand::copyArguments(const ExactCutPlan::Section &section,
                                                           QStringLiteral("-i"), listPath};
     arguments << QStringLiteral("-map") << QStringLiteral("0:v:0") << QStringLiteral("-c") << QStringLiteral("copy")
               << QStringLiteral("-frames:v") << QString::number(section.frames);
-    if (hasParameterSets()) {
-        const QString annexB = isHevc() ? QStringLiteral("hevc_mp4toannexb") : QStringLiteral("h264_mp4toannexb");
+    if (hasParameterSets() || m_entersBlindly) {
+        const QString annexB = !hasParameterSets() ? QString()
+                             : isHevc()            ? QStringLiteral("hevc_mp4toannexb,")
+                                                   : QStringLiteral("h264_mp4toannexb,");
         const QString first = m_entersBlindly ? QString::number(ticksBefore(section.from)) : QStringLiteral("startpts");
-        arguments << QStringLiteral("-bsf:v") << annexB + QStringLiteral(",noise=drop=lt(pts\\,%1)").arg(first);
+        arguments << QStringLiteral("-bsf:v") << annexB + QStringLiteral("noise=drop=lt(pts\\,%1)").arg(first);
     }
     if (m_entersBlindly)
         arguments << QStringLiteral("-output_ts_offset") << secondsArgument(-section.from);
@@ -329,16 +339,19 @@ QStringList ExactCutCommand::sourceSettings() const
     QStringList settings;
     const QString proberProfile = m_track.value(u"profile").toString();
     // SVT-AV1's one profile is the source's, as supports() requires.
-    const QString profile = isHevc() ? lookUp(hevcProfiles, proberProfile)
-                          : isVp9()  ? lookUp(vp9Profiles, proberProfile)
-                          : isAv1()  ? QString()
-                                     : lookUp(h264Profiles, proberProfile);
+    const QString profile = isHevc()  ? lookUp(hevcProfiles, proberProfile)
+                          : isVp9()   ? lookUp(vp9Profiles, proberProfile)
+                          : isAv1()   ? QString()
+                          : isMpeg2() ? lookUp(mpeg2Profiles, proberProfile)
+                                      : lookUp(h264Profiles, proberProfile);
     if (!profile.isEmpty())
         settings << QStringLiteral("-profile:v") << profile;
     const bool h264 = m_encoder == u"libx264";
     const int level = m_track.value(u"level").toInt();
     if (h264 && level > 0)
         settings << QStringLiteral("-level:v") << QString::number(level / 10.0, 'f', 1);
+    if (isMpeg2() && level > 0)
+        settings << QStringLiteral("-level:v") << QString::number(level);
     const QString pixelFormat = m_track.value(u"pix_fmt").toString();
     if (!pixelFormat.isEmpty())
         settings << QStringLiteral("-pix_fmt") << pixelFormat;
@@ -372,6 +385,11 @@ QStringList ExactCutCommand::encoderParameters() const
     // speed (1080p).
     if (isAv1())
         return {QStringLiteral("-preset"), QStringLiteral("8")};
+    // Closed groups: the edges refer to no frame outside themselves. B-frames as a broadcaster's.
+    if (isMpeg2())
+        return {QStringLiteral("-flags"), QStringLiteral("+cgop"), QStringLiteral("-sc_threshold"),
+                QStringLiteral("1000000000"), QStringLiteral("-bf"),
+                depth > 0 ? QStringLiteral("2") : QStringLiteral("0")};
     if (!isHevc())
         return {QStringLiteral("-x264-params"), QStringLiteral("stitchable=1:repeat-headers=1")};
     QString parameters = QStringLiteral("repeat-headers=1:log-level=error:bframes=%1").arg(depth);
@@ -416,8 +434,24 @@ bool ExactCutCommand::hasParameterSets() const
     return m_encoder == u"libx264" || isHevc();
 }
 
-// libvpx takes -crf as a cap unless the bit rate is left free.
+// libvpx takes -crf as a cap unless the bit rate is left free; the MPEG-2 encoder has a fixed quantiser instead.
 QStringList ExactCutCommand::qualitySettings() const
 {
-    return isVp9() ? QStringList{QStringLiteral("-b:v"), QStringLiteral("0")} : QStringList();
+    if (isMpeg2())
+        return {QStringLiteral("-q:v"), QStringLiteral("2")};
+    const QStringList crf{QStringLiteral("-crf"), edgeQuality};
+    return isVp9() ? crf + QStringList{QStringLiteral("-b:v"), QStringLiteral("0")} : crf;
+}
+
+// The source's time base; MPEG-2 counts in frames of its rate.
+QStringList ExactCutCommand::timeBaseSettings() const
+{
+    if (isMpeg2())
+        return {};
+    return {QStringLiteral("-enc_time_base"), QStringLiteral("-1")};
+}
+
+bool ExactCutCommand::isMpeg2() const
+{
+    return m_encoder == u"mpeg2video";
 }

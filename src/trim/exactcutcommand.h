@@ -91,8 +91,10 @@ private:
     bool isHevc() const;
     bool isVp9() const;
     bool isAv1() const;
+    bool isMpeg2() const;
     bool hasParameterSets() const;
     QStringList qualitySettings() const;
+    QStringList timeBaseSettings() const;
 
     const QString m_sourcePath;
     const bool m_entersBlindly;

@@ -12,6 +12,8 @@ constexpr double encodedH264Frame = 0.028;
 constexpr double encodedHevcFrame = 0.28;
 constexpr double encodedVp9Frame = 0.019;
 constexpr double encodedAv1Frame = 0.037;
+// At a fixed quantiser of 2, a third of x264's time at 1080p.
+constexpr double encodedMpeg2Frame = 0.010;
 
 double encodedFrame(const QString &encoder)
 {
@@ -19,6 +21,8 @@ double encodedFrame(const QString &encoder)
         return encodedHevcFrame;
     if (encoder == u"libsvtav1")
         return encodedAv1Frame;
+    if (encoder == u"mpeg2video")
+        return encodedMpeg2Frame;
     return encoder == u"libvpx-vp9" ? encodedVp9Frame : encodedH264Frame;
 }
 

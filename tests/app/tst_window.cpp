@@ -607,7 +607,7 @@ private slots:
         exact->setChecked(true);
         QVERIFY(harness.open(clip("sixty.mp4")) && exact->isEnabled() && !exact->isChecked());
         QVERIFY(harness.open(m_media.filePath(u"mpeg4.mp4"_s)) && !exact->isEnabled());
-        QVERIFY(exact->toolTip().endsWith(u"H.264, HEVC, VP9 or AV1; this video is MPEG4."_s));
+        QVERIFY(exact->toolTip().endsWith(u"H.264, HEVC, VP9, AV1 or MPEG-2; this video is MPEG4."_s));
         // HEVC cut into MP4 is tagged hev1, which Apple's players refuse: said before the cut, with Matroska.
         const QString hevc = u"-f lavfi -i testsrc2=size=128x72:rate=5:duration=3 -c:v libx265 -x265-params "
                              "log-level=error -tag:v hvc1"_s;

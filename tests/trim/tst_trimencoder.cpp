@@ -498,9 +498,11 @@ private slots:
         QVERIFY(reason("matroska,webm", "av1", "yuv444p").endsWith(u"this video is yuv444p."_s));
         QVERIFY(reason("matroska,webm", "h264", "yuv420p", "tt").endsWith(u"interlaced."_s));
         QCOMPARE(reason("mpegts", "hevc"), QString());
-        QVERIFY(reason("mpegts", "mpeg2video").endsWith(u"this video is MPEG2VIDEO."_s));
-        QVERIFY(reason("mpegts", "vp9").contains(u"MPEG-TS file needs H.264 or HEVC"_s));
-        QVERIFY(reason("avi", "h264").contains(u"MP4, MOV, M4V, Matroska, WebM or MPEG-TS file"_s));
+        QCOMPARE(reason("mpegts", "mpeg2video"), QString());
+        QVERIFY(reason("mpegts", "vp9").contains(u"MPEG-TS file needs H.264, HEVC or MPEG-2"_s));
+        QVERIFY(reason("mpeg", "h264").contains(u"MPEG-PS file needs MPEG-2"_s));
+        QVERIFY(reason("matroska,webm", "mpeg2video").contains(u"needs an MPEG-TS or MPEG-PS file"_s));
+        QVERIFY(reason("avi", "h264").contains(u"MP4, MOV, M4V, Matroska, WebM, MPEG-TS or MPEG-PS file"_s));
         QVERIFY(!ExactCutRun::supports({u"phone.3GP"_s, u"mov,mp4,m4a,3gp,3g2,mj2"_s, {{u"codec_name"_s, u"h264"_s}}}));
     }
 
@@ -566,6 +568,8 @@ private slots:
             << CutCase{"in.ts", h264, 0.5, 3.3, 70, 5, "-output_ts_offset 10 ", false, false, false, "mp4"};
         QTest::newRow("HEVC in MPEG-TS, open GOPs, late start")
             << CutCase{"in.m2ts", hevc, 0.5, 3.3, 70, 5, "-output_ts_offset 10 "};
+        // As DVDs and broadcasts carry it, in open groups of 25.
+        QTest::newRow("MPEG-2 in MPEG-PS") << CutCase{"in.mpg", "-c:v mpeg2video -g 25 -bf 2 -b:v 1M", 0.5, 3.3, 70, 5};
         QTest::newRow("from a keyframe to the end: copied") << CutCase{"in.mp4", h264, 1.0, 20.0, 275, 2};
         // Its packets are listed from the keyframe at 0 s on.
         QTest::newRow("ten seconds into a group") << CutCase{"in.mp4", sparse, 8.3, 8.9, 15, 3};
@@ -582,12 +586,13 @@ private slots:
         const QString subtitles = folder.writeFile(u"subs.srt"_s, "1\n00:00:00,000 --> 00:00:00,400\na\n\n"
             "2\n00:00:00,200 --> 00:00:01,000\nb\n\n3\n00:00:01,500 --> 00:00:02,000\nc\n\n"
             "4\n00:00:03,000 --> 00:00:05,000\nd\n\n5\n00:00:03,400 --> 00:00:04,000\ne\n");
-        // WebM takes Opus audio only.
-        const bool webm = QByteArray(row.clip).endsWith(".webm");
+        // WebM takes Opus audio only, MPEG-PS no AAC.
+        const bool webm = QByteArray(row.clip).endsWith(".webm"), programStream = QByteArray(row.clip).endsWith(".mpg");
         const QString arguments = u"-f lavfi -i testsrc2=size=128x72:rate=25:duration=12 -f lavfi -i sine=sample_rate="
-                                  "%1:duration=12 %2-c:a %3 %4"_s.arg(webm ? u"48000"_s : u"8000"_s,
+                                  "%1:duration=12 %2-c:a %3 %4"_s.arg(webm || programStream ? u"48000"_s : u"8000"_s,
                                                                       QLatin1String(row.options),
-                                                                      webm ? u"libopus"_s : u"aac"_s,
+                                                                      webm ? u"libopus"_s : programStream ? u"mp2"_s
+                                                                                                          : u"aac"_s,
                                                                       QLatin1String(row.video));
         const QStringList clipArguments = QString(arguments).replace(u"SUBS"_s, subtitles).split(u' ');
         QString clip = folder.generate(QLatin1String(row.clip), clipArguments);
@@ -662,7 +667,8 @@ private slots:
         // Byte for byte where no parameter set is added to them, nor their framing changed. From MPEG-TS to
         // MPEG-TS the last may end in a zero byte more, which its reader takes from the next one's start code.
         const bool transported = suffix.endsWith(u"ts"_s) && clip.endsWith(u"ts"_s);
-        if (QByteArray(row.video).contains("vp9") || QByteArray(row.video).contains("av1") || transported) {
+        const QByteArray video(row.video);
+        if (video.contains("vp9") || video.contains("av1") || video.contains("mpeg2") || transported) {
             const qsizetype copied = plan.middle().frames - (transported ? 1 : 0);
             QCOMPARE(frameHashes(output, &errors, true).mid(plan.head().frames, copied),
                      copiedPackets(clip, plan.middle()).mid(0, copied));
