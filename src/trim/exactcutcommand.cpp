@@ -133,8 +133,11 @@ QString ExactCutCommand::whyNot(const QString &formatName, const QJsonObject &vi
     if (codec == u"av1" && pixelFormat != u"yuv420p" && pixelFormat != u"yuv420p10le")
         return tr("An exact cut of AV1 needs 4:2:0 video in 8 or 10 bits, which its encoder writes; this video "
                   "is %1.").arg(pixelFormat);
-    // Fields coded apart would meet frames coded whole at a seam.
-    if (!fieldOrder.isEmpty() && fieldOrder != u"progressive" && fieldOrder != u"unknown")
+    // Fields coded apart would meet frames coded whole at a seam. MPEG-2's edges are coded as interlaced
+    // frames with the source's first field, as its broadcasts are; x264 codes no field pictures, so no join
+    // with H.264's could be checked.
+    const bool interlaced = !fieldOrder.isEmpty() && fieldOrder != u"progressive" && fieldOrder != u"unknown";
+    if (interlaced && (codec != u"mpeg2video" || (fieldOrder != u"tt" && fieldOrder != u"bb")))
         return tr("An exact cut needs progressive video; this video is interlaced.");
     return {};
 }
@@ -233,10 +236,12 @@ QStringList ExactCutCommand::copyArguments(const ExactCutPlan::Section &section,
 }
 
 // The source's own times are kept, so that the packets before the keyframe, its open-GOP leading frames among
-// them, are told by their own; the part then counts from the keyframe.
+// them, are told by their own; the part then counts from the keyframe. MPEG-PS leaves some presentation times
+// out, and a packet without one would be dropped with those before the keyframe.
 QStringList ExactCutCommand::blindCopyInput(const ExactCutPlan::Section &section) const
 {
-    return {QStringLiteral("-copyts"), QStringLiteral("-seek_timestamp"), QStringLiteral("1"),
+    return {QStringLiteral("-copyts"), QStringLiteral("-fflags"), QStringLiteral("+genpts"),
+            QStringLiteral("-seek_timestamp"), QStringLiteral("1"),
             QStringLiteral("-ss"), secondsArgument(section.from - blindEntryMargin),
             QStringLiteral("-i"), m_sourcePath};
 }
@@ -386,10 +391,17 @@ QStringList ExactCutCommand::encoderParameters() const
     if (isAv1())
         return {QStringLiteral("-preset"), QStringLiteral("8")};
     // Closed groups: the edges refer to no frame outside themselves. B-frames as a broadcaster's.
-    if (isMpeg2())
-        return {QStringLiteral("-flags"), QStringLiteral("+cgop"), QStringLiteral("-sc_threshold"),
-                QStringLiteral("1000000000"), QStringLiteral("-bf"),
-                depth > 0 ? QStringLiteral("2") : QStringLiteral("0")};
+    if (isMpeg2()) {
+        const QString fieldOrder = m_track.value(u"field_order").toString();
+        const bool interlaced = fieldOrder == u"tt" || fieldOrder == u"bb";
+        QStringList parameters{QStringLiteral("-flags"),
+                               interlaced ? QStringLiteral("+cgop+ildct+ilme") : QStringLiteral("+cgop"),
+                               QStringLiteral("-sc_threshold"), QStringLiteral("1000000000"), QStringLiteral("-bf"),
+                               depth > 0 ? QStringLiteral("2") : QStringLiteral("0")};
+        if (interlaced)
+            parameters << QStringLiteral("-top") << (fieldOrder == u"tt" ? QStringLiteral("1") : QStringLiteral("0"));
+        return parameters;
+    }
     if (!isHevc())
         return {QStringLiteral("-x264-params"), QStringLiteral("stitchable=1:repeat-headers=1")};
     QString parameters = QStringLiteral("repeat-headers=1:log-level=error:bframes=%1").arg(depth);

@@ -497,6 +497,7 @@ private slots:
         QVERIFY(reason("matroska,webm", "mpeg4").endsWith(u"this video is MPEG4."_s));
         QVERIFY(reason("matroska,webm", "av1", "yuv444p").endsWith(u"this video is yuv444p."_s));
         QVERIFY(reason("matroska,webm", "h264", "yuv420p", "tt").endsWith(u"interlaced."_s));
+        QCOMPARE(reason("mpeg", "mpeg2video", "yuv420p", "bb"), QString());
         QCOMPARE(reason("mpegts", "hevc"), QString());
         QCOMPARE(reason("mpegts", "mpeg2video"), QString());
         QVERIFY(reason("mpegts", "vp9").contains(u"MPEG-TS file needs H.264, HEVC or MPEG-2"_s));
@@ -568,8 +569,9 @@ private slots:
             << CutCase{"in.ts", h264, 0.5, 3.3, 70, 5, "-output_ts_offset 10 ", false, false, false, "mp4"};
         QTest::newRow("HEVC in MPEG-TS, open GOPs, late start")
             << CutCase{"in.m2ts", hevc, 0.5, 3.3, 70, 5, "-output_ts_offset 10 "};
-        // As DVDs and broadcasts carry it, in open groups of 25.
-        QTest::newRow("MPEG-2 in MPEG-PS") << CutCase{"in.mpg", "-c:v mpeg2video -g 25 -bf 2 -b:v 1M", 0.5, 3.3, 70, 5};
+        // As DVDs and broadcasts carry it, interlaced, in open groups of 25.
+        QTest::newRow("MPEG-2 in MPEG-PS, interlaced") << CutCase{"in.mpg", "-vf setfield=tff -c:v mpeg2video -g 25 "
+                                                                  "-bf 2 -b:v 1M -flags +ildct+ilme -top 1", 0.5, 3.3, 70, 5};
         QTest::newRow("from a keyframe to the end: copied") << CutCase{"in.mp4", h264, 1.0, 20.0, 275, 2};
         // Its packets are listed from the keyframe at 0 s on.
         QTest::newRow("ten seconds into a group") << CutCase{"in.mp4", sparse, 8.3, 8.9, 15, 3};
