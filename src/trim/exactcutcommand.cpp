@@ -185,8 +185,13 @@ QStringList ExactCutCommand::scanArguments(double start, double end) const
 QStringList ExactCutCommand::encodeArguments(const ExactCutPlan::Section &section, const QString &outputPath) const
 {
     const double entered = m_entersBlindly ? blindEntry(section) : section.entry;
+    // Bounded at both ends: a decode that began a group late comes out short, and the count tells, rather than
+    // running on into frames the next part holds.
+    const QString trimEnd = section.to ? QStringLiteral(":end=%1").arg(secondsArgument(*section.to - entered
+                                                                                       - Timeline::tolerance))
+                                       : QString();
     const QString trim = m_entersBlindly
-        ? QStringLiteral("trim=start=%1,").arg(secondsArgument(section.entry - entered))
+        ? QStringLiteral("trim=start=%1%2,").arg(secondsArgument(section.entry - entered), trimEnd)
         : QString();
     return QStringList{QStringLiteral("-autorotate"), QStringLiteral("0"),
                        QStringLiteral("-seek_timestamp"), QStringLiteral("1"),

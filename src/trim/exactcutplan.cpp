@@ -78,6 +78,23 @@ double entryBefore(const QList<double> &sortedTimes, double first)
     return at == sortedTimes.cbegin() ? first - tolerance : (*std::prev(at) + first) / 2;
 }
 
+// A recording cut from a broadcast starts in the middle of a group: the frames before its first keyframe, in
+// decoding order, and that keyframe's leading frames refer to pictures it does not have, and no decoder shows
+// them. A listing from within a file starts at a keyframe, where the same holds of frames before the selection.
+QList<Packet> decodable(const QList<Packet> &packets)
+{
+    const auto first = std::find_if(packets.cbegin(), packets.cend(), [](const Packet &packet) {
+        return packet.keyframe;
+    });
+    if (first == packets.cend())
+        return {};
+    QList<Packet> kept;
+    kept.reserve(packets.cend() - first);
+    std::copy_if(first, packets.cend(), std::back_inserter(kept),
+                 [keyframe = first->pts](const Packet &packet) { return packet.pts >= keyframe; });
+    return kept;
+}
+
 QString timeText(std::optional<double> seconds)
 {
     return seconds ? QString::number(*seconds, 'g', 12) : QStringLiteral("end");
@@ -92,8 +109,9 @@ std::optional<double> ExactCutPlan::Section::duration() const
     return *to - from;
 }
 
-ExactCutPlan ExactCutPlan::make(const QList<Packet> &packets, double start, double end)
+ExactCutPlan ExactCutPlan::make(const QList<Packet> &listed, double start, double end)
 {
+    const QList<Packet> packets = decodable(listed);
     QList<double> times;
     times.reserve(packets.size());
     for (const Packet &packet : packets)

@@ -46,7 +46,8 @@ public:
 
     // `packets` in decoding order, the selection [start, end) in seconds. A
     // time within half a millisecond before a frame counts as that frame's, so
-    // a time rounded for display still finds it.
+    // a time rounded for display still finds it. Frames that no listed
+    // keyframe leads to are not decoded, so neither kept nor counted.
     static ExactCutPlan make(const QList<Packet> &packets, double start, double end);
 
     bool isEmpty() const { return frameCount() == 0; }

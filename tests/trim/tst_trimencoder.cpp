@@ -340,6 +340,8 @@ private slots:
         row("open: leading frames dropped, tail", open, 6, 12, "middle 6-10 (4), tail 10-12 (2)");
         row("open: head holds leading frames", open, 1, 100, "head 1-6 (5), middle 6-end (9)");
         row("open: tail reaches into the head", open, 5, 11, "head 5-11 (6)");
+        // A broadcast recorded from within a group: what comes before its first keyframe is never decoded.
+        row("recorded from within a group", "2 3K 1 2 6K 4 5 9 7 8", 0, 100, "middle 3-end (7)");
         row("after the last frame", closed, 9, 10, "nothing");
         row("end before start", closed, 3, 2, "nothing");
     }
