@@ -218,20 +218,43 @@ void TrimFlow::showSavePanel()
         panel->setNameFilter(tr("%1 video (*.%2)").arg(type.toUpper(), type));
         panel->setDefaultSuffix(type);
     }
-    // What Apple's players refuse, Matroska holds as it is.
-    const QString matroska = tr("Matroska video (*.mkv)");
-    if (isCuttingExactly() && ExactCutNote::isHevcInQuickTime(*m_input))
-        panel->setNameFilters({panel->nameFilters().value(0), matroska});
+    const QMap<QString, QString> otherTypes = otherOutputTypes();
+    if (!otherTypes.isEmpty()) {
+        panel->setNameFilters(QStringList{panel->nameFilters().value(0)} + otherTypes.keys());
+        panel->setDefaultSuffix({}); // the suffix follows the type chosen, below
+    }
     panel->selectFile(type.isEmpty() ? tr("Trimmed") : tr("Trimmed") + QLatin1Char('.') + type);
     panel->setOption(QFileDialog::DontConfirmOverwrite);
-    connect(panel, &QFileDialog::fileSelected, this, [this, panel, type, inputPath, matroska](const QString &path) {
+    connect(panel, &QFileDialog::fileSelected, this, [this, panel, type, inputPath, otherTypes](const QString &path) {
         if (path.isEmpty())
             return;
-        const bool toMatroska = panel->selectedNameFilter() == matroska;
-        const QString output = withAllowedSuffix(path, toMatroska ? QStringLiteral("mkv") : type);
+        const QString chosen = otherTypes.value(panel->selectedNameFilter(), type);
+        // A name ending in another of the offered types takes the one chosen, rather than gaining a second.
+        const QFileInfo typed(path);
+        const bool offered = !otherTypes.isEmpty()
+            && (typed.suffix() == type || otherTypes.values().contains(typed.suffix().toLower()));
+        const QString output = offered ? typed.dir().filePath(typed.completeBaseName() + QLatin1Char('.') + chosen)
+                                       : withAllowedSuffix(path, chosen);
         m_outputCheck->confirm(inputPath, output, [this, output] { trimTo(output); });
     });
     panel->open();
+}
+
+// Beside the input's own type, by the save panel's name filter: what Apple's players refuse, Matroska holds as
+// it is; an exact cut of a broadcast recording may go into a file that more players take.
+QMap<QString, QString> TrimFlow::otherOutputTypes() const
+{
+    QMap<QString, QString> types;
+    if (!isCuttingExactly())
+        return types;
+    const QString matroska = tr("Matroska video (*.mkv)");
+    if (ExactCutNote::isHevcInQuickTime(*m_input))
+        types.insert(matroska, QStringLiteral("mkv"));
+    if (Timeline::seeksBlindly(m_input->formatName())) {
+        types.insert(matroska, QStringLiteral("mkv"));
+        types.insert(tr("MP4 video (*.mp4)"), QStringLiteral("mp4"));
+    }
+    return types;
 }
 
 void TrimFlow::savePanelFinished(const QString &outputPath)

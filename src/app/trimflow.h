@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 
+#include <QMap>
 #include <QMessageBox>
 #include <QObject>
 #include <QPointer>
@@ -85,6 +86,8 @@ private:
     bool isCuttingExactly() const;
     TrimJob job(const QString &outputPath) const;
     void offerExactCut();
+    // The save panel's name filters beyond the input's type, with their suffixes.
+    QMap<QString, QString> otherOutputTypes() const;
     void trimTo(const QString &outputPath);
     QString outputSuffix() const;
     void showTrackOutput();

@@ -617,6 +617,21 @@ private slots:
         QVERIFY(exact->toolTip().contains(u"hev1"_s) && note->isHidden());
         exact->setChecked(true);
         QVERIFY(!note->isHidden() && note->text() == exact->toolTip() && note->text().contains(u"Matroska"_s));
+        // A broadcast recording's exact cut may go into MP4 as the save panel's type, its name following.
+        const QString broadcast = u"-f lavfi -i testsrc2=size=128x72:rate=25:duration=3 -c:v mpeg2video"_s;
+        QVERIFY(!MediaFactory(m_media.path()).generate(u"tv.ts"_s, broadcast.split(u' ')).isEmpty());
+        QVERIFY(harness.open(m_media.filePath(u"tv.ts"_s)) && exact->isEnabled());
+        exact->setChecked(true);
+        harness.find<QAction>(u"trimVideoBTN"_s)->trigger();
+        auto *panel = harness.app().window()->findChild<QFileDialog *>();
+        QVERIFY(panel && panel->nameFilters().size() == 3);
+        panel->selectNameFilter(u"MP4 video (*.mp4)"_s);
+        panel->selectFile(m_media.filePath(u"tv cut.ts"_s));
+        static_cast<QDialog *>(panel)->accept();
+        QVERIFY(harness.waitForEnd());
+        QCOMPARE(harness.outcome(), EncoderRun::Outcome::Succeeded);
+        const auto written = FileProbe::create(m_media.filePath(u"tv cut.mp4"_s), ToolLocator(MediaFactory::toolsFolder()));
+        QVERIFY(written && written->formatName() == u"mov,mp4,m4a,3gp,3g2,mj2"_s);
     }
 
     void refusedInputs_data()
