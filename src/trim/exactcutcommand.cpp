@@ -201,7 +201,8 @@ QStringList ExactCutCommand::encodeArguments(const ExactCutPlan::Section &sectio
                        QStringLiteral("-dn"), QStringLiteral("-frames:v"), QString::number(section.frames),
                        QStringLiteral("-fps_mode"), QStringLiteral("passthrough"),
                        QStringLiteral("-vf"), trim + QStringLiteral("setpts=PTS-STARTPTS")}
-        + timeBaseSettings() + QStringList{QStringLiteral("-c:v"), m_encoder} + qualitySettings() + sourceSettings() + encoderParameters() + containerSettings(outputPath)
+        + timeBaseSettings() + QStringList{QStringLiteral("-c:v"), m_encoder} + qualitySettings() + sourceSettings()
+        + encoderParameters() + groupSettings(section) + containerSettings(outputPath)
         + QStringList{QStringLiteral("-y"), outputPath};
 }
 
@@ -458,6 +459,15 @@ QStringList ExactCutCommand::qualitySettings() const
         return {QStringLiteral("-q:v"), QStringLiteral("2")};
     const QStringList crf{QStringLiteral("-crf"), edgeQuality};
     return isVp9() ? crf + QStringList{QStringLiteral("-b:v"), QStringLiteral("0")} : crf;
+}
+
+// An MPEG-2 edge is one group, as the part of the source's group it stands for: no longer than the groups a
+// broadcast's receivers are made for.
+QStringList ExactCutCommand::groupSettings(const ExactCutPlan::Section &section) const
+{
+    if (!isMpeg2())
+        return {};
+    return {QStringLiteral("-g"), QString::number(std::max<qsizetype>(section.frames, 1))};
 }
 
 // The source's time base; MPEG-2 counts in frames of its rate.

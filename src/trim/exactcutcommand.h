@@ -95,6 +95,7 @@ private:
     bool hasParameterSets() const;
     QStringList qualitySettings() const;
     QStringList timeBaseSettings() const;
+    QStringList groupSettings(const ExactCutPlan::Section &section) const;
 
     const QString m_sourcePath;
     const bool m_entersBlindly;

@@ -157,7 +157,7 @@ double streamMismatch(const QString &path)
     for (const QByteArray &line : toolOutput(ToolLocator::sniffer, {u"-v"_s, u"error"_s, u"-show_entries"_s,
             u"packet=stream_index,pts_time,duration_time"_s, u"-of"_s, u"csv=p=0"_s, path}).split('\n')) {
         const QList<QByteArray> fields = line.split(',');
-        if (fields.size() < 3)
+        if (fields.size() < 3 || fields.at(1) == "N/A") // MPEG-PS stores no time for some
             continue;
         const int stream = fields.at(0).toInt();
         const double pts = fields.at(1).toDouble(), duration = fields.at(2).toDouble();
