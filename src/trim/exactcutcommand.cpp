@@ -17,7 +17,7 @@ namespace {
 // When the track states no usable frame rate: a step's progress is then told as if its frames were this short.
 constexpr double fallbackFrameDuration = 0.002;
 constexpr double scanMargin = 2.0;
-// Where a seek lands on no keyframe (MPEG-TS), the listing must reach back to the keyframe before the selection.
+// Where a seek lands on no keyframe (MPEG-TS, MPEG-PS), the listing must reach back to the keyframe before the selection.
 constexpr double blindScanMargin = 10.0;
 // Such a seek lands at or before the time asked for, and decoding starts at the first keyframe it meets: it
 // enters this much before the keyframe wanted.

@@ -19,8 +19,10 @@
 // copied middle does once converted to Annex B, so a decoder meets each set
 // where it applies. VP9 and AV1 have no parameter sets to repeat (an AV1
 // keyframe carries its sequence header) and no frame after a keyframe
-// refers to one before it, so their parts join as they are. The segments are files named by `segmentFileName`
-// in one folder, together with the two concat lists. Pure: nothing runs here.
+// refers to one before it, so their parts join as they are. An MPEG-2 edge
+// is a closed group with its own sequence header. The segments are files
+// named by `segmentFileName` in one folder, together with the concat lists.
+// Pure: nothing runs here.
 class ExactCutCommand
 {
 public:
@@ -28,17 +30,17 @@ public:
 
     // Why a source cannot be cut exactly, for a person; empty when it can:
     // progressive H.264, HEVC, VP9 or AV1 (4:2:0) video, in the QuickTime
-    // family (MP4, MOV, M4V), Matroska and WebM, or H.264 and HEVC in MPEG-TS,
-    // as the prober names them
+    // family (MP4, MOV, M4V), Matroska and WebM, H.264 or HEVC in MPEG-TS,
+    // and MPEG-2, interlaced too, in MPEG-TS or MPEG-PS, as the prober names them
     // (format_name; codec_name, pix_fmt and field_order of the video track).
     static QString whyNot(const QString &formatName, const QJsonObject &videoTrack);
 
     // `keptTracks`: the source's audio and subtitle tracks the join keeps, in
     // the file's order.
-    // `formatName` as the prober gives it: an MPEG-TS file is entered blindly
-    // (Timeline::seeksBlindly()), before the keyframe each part starts from,
-    // and its middle is copied from the file rather than through a concat
-    // list, whose seek would land a group late.
+    // `formatName` as the prober gives it: an MPEG-TS or MPEG-PS file is
+    // entered blindly (Timeline::seeksBlindly()), before the keyframe each
+    // part starts from, and its middle is copied from the file rather than
+    // through a concat list, whose seek would land a group late.
     ExactCutCommand(const QString &sourcePath, const QString &formatName, const QJsonObject &videoTrack,
                     const QList<MediaTrack> &keptTracks = {});
 
@@ -49,7 +51,7 @@ public:
     // estimated by it; where frames go is read from the packets' own times.
     double frameDuration() const { return m_frameDuration; }
 
-    // MP4, or MPEG-TS for an MPEG-TS source, whose copied packets then keep
+    // MP4, or MPEG-TS for a source entered blindly, whose copied packets keep
     // their framing and need no conversion that would repeat the edges'
     // parameter sets before each of the copied keyframes.
     QString segmentFileName(Segment segment) const;

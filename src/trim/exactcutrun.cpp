@@ -89,7 +89,7 @@ void ExactCutRun::start(const Source &source, double start, double end, const QS
     if (!m_parts->isValid())
         return failLater(tr("The exact cut could not make a folder for its parts: %1").arg(m_parts->errorString()));
     if (m_command->encoder().isEmpty())
-        return failLater(tr("The exact cut handles H.264, HEVC, VP9 and AV1 video only."));
+        return failLater(tr("The exact cut handles H.264, HEVC, VP9, AV1 and MPEG-2 video only."));
     m_subtitles = TrackMap(source.keptTracks, QFileInfo(m_partialPath).suffix(), TrackMap::Mode::Copy, m_parts->path())
                       .clippedSubtitles();
     emit stepChanged(tr("Listing the frames"));
