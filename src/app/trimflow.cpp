@@ -176,7 +176,8 @@ void TrimFlow::offerExactCut()
 {
     QCheckBox *const box = m_controls.exactCut;
     const bool open = m_input != nullptr;
-    const bool supported = open && job(QString()).canCutExactly();
+    const QString whyNot = open ? job(QString()).whyNotExactly() : QString();
+    const bool supported = open && whyNot.isEmpty();
     const bool offered = supported && !isForcingEncode();
     if (!offered)
         box->setChecked(false);
@@ -184,7 +185,7 @@ void TrimFlow::offerExactCut()
     if (!open)
         box->setToolTip(QString());
     else if (!supported)
-        box->setToolTip(job(QString()).whyNotExactly());
+        box->setToolTip(whyNot);
     else if (!offered)
         box->setToolTip(tr("A re-encode to MP4 is exact already."));
     else if (const QString note = ExactCutNote::of(*m_input); !note.isEmpty())

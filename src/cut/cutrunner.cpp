@@ -209,8 +209,7 @@ bool CutRunner::cutsExactly(const FileProbe &probe) const
 void CutRunner::listed(Cut *cut)
 {
     // A signal may have ended it while the call was queued.
-    const auto isCut = [cut](const std::unique_ptr<Cut> &running) { return running.get() == cut; };
-    if (std::none_of(m_running.cbegin(), m_running.cend(), isCut))
+    if (running(cut) == m_running.end())
         return;
     if (cut->scan) {
         cut->scan->disconnect(this);
@@ -396,11 +395,15 @@ void CutRunner::ended(Cut *cut, TrimRun::Outcome outcome, const QString &details
     startMore();
 }
 
+std::vector<std::unique_ptr<CutRunner::Cut>>::iterator CutRunner::running(const Cut *cut)
+{
+    return std::find_if(m_running.begin(), m_running.end(),
+                        [cut](const std::unique_ptr<Cut> &running) { return running.get() == cut; });
+}
+
 void CutRunner::remove(Cut *cut)
 {
-    const auto found = std::find_if(m_running.begin(), m_running.end(),
-                                    [cut](const std::unique_ptr<Cut> &running) { return running.get() == cut; });
-    if (found != m_running.end())
+    if (const auto found = running(cut); found != m_running.end())
         m_running.erase(found);
     if (m_running.empty() && m_loop && m_stoppedBy)
         m_loop->quit();

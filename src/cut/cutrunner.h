@@ -86,6 +86,8 @@ private:
     void startRun(Cut *cut);
     int lanesInUse(const Cut *besides) const;
     void ended(Cut *cut, TrimRun::Outcome outcome, const QString &details);
+    // Where `cut` is among the running ones; the end when it is not.
+    std::vector<std::unique_ptr<Cut>>::iterator running(const Cut *cut);
     void remove(Cut *cut);
     void finish(Cut &cut);
     void report(const QJsonObject &result);

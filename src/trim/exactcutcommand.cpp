@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 
 #include "decimaltext.h"
+#include "framerate.h"
 #include "packetlist.h"
 #include "timeline.h"
 #include "trackmap.h"
@@ -261,11 +262,9 @@ double ExactCutCommand::blindEntry(const ExactCutPlan::Section &section)
 // Half a millisecond before `seconds`, in the video's own ticks.
 qint64 ExactCutCommand::ticksBefore(double seconds) const
 {
-    const QStringList timeBase = m_track.value(u"time_base").toString().split(QLatin1Char('/'));
-    const double ticksPerSecond = timeBase.size() == 2 && timeBase.at(0).toDouble() > 0
-        ? timeBase.at(1).toDouble() / timeBase.at(0).toDouble()
-        : 90000.0; // MPEG-TS's clock
-    return std::llround((seconds - Timeline::tolerance) * ticksPerSecond);
+    // A tick's length is a ratio as a rate is; MPEG-TS's clock where none is given.
+    const double tick = frameRateFromRatio(m_track.value(u"time_base").toString()).value_or(1.0 / 90000.0);
+    return std::llround((seconds - Timeline::tolerance) / tick);
 }
 
 // Each part lasts exactly its section, so no frame's display time is lost or doubled at a seam.
